@@ -1,0 +1,68 @@
+// The charset setting and the character-aware searches and splitters that
+// every other unit uses where a text may hold double-byte characters or
+// double-quoted stretches; plus the ordered name/value list.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// ---- Charset setting -------------------------------------------------------
+
+// Sets the charset name; the Shift_JIS flag is on exactly for "Shift_JIS".
+void SetCharset(const std::string& name);
+const std::string& CharsetName();
+// The Shift_JIS flag (`ShiftJisMode`).
+bool ShiftJisMode();
+// "Shift_JIS" with the flag on. Run at library attach.
+void ResetCharset();
+
+// Lead byte as FindFirst and TakeField see it: 0xE0-0xFF always, 0x80-0x9F
+// while ShiftJisMode is on.
+bool IsLeadByte(unsigned char b);
+// Lead byte as the quote-aware searches and WordsInText see it: 0x80-0x9F
+// and 0xE0-0xFF, only while ShiftJisMode is on.
+bool IsModeLeadByte(unsigned char b);
+
+// ---- Searches (1-based positions, 0 = not found) ---------------------------
+
+int FindFirst(const std::string& pattern, const std::string& text);
+bool TryFindFirst(const std::string& pattern, const std::string& text, int& position);
+int FindFirstUnquoted(const std::string& pattern, const std::string& text);
+int FindLastUnquoted(const std::string& pattern, const std::string& text);
+bool TryFindLastUnquoted(const std::string& pattern, const std::string& text, int& position);
+
+// ---- Splitters -------------------------------------------------------------
+
+// Mode 0 FindFirst, 1 FindLastUnquoted, 2 FindFirstUnquoted, other: plain.
+// Gives the trimmed part before the separator; `text` keeps the trimmed rest.
+std::string SplitAt(std::string& text, const std::string& separator, int mode);
+std::string SplitAtLast(std::string& text, const std::string& separator);
+// Part before the first ","; `text` keeps the part after it. No trimming.
+std::string TakeCommaField(std::string& text);
+// "0" + text when the text is exactly one byte long.
+std::string PadTwo(const std::string& text);
+// The dictionary field splitter: first comma-separated field, trimmed, with
+// "\," before the separator unescaped; `text` keeps the trimmed rest.
+std::string TakeField(std::string& text);
+
+// ---- Ordered name/value list -------------------------------------------------
+// Names unique; ordered by byte length, longest first; among equal lengths the
+// one inserted last stands first. The representation is private to
+// formula_search.cpp: use only the functions below.
+struct TNameListImpl;
+struct TNameList {
+  TNameList();
+  ~TNameList();
+  TNameList(const TNameList&) = delete;
+  TNameList& operator=(const TNameList&) = delete;
+  TNameListImpl* impl;
+};
+
+void NameListPut(const std::string& name, const std::string& value, TNameList& list);
+void NameListRemove(const std::string& name, TNameList& list);
+// Value of `name`, or nullptr when absent.
+const std::string* NameListFind(const std::string& name, const TNameList& list);
+int NameListCount(const TNameList& list);
+void NameListClear(TNameList& list);
+// Every pair, in list order.
+std::vector<std::pair<std::string, std::string>> NameListPairs(const TNameList& list);

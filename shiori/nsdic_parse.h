@@ -1,0 +1,23 @@
+// The dictionary parser: line classes, entry kinds, directives, macros and
+// the NSDeclare extensions (indented continuation, tag word lists, sites).
+#pragma once
+
+#include <string>
+
+// Parses a joined dictionary text into the store; gives the number of word
+// fields met in plain word-list entries. Builds the status line last.
+int ParseDictionary(const std::string& text);
+
+// ---- Macros (the table lives for one ParseDictionary run) --------------------
+void ClearMacros();
+void DefineMacro(const std::string& pattern, const std::string& body);
+std::string ExpandMacros(const std::string& text);
+
+// ---- NSDeclare extensions --------------------------------------------------------
+// The indented lines following the cursor, trimmed and joined.
+std::string AppendIndented(int& cursor, const std::string& text);
+// Registers a tag key's words; answers whether the key was a tag key.
+bool TagWordList(const std::string& key, const std::string& rest);
+// Joins the "\id" lines of one "sites" identifier into one value.
+std::string JoinSites(const std::string& id, const std::string& first, int& cursor,
+                      const std::string& text);

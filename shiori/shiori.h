@@ -1,0 +1,27 @@
+// The library boundary: host memory blocks, the unit start and release
+// order, and the work behind the three exports.
+#pragma once
+
+#include <string>
+
+// Platform block pair: a fixed block of n bytes the host frees later, and the
+// release of a block the host handed in (GlobalAlloc/GlobalFree on Windows,
+// malloc/free elsewhere).
+void* HostAlloc(unsigned long size);
+void HostFree(void* block);
+
+// Copies at most `length` bytes (stopping at a NUL) and frees the block.
+// A negative length copies nothing.
+std::string FromHostBuffer(void* block, long length);
+// A new host block with the text and a NUL; `length` gets the text's length.
+void* ToHostBuffer(const std::string& text, long* length);
+
+// Each unit's start state, in unit order; idempotent (runs once).
+void ModuleAttach();
+void ModuleDetach();
+
+// The work of the exports (no exception handling here; the exports catch).
+void ShioriLoad(const std::string& directory);
+std::string ShioriRequest(const std::string& request);
+void ShioriUnload();
+void FireSelfEvent(const std::string& event_name);

@@ -1,0 +1,87 @@
+// Byte-string utilities: plain searches, replacement, trimming and line
+// reading over 1-based positions.
+#include "strutl.h"
+
+#include <cstring>
+
+int FindCharFrom(int start, const std::string& text, unsigned char byte) {
+  const int len = static_cast<int>(text.size());
+  if (start < 1 || start > len) return 0;
+  const void* hit = std::memchr(text.data() + start - 1, byte, len - start + 1);
+  if (!hit) return 0;
+  return static_cast<int>(static_cast<const char*>(hit) - text.data()) + 1;
+}
+
+bool MatchAt(int pos, const std::string& text, const std::string& pattern) {
+  const long long m = static_cast<long long>(pattern.size());
+  if (pos < 1) return false;
+  if (pos + m - 1 > static_cast<long long>(text.size())) return false;
+  return text.compare(pos - 1, pattern.size(), pattern) == 0;
+}
+
+int CompareHead(const std::string& a, const std::string& b, int n) {
+  if (n > static_cast<int>(a.size())) n = static_cast<int>(a.size());
+  if (n > static_cast<int>(b.size())) n = static_cast<int>(b.size());
+  for (int i = 0; i < n; ++i) {
+    const unsigned char x = static_cast<unsigned char>(a[i]);
+    const unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x != y) return static_cast<int>(x) - static_cast<int>(y);
+  }
+  return 0;
+}
+
+int PosFrom(int start, const std::string& text, const std::string& pattern) {
+  const long long len = static_cast<long long>(text.size());
+  const long long m = static_cast<long long>(pattern.size());
+  if (start < 1) start = 1;
+  if (m == 0) return start <= len + 1 ? start : 0;
+  if (len - (m - 1) < start) return 0;
+  const std::string::size_type hit = text.find(pattern, start - 1);
+  return hit == std::string::npos ? 0 : static_cast<int>(hit) + 1;
+}
+
+std::string ReplaceAll(const std::string& text, const std::string& old_text,
+                       const std::string& new_text) {
+  if (old_text.empty()) return text;
+  std::string::size_type hit = text.find(old_text);
+  if (hit == std::string::npos) return text;
+  // Built in one left-to-right sweep: the search resumes right behind each
+  // replacement, so what was inserted is never looked at again.
+  std::string out;
+  out.reserve(text.size());
+  std::string::size_type from = 0;
+  while (hit != std::string::npos) {
+    out.append(text, from, hit - from);
+    out += new_text;
+    from = hit + old_text.size();
+    hit = text.find(old_text, from);
+  }
+  out.append(text, from, std::string::npos);
+  return out;
+}
+
+std::string TrimBlanks(const std::string& text) {
+  std::string::size_type first = 0;
+  std::string::size_type last = text.size();
+  while (first < last && (text[first] == ' ' || text[first] == '\t')) ++first;
+  while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t')) --last;
+  return text.substr(first, last - first);
+}
+
+std::string ReadLine(int& cursor, const std::string& text) {
+  if (cursor <= 0) return std::string();
+  const int len = static_cast<int>(text.size());
+  std::string line;
+  const int cr = FindCharFrom(cursor, text, 0x0D);
+  if (cr != 0) {
+    line = text.substr(cursor - 1, cr - cursor);
+    cursor = cr + 2;  // the byte after the CR is skipped unseen
+  } else if (cursor <= len) {
+    line = text.substr(cursor - 1);
+    cursor = len + 1;
+  }
+  if (cursor > len) cursor = 0;
+  return TrimBlanks(line);
+}
+
+std::string IntToStr(long long value) { return std::to_string(value); }

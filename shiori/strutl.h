@@ -1,0 +1,34 @@
+// Byte-string utilities shared by every unit of the conversation module.
+// Texts are std::string holding raw bytes; positions are 1-based and 0 means
+// "not found". Nothing here knows about double-byte characters or quotes.
+#pragma once
+
+#include <string>
+
+// Position of the first `byte` at or after `start`, or 0.
+int FindCharFrom(int start, const std::string& text, unsigned char byte);
+
+// True when `pattern` stands in `text` at position `pos`.
+bool MatchAt(int pos, const std::string& text, const std::string& pattern);
+
+// Compares the first n bytes of a and b, n cut to the shorter length first.
+// 0 when they agree, else the first differing byte of a minus that of b.
+int CompareHead(const std::string& a, const std::string& b, int n);
+
+// Position of the first occurrence of `pattern` at or after `start`, or 0.
+int PosFrom(int start, const std::string& text, const std::string& pattern);
+
+// Every occurrence of `old_text` replaced by `new_text`; inserted text is
+// never searched again.
+std::string ReplaceAll(const std::string& text, const std::string& old_text,
+                       const std::string& new_text);
+
+// The text without leading and trailing spaces and tabs.
+std::string TrimBlanks(const std::string& text);
+
+// Reads the next CR-terminated line from `cursor` (in/out, 1-based; 0 when
+// no more lines), trimmed with TrimBlanks.
+std::string ReadLine(int& cursor, const std::string& text);
+
+// Decimal text of a signed 32-bit integer.
+std::string IntToStr(long long value);
