@@ -24,58 +24,80 @@ constexpr unsigned char kDigitZero = 32;
 const std::string kCrLf = "\r\n";
 const std::string kSealedExtension = ".xdi";
 
-using Bytes = std::vector<uint8_t>;
+// A non-negative number as little-endian 32-bit words, no zero word on top.
+// Four base-95 digits are handled per step, as 95^4 fits one word.
+using Words = std::vector<uint32_t>;
+constexpr uint32_t kPowersOf95[] = {1, 95, 9025, 857375, 81450625};
+constexpr int kDigitsPerWord = 4;
 
-// Divides the little-endian number by 95 in place, most significant byte
-// first, and gives the remainder.
-unsigned DivideBy95(Bytes& number) {
-  unsigned remainder = 0;
-  for (size_t i = number.size(); i-- > 0;) {
-    const unsigned current = remainder * 256 + number[i];
-    number[i] = static_cast<uint8_t>(current / kBase);
-    remainder = current % kBase;
-  }
-  return remainder;
-}
-
-void DropZeroTop(Bytes& number) {
+void DropZeroTop(Words& number) {
   while (!number.empty() && number.back() == 0) number.pop_back();
 }
 
-// Multiplies the little-endian number by 95 and adds `digit`; `used` is the
-// count of low bytes that may be non-zero and grows as the number does.
-// Whatever would carry past the buffer's end is dropped.
-void MultiplyAdd95(Bytes& number, size_t& used, unsigned digit) {
-  unsigned carry = digit;
-  size_t i = 0;
-  for (; i < used; ++i) {
-    const unsigned current = number[i] * kBase + carry;
-    number[i] = static_cast<uint8_t>(current & 0xFF);
-    carry = current >> 8;
+Words WordsFromBytes(const std::string& bytes) {
+  Words number((bytes.size() + 3) / 4, 0);
+  for (size_t i = 0; i < bytes.size(); ++i)
+    number[i / 4] |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * (i % 4));
+  DropZeroTop(number);
+  return number;
+}
+
+// The little-endian bytes of the number, without zero bytes on top.
+std::string BytesFromWords(const Words& number) {
+  std::string bytes;
+  for (const uint32_t word : number)
+    for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((word >> shift) & 0xFF);
+  while (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
+  return bytes;
+}
+
+// Divides the number in place, most significant word first; gives the
+// remainder.
+uint32_t DivideWords(Words& number, uint32_t divisor) {
+  uint64_t remainder = 0;
+  for (size_t i = number.size(); i-- > 0;) {
+    const uint64_t current = (remainder << 32) | number[i];
+    number[i] = static_cast<uint32_t>(current / divisor);
+    remainder = current % divisor;
   }
-  for (; carry != 0 && i < number.size(); ++i, ++used) {
-    number[i] = static_cast<uint8_t>(carry & 0xFF);
-    carry >>= 8;
+  DropZeroTop(number);
+  return static_cast<uint32_t>(remainder);
+}
+
+// number := number * factor + addend.
+void MultiplyAdd(Words& number, uint32_t factor, uint32_t addend) {
+  uint64_t carry = addend;
+  for (uint32_t& word : number) {
+    const uint64_t current = static_cast<uint64_t>(word) * factor + carry;
+    word = static_cast<uint32_t>(current);
+    carry = current >> 32;
   }
+  if (carry != 0) number.push_back(static_cast<uint32_t>(carry));
 }
 
 // The value of one digit character. Characters below the space never come
 // out of sealing; they count as the digit 0.
-unsigned DigitValue(unsigned char c) {
-  return c >= kDigitZero ? c - kDigitZero : 0;
+uint32_t DigitValue(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= kDigitZero ? byte - kDigitZero : 0;
 }
 
 // One segment of digit characters (least significant first) back to its
 // line: the number's bytes below the most significant non-zero byte, which
-// is the filler.
+// is the filler. Digits are taken from the most significant end, a group of
+// up to four at a time.
 std::string DecodeDigitLine(const std::string& digits) {
-  Bytes number(digits.size(), 0);
-  size_t used = 0;
-  for (size_t i = digits.size(); i-- > 0;)
-    MultiplyAdd95(number, used, DigitValue(static_cast<unsigned char>(digits[i])));
-  DropZeroTop(number);
-  if (number.empty()) return std::string();
-  return std::string(number.begin(), number.end() - 1);
+  Words number;
+  for (size_t end = digits.size(); end > 0;) {
+    const size_t count = (end - 1) % kDigitsPerWord + 1;
+    uint32_t group = 0;
+    for (size_t i = end; i-- > end - count;) group = group * kBase + DigitValue(digits[i]);
+    MultiplyAdd(number, kPowersOf95[count], group);
+    end -= count;
+  }
+  std::string bytes = BytesFromWords(number);
+  if (!bytes.empty()) bytes.pop_back();
+  return bytes;
 }
 
 // Calls `visit` with every CR LF separated line of `text`; a last line
@@ -102,14 +124,17 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 }  // namespace
 
 std::string DigitLine(const std::string& line, unsigned char filler) {
-  Bytes number(line.begin(), line.end());
-  number.push_back(filler);
-  DropZeroTop(number);
+  Words number = WordsFromBytes(line + static_cast<char>(filler));
   std::string digits;
-  digits.reserve(number.size() * 61 / 50 + 4);
+  digits.reserve((line.size() + 1) * 61 / 50 + 4);
   while (!number.empty()) {
-    digits += static_cast<char>(DivideBy95(number) + kDigitZero);
-    DropZeroTop(number);
+    uint32_t group = DivideWords(number, kPowersOf95[kDigitsPerWord]);
+    // Four digits, except for the top group, which ends at its last
+    // non-zero digit.
+    for (int k = 0; k < kDigitsPerWord && (group != 0 || !number.empty()); ++k) {
+      digits += static_cast<char>(group % kBase + kDigitZero);
+      group /= kBase;
+    }
   }
   digits += '\n';
   return digits;
