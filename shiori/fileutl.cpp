@@ -4,6 +4,7 @@
 #include "fileutl.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #ifdef _WIN32
@@ -159,12 +160,11 @@ const std::string& BaseDirectory() { return g_base_directory; }
 
 std::string ReadWholeFile(const std::string& path) {
   try {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return std::string();
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) return std::string();
     std::string data;
-    const bool ok = ReadStream(file, data);
-    std::fclose(file);
-    return ok ? data : std::string();
+    return ReadStream(file.get(), data) ? data : std::string();
   } catch (...) {
     return std::string();
   }

@@ -165,11 +165,3 @@ TEST(Seal, SealedNames) {
   EXPECT_EQ(SealedName("talk"), "talk.xdi");
   EXPECT_EQ(SealedName("talk.xdi"), "talk.xdi");
 }
-
-TEST(Seal, HeaderIsTheShiftJisLine) {
-  ASSERT_EQ(kSealHeader.size(), 52u);
-  EXPECT_EQ(kSealHeader.substr(0, 15),
-            Bytes({0x23, 0x82, 0xBD, 0x82, 0xDE, 0x82, 0xCB, 0x82, 0x60, 0x82, 0x68,
-                   0x8E, 0xAB, 0x8F, 0x91}));
-  EXPECT_EQ(kSealHeader.substr(15), " with WITHKEYWORDFORDICTIONARYSEALING");
-}
