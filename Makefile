@@ -39,6 +39,29 @@ test: bootstrap
 	  -DWIN64_BUILD_DIR=$(abspath $(WIN64_BUILD))
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) test-asan
+	$(MAKE) fuzz FUZZ_SECONDS=10
 
 clean:
 	rm -rf $(BUILD) $(WIN32_BUILD) $(WIN64_BUILD)
+
+# Hardening: every unit and end-to-end test again, built with AddressSanitizer
+# and UndefinedBehaviorSanitizer; and each fuzz target (clang, libFuzzer) for
+# FUZZ_SECONDS from its seed corpus in fuzz/corpus/.
+ASAN_BUILD   ?= build-asan
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+.PHONY: test-asan fuzz clean-hardening
+
+test-asan:
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_ARGS) -DGHOST_SANITIZE=address,undefined
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+fuzz:
+	fuzz/run-fuzz --build $(FUZZ_BUILD) --seconds $(FUZZ_SECONDS) --jobs $(JOBS)
+
+clean: clean-hardening
+clean-hardening:
+	rm -rf $(ASAN_BUILD) $(FUZZ_BUILD)
