@@ -43,7 +43,8 @@ int HomeOfSum(int64_t sum, int modulus);
 int HomeSlot(const ProbeIndex& index, std::string_view key);
 int StepOf(const ProbeIndex& index, std::string_view key);
 int NextSlot(const ProbeIndex& index, int slot, int step);
-// True when the key's walk never leaves its home slot (step 0 mod M).
+// Full probing only: true when the key's walk never leaves its home slot
+// (its step is 0 mod M).
 bool StaysOnHome(const ProbeIndex& index, std::string_view key);
 // The first empty slot of the key's chain, using and advancing the chain's
 // remembered frontier.

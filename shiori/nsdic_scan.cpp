@@ -10,9 +10,10 @@
 
 namespace {
 
-bool MayBeWord(size_t length, int home) {
+// True when some stored word has this length and byte sum's home slot.
+bool MayBeWord(size_t length, int64_t sum) {
   return length < g_lookups.length_present.size() && g_lookups.length_present[length] &&
-         g_lookups.home_present[home];
+         g_lookups.home_present[HomeOfSum(sum, kIndexSlots)];
 }
 
 void AppendHit(int record, std::string& result) {
@@ -38,7 +39,7 @@ void ScanFrom(const std::string& text, int p, std::string& result) {
     if (IsModeLeadByte(ByteAt(text, p + i - 1))) ++i;
     if (i > g_lookups.longest) return;
     while (summed < i) sum += ByteAt(text, p + summed++);
-    if (!MayBeWord(i, HomeOfSum(sum, kIndexSlots))) continue;
+    if (!MayBeWord(i, sum)) continue;
     const int record = FindWordBytes(bytes.substr(p - 1, i));
     if (record != 0) AppendHit(record, result);
   }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "formula_search.h"
 #include "nsdic.h"
 #include "random.h"
 
@@ -559,4 +560,101 @@ TEST_F(Words, RegisteringAFullTableOfCollidingWordsIsFast) {
   EXPECT_EQ(stored, WordCount);
   EXPECT_GT(WordCount, 1000);
   std::printf("registered %d of %d colliding words in %.3f s\n", WordCount, kWordCapacity, seconds);
+}
+
+namespace {
+
+// WordsInText as written: every candidate built and looked up.
+std::string ReferenceWordsInText(const std::string& text) {
+  std::string result;
+  const int length = static_cast<int>(text.size());
+  for (int p = 1; p < length; ++p) {
+    if (text[p - 1] != '\\') {
+      for (int i = 2; p + i - 1 < length; ++i) {
+        if (ShiftJisMode() && IsModeLeadByte(static_cast<unsigned char>(text[p + i - 2]))) ++i;
+        const int record = FindWord(text.substr(p - 1, i));
+        if (record) result += WordTable[record].Text + "," + WordTable[record].Category + "\r\n";
+      }
+    }
+    if (ShiftJisMode() && IsModeLeadByte(static_cast<unsigned char>(text[p - 1]))) ++p;
+  }
+  return result;
+}
+
+class WordsInTextTest : public Words {
+ protected:
+  void TearDown() override { ResetCharset(); }
+};
+
+}  // namespace
+
+TEST_F(WordsInTextTest, ListsHitsByStartThenLengthWithRepeats) {
+  RegisterWord("\\m", "ab");
+  RegisterWord("\\m", "abc");
+  RegisterWord("\\n", "bc");
+  RegisterWord("\\x", "ab");  // listed with its first category
+  EXPECT_EQ(WordsInText("abcab!"), "ab,\\m\r\nabc,\\m\r\nbc,\\n\r\nab,\\m\r\n");
+  EXPECT_EQ(WordsInText(""), "");
+  EXPECT_EQ(WordsInText("a"), "");
+}
+
+TEST_F(WordsInTextTest, NothingEndingOnTheLastByteNorStartingWithABackslash) {
+  RegisterWord("\\m", "cd");
+  RegisterWord("\\m", "\\ab");
+  RegisterWord("\\m", "ab");
+  EXPECT_EQ(WordsInText("abcd"), "ab,\\m\r\n");
+  EXPECT_EQ(WordsInText("cd"), "");
+  EXPECT_EQ(WordsInText("xcdx"), "cd,\\m\r\n");
+  EXPECT_EQ(WordsInText("z\\abz"), "ab,\\m\r\n");
+}
+
+TEST_F(WordsInTextTest, LeadBytesExtendCandidatesOnlyInShiftJisMode) {
+  RegisterWord("\\m", "a\x82\xA0");
+  RegisterWord("\\m", "\xA0" "b");
+  RegisterWord("\\m", "c\xE0\xA0");
+  SetCharset("Shift_JIS");
+  // The candidate "a" + lead byte takes the trail byte, reaching the end.
+  EXPECT_EQ(WordsInText("a\x82\xA0"), "a\x82\xA0,\\m\r\n");
+  // No candidate starts on a trail byte.
+  EXPECT_EQ(WordsInText("\x82\xA0" "bc"), "");
+  EXPECT_EQ(WordsInText("c\xE0\xA0"), "c\xE0\xA0,\\m\r\n");
+  SetCharset("EUC-JP");
+  EXPECT_EQ(WordsInText("c\xE0\xA0"), "");
+  EXPECT_EQ(WordsInText("a\x82\xA0"), "");
+  EXPECT_EQ(WordsInText("\x82\xA0" "bc"), "\xA0" "b,\\m\r\n");
+}
+
+TEST_F(WordsInTextTest, AgreesWithTheLiteralScanOnRandomText) {
+  std::mt19937 gen(11);
+  const std::string alphabet = "ab\\\x81\x9F\xE0\xA0";
+  auto random_text = [&](int length) {
+    std::string text;
+    for (int i = 0; i < length; ++i) text += alphabet[gen() % alphabet.size()];
+    return text;
+  };
+  for (int i = 0; i < 300; ++i) RegisterWord("\\c" + std::to_string(i % 5), random_text(1 + gen() % 6));
+  for (const char* charset : {"Shift_JIS", "other"}) {
+    SetCharset(charset);
+    for (int round = 0; round < 50; ++round) {
+      const std::string text = random_text(gen() % 200);
+      ASSERT_EQ(WordsInText(text), ReferenceWordsInText(text)) << charset << round;
+    }
+  }
+}
+
+TEST_F(WordsInTextTest, AnswersA64KiBTextQuickly) {
+  for (int i = 0; i < kWordCapacity; ++i) {
+    char word[16];
+    std::snprintf(word, sizeof word, "%c%c%d", 'a' + i % 26, 'a' + i / 26 % 26, i % 97);
+    RegisterWord("\\m", word);
+  }
+  std::mt19937 gen(3);
+  std::string text;
+  while (text.size() < 65536) text += static_cast<char>("abcdefghijklmnopqrstuvwxyz0123456789 \x82\xA0"[gen() % 39]);
+  const auto start = std::chrono::steady_clock::now();
+  const std::string hits = WordsInText(text);
+  const double seconds = SecondsSince(start);
+  EXPECT_LT(seconds, 0.5);
+  EXPECT_FALSE(hits.empty());
+  std::printf("64 KiB text: %zu bytes of hits in %.3f s\n", hits.size(), seconds);
 }
