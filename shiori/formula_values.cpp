@@ -144,12 +144,14 @@ bool PercentAt(int position, const std::string& text) {
 bool ExpandLengthGroup(int position, std::string& text, int length) {
   uint64_t passed = UINT64_MAX;
   while (position - 1 + length <= static_cast<int>(text.size())) {
-    const std::string name = "\\" + text.substr(position, length - 1);
+    std::string name(1, '\\');
+    name.append(text, position, length - 1);
     uint64_t stamp = 0;
     const std::string* value = NameListFindStamped(name, Store(), stamp);
     if (!value || stamp >= passed) return true;
     passed = stamp;
-    const std::string pattern = "%" + name.substr(1);
+    std::string pattern = name;
+    pattern[0] = '%';
     if (!ReplaceNameAt(position, text, pattern, *value)) return false;
   }
   return true;

@@ -6,7 +6,7 @@ target_link_libraries(win32_host_linux PRIVATE ${CMAKE_DL_LIBS})
 set(WIN64_BUILD_DIR "" CACHE PATH "x86_64 mingw build of the DLLs (runs under Wine)")
 set(WIN32_BUILD_DIR "" CACHE PATH "i686 mingw build of the DLLs (the deliverables)")
 
-if(WIN32_BUILD_DIR)
+if(WIN32_BUILD_DIR AND TARGET shiori AND TARGET makoto)
   add_test(NAME win32_dll_exports_and_imports
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win32/check-dlls.sh ${WIN32_BUILD_DIR} i686)
 endif()
