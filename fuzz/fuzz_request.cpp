@@ -39,8 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   long length = 0;
   char* answer = static_cast<char*>(ToHostBuffer(ShioriRequest(request), &length));
-  // The block holds the response and a NUL the length leaves out.
-  if (length < 10 || std::memcmp(answer, "SHIORI/2.5", 10) != 0 || answer[length] != 0)
+  // The block holds the response and a NUL the length leaves out; every
+  // response is a status line and header lines, each ended by CR LF.
+  if (length < 12 || std::memcmp(answer, "SHIORI/2.5", 10) != 0 || answer[length] != 0 ||
+      std::memcmp(answer + length - 2, "\r\n", 2) != 0)
     __builtin_trap();
   HostFree(answer);
   return 0;
