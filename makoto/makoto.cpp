@@ -23,17 +23,36 @@ struct TrieNode {
   std::vector<std::pair<unsigned char, uint32_t>> Children;  // sorted by byte
 };
 
+constexpr std::array<uint32_t, 256> NoChildren() {
+  std::array<uint32_t, 256> none{};
+  none.fill(kNoEntry);
+  return none;
+}
+
 struct Table {
   std::vector<TableEntry> Entries;
   std::vector<TrieNode> Nodes{TrieNode{}};  // node 0 is the root
+  std::array<uint32_t, 256> RootChild = NoChildren();  // the root's children by byte
 };
 
 std::array<Table, 2> g_tables;
 
+// Children are kept sorted by byte; a plain binary search finds one.
 uint32_t FindChild(const TrieNode& node, unsigned char byte) {
-  auto it = std::lower_bound(node.Children.begin(), node.Children.end(), byte,
-                             [](const auto& child, unsigned char b) { return child.first < b; });
-  return (it != node.Children.end() && it->first == byte) ? it->second : kNoEntry;
+  const auto* children = node.Children.data();
+  std::size_t lo = 0;
+  std::size_t hi = node.Children.size();
+  while (lo < hi) {
+    const std::size_t mid = (lo + hi) / 2;
+    const unsigned char at = children[mid].first;
+    if (at == byte) return children[mid].second;
+    if (at < byte) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  return kNoEntry;
 }
 
 uint32_t ChildOrNew(Table& table, uint32_t node, unsigned char byte) {
@@ -42,9 +61,10 @@ uint32_t ChildOrNew(Table& table, uint32_t node, unsigned char byte) {
   const auto fresh = static_cast<uint32_t>(table.Nodes.size());
   table.Nodes.emplace_back();
   auto& children = table.Nodes[node].Children;
-  auto at = std::lower_bound(children.begin(), children.end(), byte,
-                             [](const auto& child, unsigned char b) { return child.first < b; });
+  auto at = std::find_if(children.begin(), children.end(),
+                         [byte](const auto& child) { return child.first > byte; });
   children.insert(at, {byte, fresh});
+  if (node == 0) table.RootChild[byte] = fresh;
   return fresh;
 }
 
@@ -65,12 +85,17 @@ void AddEntry(Table& table, std::string source, std::string replacement) {
 
 // The earliest entry whose source stands in `text` at `pos`, or kNoEntry.
 uint32_t EarliestMatch(const Table& table, const std::string& text, std::size_t pos) {
+  const TrieNode* nodes = table.Nodes.data();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  uint32_t node = table.RootChild[bytes[pos]];
   uint32_t best = kNoEntry;
-  uint32_t node = 0;
-  for (std::size_t q = pos; q < text.size(); ++q) {
-    node = FindChild(table.Nodes[node], static_cast<unsigned char>(text[q]));
-    if (node == kNoEntry || table.Nodes[node].EarliestBelow >= best) break;
-    best = std::min(best, table.Nodes[node].Entry);
+  for (std::size_t q = pos + 1; node != kNoEntry; ++q) {
+    const TrieNode& reached = nodes[node];
+    if (reached.EarliestBelow >= best) break;
+    if (reached.Entry < best) best = reached.Entry;
+    if (q >= size) break;
+    node = FindChild(reached, bytes[q]);
   }
   return best;
 }
