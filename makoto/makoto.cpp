@@ -14,13 +14,20 @@ namespace {
 
 constexpr uint32_t kNoEntry = std::numeric_limits<uint32_t>::max();
 
-// One node of a byte trie over the source texts. `Entry` is the earliest
-// entry whose source ends here, `EarliestBelow` the earliest entry ending
-// here or deeper, which lets a walk stop once nothing better can follow.
+// Sources are indexed by a byte trie of at most kTrieDepth levels, so that
+// its size stays a small multiple of the entry count whatever the sources'
+// lengths. `Entry` is the earliest entry whose source ends at the node;
+// sources longer than kTrieDepth are listed in file order at the deepest
+// node of their first bytes (`Longer`) and compared in full there.
+// `EarliestBelow` is the earliest entry at the node or deeper, which lets a
+// walk stop once nothing better can follow.
+constexpr std::size_t kTrieDepth = 4;
+
 struct TrieNode {
   uint32_t Entry = kNoEntry;
   uint32_t EarliestBelow = kNoEntry;
   std::vector<std::pair<unsigned char, uint32_t>> Children;  // sorted by byte
+  std::vector<uint32_t> Longer;
 };
 
 constexpr std::array<uint32_t, 256> NoChildren() {
@@ -72,15 +79,32 @@ uint32_t ChildOrNew(Table& table, uint32_t node, unsigned char byte) {
 // the earliest one there.
 void AddEntry(Table& table, std::string source, std::string replacement) {
   const auto index = static_cast<uint32_t>(table.Entries.size());
+  const std::size_t depth = std::min(source.size(), kTrieDepth);
   uint32_t node = 0;
-  for (unsigned char byte : source) {
-    node = ChildOrNew(table, node, byte);
+  for (std::size_t i = 0; i < depth; ++i) {
+    node = ChildOrNew(table, node, static_cast<unsigned char>(source[i]));
     auto& reached = table.Nodes[node];
     reached.EarliestBelow = std::min(reached.EarliestBelow, index);
   }
   auto& last = table.Nodes[node];
-  last.Entry = std::min(last.Entry, index);
+  if (source.size() > kTrieDepth) {
+    last.Longer.push_back(index);
+  } else {
+    last.Entry = std::min(last.Entry, index);
+  }
   table.Entries.push_back({std::move(source), std::move(replacement)});
+}
+
+// The first of a deepest node's longer sources that stands at `pos`, when
+// it comes before `best`; otherwise `best`.
+uint32_t EarliestLonger(const Table& table, const TrieNode& node, const std::string& text,
+                        std::size_t pos, uint32_t best) {
+  for (uint32_t index : node.Longer) {
+    if (index >= best) break;
+    const std::string& source = table.Entries[index].Source;
+    if (text.compare(pos, source.size(), source) == 0) return index;
+  }
+  return best;
 }
 
 // The earliest entry whose source stands in `text` at `pos`, or kNoEntry.
@@ -90,12 +114,13 @@ uint32_t EarliestMatch(const Table& table, const std::string& text, std::size_t 
   const std::size_t size = text.size();
   uint32_t node = table.RootChild[bytes[pos]];
   uint32_t best = kNoEntry;
-  for (std::size_t q = pos + 1; node != kNoEntry; ++q) {
+  for (std::size_t depth = 1; node != kNoEntry; ++depth) {
     const TrieNode& reached = nodes[node];
     if (reached.EarliestBelow >= best) break;
     if (reached.Entry < best) best = reached.Entry;
-    if (q >= size) break;
-    node = FindChild(reached, bytes[q]);
+    if (depth == kTrieDepth) return EarliestLonger(table, reached, text, pos, best);
+    if (pos + depth >= size) break;
+    node = FindChild(reached, bytes[pos + depth]);
   }
   return best;
 }

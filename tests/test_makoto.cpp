@@ -217,6 +217,10 @@ TEST_F(MakotoTables, EarlierEntryWins) {
   EXPECT_EQ(ReplaceFromTables("\\uab"), "\\utwo");  // the match at "a" comes first
   Load({"a,x", "a,y"}, {});
   EXPECT_EQ(ReplaceFromTables("aa"), "xx");
+  // Long sources sharing their first bytes with a shorter, earlier entry.
+  Load({"abcdeX,1", "ab,2", "abcdeY,3", "abcdeZ,4"}, {});
+  EXPECT_EQ(ReplaceFromTables("abcdeY"), "2cdeY");
+  EXPECT_EQ(ReplaceFromTables("abcdeX abcdeZ"), "1 2cdeZ");
 }
 
 TEST_F(MakotoTables, ReplacementIsNeverScannedAgain) {
@@ -246,11 +250,22 @@ TEST_F(MakotoTables, AgreesWithTryingEveryEntry) {
   for (int round = 0; round < 200; ++round) {
     std::vector<std::string> plain[2];
     for (auto& lines : plain) {
-      for (int i = gen() % 12; i > 0; --i) lines.push_back(word(4) + "," + std::to_string(i));
+      for (int i = gen() % 12; i > 0; --i) lines.push_back(word(7) + "," + std::to_string(i));
     }
     LoadTableFromBytes(0, TableFile(plain[0]));
     LoadTableFromBytes(1, TableFile(plain[1]));
-    const std::string script = word(60);
+    // Random text mixed with the sources themselves, so that long sources
+    // and overlapping ones meet often.
+    std::string script;
+    for (int piece = 0; piece < 12; ++piece) {
+      const auto& lines = plain[gen() % 2];
+      if (lines.empty() || gen() % 3 == 0) {
+        script += word(3);
+        continue;
+      }
+      const std::string& line = lines[gen() % lines.size()];
+      script += line.substr(0, line.find(','));
+    }
     std::string expected;
     int current = 0;
     for (std::size_t p = 0; p < script.size();) {
