@@ -66,7 +66,7 @@ extern "C" BOOL __cdecl unload(void) { return UnloadModule(); }
 
 // The units release their tables when the library leaves the process; the
 // C runtime destroys static objects only after this returns.
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_DETACH) {
     try {
       ModuleDetach();
