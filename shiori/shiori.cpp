@@ -13,6 +13,9 @@
 #include <windows.h>
 #endif
 
+#include "fileutl.h"
+#include "formula_search.h"
+#include "formula_values.h"
 #include "parse.h"
 
 namespace {
@@ -29,8 +32,13 @@ using TUnitReset = void (*)();
 //   ResetFileUtl (fileutl), ResetCharset (formula_search),
 //   ResetVariables (formula_values), ResetFormula (formula),
 //   ResetStore (nsdic; also seeds Random from the clock), ResetParse (parse).
-// ---- units not yet in the module: add them above ResetParse, in that order ----
 constexpr TUnitReset kUnitResets[] = {
+    ResetFileUtl,
+    ResetCharset,
+    ResetVariables,
+    // ---- not yet in the module; add them here, in this order: ----
+    //   ResetFormula,  (formula)
+    //   ResetStore,    (nsdic; seeds Random)
     ResetParse,
 };
 
@@ -93,10 +101,12 @@ const std::string& ModuleDirectory() { return ModuleDirectoryText; }
 
 // ---- The work of the exports ------------------------------------------------------
 
-// Keeps the directory; reading "tamune.ini" and parsing the dictionaries
-// joins here when the dictionary loader and parser are part of the module.
+// Keeps the directory and makes it the base directory of the file layer, even
+// when empty. Reading "tamune.ini" and parsing the dictionaries joins here
+// when the dictionary parser is part of the module.
 void ShioriLoad(const std::string& directory) {
   ModuleDirectoryText = directory;
+  SetBaseDirectory(directory);
   FireSelfEvent("OnLoad");
 }
 

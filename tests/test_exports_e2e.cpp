@@ -10,6 +10,8 @@
 #include <set>
 #include <string>
 
+#include "fileutl.h"
+#include "formula_search.h"
 #include "shiori.h"
 
 #ifndef SHIORI_LIBRARY_PATH
@@ -64,13 +66,17 @@ TEST(HostBlocks, ToHostBufferAddsOneNulTheLengthLeavesOut) {
 TEST(HostBlocks, AttachRunsOnceUntilDetach) {
   ModuleAttach();
   ShioriLoad("/ghost/master/");
+  SetCharset("UTF-8");
   EXPECT_EQ(ModuleDirectory(), "/ghost/master/");
+  EXPECT_EQ(BaseDirectory(), "/ghost/master/");
   ModuleAttach();  // already attached: nothing is reset
   EXPECT_EQ(ModuleDirectory(), "/ghost/master/");
-  EXPECT_EQ(ShioriRequest("GET Version SHIORI/2.5\r\n"), kVersionOk);
+  EXPECT_EQ(ShioriRequest("GET Version SHIORI/2.5\r\n"),
+            "SHIORI/2.5 200 OK\r\nCharset: UTF-8\r\n");
 
   ModuleDetach();
   EXPECT_EQ(ModuleDirectory(), "");
+  EXPECT_EQ(BaseDirectory(), "");
   ModuleDetach();
   ModuleAttach();
   EXPECT_EQ(ModuleDirectory(), "");
