@@ -76,8 +76,10 @@ std::string HeaderValues(const std::string& text, const std::string& name) {
 }
 
 void ReadReferences(const std::string& text, TReferences& references) {
+  std::string name = "Reference0";
   for (int i = 0; i < 8; ++i) {
-    references[i] = HeaderValue(text, "Reference" + std::to_string(i));
+    name.back() = static_cast<char>('0' + i);
+    references[i] = HeaderValue(text, name);
   }
 }
 
