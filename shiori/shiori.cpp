@@ -16,6 +16,7 @@
 #include "fileutl.h"
 #include "formula_search.h"
 #include "formula_values.h"
+#include "nsdic.h"
 #include "parse.h"
 
 namespace {
@@ -36,9 +37,9 @@ constexpr TUnitReset kUnitResets[] = {
     ResetFileUtl,
     ResetCharset,
     ResetVariables,
-    // ---- not yet in the module; add them here, in this order: ----
+    // ---- not yet in the module; add it here: ----
     //   ResetFormula,  (formula)
-    //   ResetStore,    (nsdic; seeds Random)
+    ResetStore,
     ResetParse,
 };
 

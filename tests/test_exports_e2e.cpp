@@ -12,6 +12,8 @@
 
 #include "fileutl.h"
 #include "formula_search.h"
+#include "formula_values.h"
+#include "nsdic.h"
 #include "shiori.h"
 
 #ifndef SHIORI_LIBRARY_PATH
@@ -67,10 +69,14 @@ TEST(HostBlocks, AttachRunsOnceUntilDetach) {
   ModuleAttach();
   ShioriLoad("/ghost/master/");
   SetCharset("UTF-8");
+  PutVariable("\\kept", "1");
+  OwnerName = "Emma";
   EXPECT_EQ(ModuleDirectory(), "/ghost/master/");
   EXPECT_EQ(BaseDirectory(), "/ghost/master/");
   ModuleAttach();  // already attached: nothing is reset
   EXPECT_EQ(ModuleDirectory(), "/ghost/master/");
+  EXPECT_EQ(VariableCount(), 1);
+  EXPECT_EQ(OwnerName, "Emma");
   EXPECT_EQ(ShioriRequest("GET Version SHIORI/2.5\r\n"),
             "SHIORI/2.5 200 OK\r\nCharset: UTF-8\r\n");
 
@@ -80,6 +86,8 @@ TEST(HostBlocks, AttachRunsOnceUntilDetach) {
   ModuleDetach();
   ModuleAttach();
   EXPECT_EQ(ModuleDirectory(), "");
+  EXPECT_EQ(VariableCount(), 0);
+  EXPECT_EQ(OwnerName, "");
   ShioriUnload();
   EXPECT_EQ(ShioriRequest("GET Version SHIORI/2.5\r\n"), kVersionOk);
 }
