@@ -2,6 +2,7 @@
 // the macro table of one parser run and its rewriting of later lines,
 // indented continuation lines, tag word lists and joined "sites" strings.
 #include <algorithm>
+#include <cstring>
 
 #include "UTypes.h"
 #include "formula_search.h"
@@ -15,6 +16,28 @@ TReplaceList MacroTable[kMacroCapacity];
 int MacroCount = 0;
 
 constexpr std::string::size_type npos = std::string::npos;
+
+// The prefix bytes of every definition, kept apart from the strings so that
+// the test below, run for every definition on every line, touches no string
+// member at all.
+struct PrefixKey {
+  const char* data = nullptr;
+  std::size_t size = 0;
+};
+PrefixKey PrefixKeys[kMacroCapacity];
+
+// Whether `key` occurs in the `size` bytes at `text`.
+bool Occurs(const char* text, std::size_t size, const PrefixKey& key) {
+  if (key.size == 0) return true;
+  const char* const end = text + size;
+  const char first = key.data[0];
+  for (const char* p = text; static_cast<std::size_t>(end - p) >= key.size; ++p) {
+    p = static_cast<const char*>(std::memchr(p, first, end - p - key.size + 1));
+    if (p == nullptr) return false;
+    if (std::memcmp(p, key.data, key.size) == 0) return true;
+  }
+  return false;
+}
 
 // ReplaceAll in place, unless the result would grow past kMacroRewriteCap:
 // then the text stays as it is and the answer is false.
@@ -37,29 +60,24 @@ bool ReplaceBounded(std::string& text, const std::string& old_text,
   return true;
 }
 
-// One match of a placeholder definition whose prefix ends just before
-// `start`: the exact text matched and its replacement. False when the middle
-// or closing text does not follow.
-bool MatchCaptures(const std::string& x, int start, const TReplaceList& d,
-                   std::string& matched, std::string& rep) {
-  std::string first;
+// One match of a placeholder definition whose prefix stands at `a`: the
+// exact text matched and its replacement. False when the middle or closing
+// text does not follow.
+bool MatchCaptures(const std::string& x, int a, const TReplaceList& d, std::string& matched,
+                   std::string& rep) {
+  const int start = a + static_cast<int>(d.Prefix.size());
   int from = start;
+  int middle = 0;
   if (!d.Middle.empty()) {
-    const int m = PosFrom(start, x, d.Middle);
-    if (m == 0) return false;
-    first = x.substr(start - 1, m - start);
-    from = m + static_cast<int>(d.Middle.size());
+    middle = PosFrom(start, x, d.Middle);
+    if (middle == 0) return false;
+    from = middle + static_cast<int>(d.Middle.size());
   }
   const int s = PosFrom(from, x, d.Suffix);
   if (s == 0) return false;
-  const std::string last = x.substr(from - 1, s - from);
-  if (d.Middle.empty()) {
-    rep = ReplaceAll(d.Body, "%0", last);
-    matched = d.Prefix + last + d.Suffix;
-  } else {
-    rep = ReplaceAll(ReplaceAll(d.Body, "%0", first), "%1", last);
-    matched = d.Prefix + first + d.Middle + last + d.Suffix;
-  }
+  matched = x.substr(a - 1, s + d.Suffix.size() - a);
+  rep = ReplaceAll(d.Body, "%0", x.substr(start - 1, (middle ? middle : s) - start));
+  if (middle != 0) rep = ReplaceAll(rep, "%1", x.substr(from - 1, s - from));
   return true;
 }
 
@@ -70,15 +88,13 @@ void RewriteCaptures(std::string& x, const TReplaceList& d) {
   int a = PosFrom(1, x, d.Prefix);
   for (int round = 0; a > 0 && round < kMacroIterationLimit; ++round) {
     std::string matched, rep;
-    if (!MatchCaptures(x, a + static_cast<int>(d.Prefix.size()), d, matched, rep)) return;
+    if (!MatchCaptures(x, a, d, matched, rep)) return;
     if (!ReplaceBounded(x, matched, rep) || x.size() > kMacroTextLimit) return;
     a = PosFrom(std::max(1, a + static_cast<int>(rep.size()) - 1), x, d.Prefix);
   }
 }
 
 void ApplyMacro(std::string& x, const TReplaceList& d) {
-  // Most definitions do not occur in most lines: test before rebuilding.
-  if (x.find(d.Prefix) == npos) return;
   if (d.Suffix.empty()) {
     ReplaceBounded(x, d.Prefix, d.Body);
   } else {
@@ -153,22 +169,33 @@ bool TagCategories(const std::string& key, std::string& rest, std::string cats[4
 }  // namespace
 
 void ClearMacros() {
-  for (int i = 0; i < MacroCount; ++i) MacroTable[i] = TReplaceList();
+  for (int i = 0; i < MacroCount; ++i) {
+    MacroTable[i] = TReplaceList();
+    PrefixKeys[i] = PrefixKey();
+  }
   MacroCount = 0;
 }
 
 void DefineMacro(const std::string& pattern, const std::string& body) {
   if (pattern.empty() || body.empty() || MacroCount >= kMacroCapacity) return;
-  TReplaceList& d = MacroTable[MacroCount++];
+  TReplaceList& d = MacroTable[MacroCount];
   d = TReplaceList();
   SplitPattern(pattern, d);
   d.Body = ReplaceAll(body, "\\,", ",");
+  PrefixKeys[MacroCount] = PrefixKey{d.Prefix.data(), d.Prefix.size()};
+  ++MacroCount;
 }
 
 std::string ExpandMacros(const std::string& text) {
   std::string x = text;
-  for (int i = 0; i < MacroCount && x.size() <= kMacroTextLimit; ++i) {
+  const char* data = x.data();
+  std::size_t size = x.size();
+  for (int i = 0; i < MacroCount && size <= kMacroTextLimit; ++i) {
+    // Most definitions do not occur in most lines: test before rebuilding.
+    if (!Occurs(data, size, PrefixKeys[i])) continue;
     ApplyMacro(x, MacroTable[i]);
+    data = x.data();
+    size = x.size();
   }
   return x;
 }
