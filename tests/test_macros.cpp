@@ -39,21 +39,15 @@ class Macros : public ::testing::Test {
 };
 
 TEST_F(Macros, PlaceholderDefinitions) {
-  ParseDictionary(Dic({"$(%0),[%0]", "$<%0|%1>,%1-%0", "\\e,(a)(b)x(a)", "\\e,<x|y>",
-                       "\\e,a<b and more", "\\e,c(d", "\\e,after"}));
+  // "Hi%0" (no "%1") is a plain macro of its prefix; "{%0}%1" is closed by "}".
+  ParseDictionary(Dic({"$(%0),[%0]", "$<%0|%1>,%1-%0", "$Hi%0,Yo%0", "${%0}%1,/%0/",
+                       "\\e,(a)(b)x(a)", "\\e,<x|y>", "\\e,a<b and more", "\\e,c(d",
+                       "\\e,Hi {a}{b}"}));
   EXPECT_EQ(Talk(1), "[a][b]x[a]");
   EXPECT_EQ(Talk(2), "y-x");
   EXPECT_EQ(Talk(3), "a<b and more");  // no "|" after "<": left as written
   EXPECT_EQ(Talk(4), "c(d");
-  EXPECT_EQ(Talk(5), "after");
-}
-
-TEST_F(Macros, PatternEndingsDecideTheKind) {
-  // Ends with "%0" and has no "%1": a plain macro of its prefix.
-  // Ends with "%1": a one-placeholder macro closed by the text before "%1".
-  ParseDictionary(Dic({"$Hi%0,Yo%0", "$<%0>%1,[%0]", "\\e,Hi there", "\\e,<a><b>"}));
-  EXPECT_EQ(Talk(1), "Yo%0 there");
-  EXPECT_EQ(Talk(2), "[a][b]");
+  EXPECT_EQ(Talk(5), "Yo%0 /a//b/");
 }
 
 TEST_F(Macros, PlainMacrosRewriteBeforeFieldsAreSplit) {
@@ -177,15 +171,11 @@ TEST_F(Extensions, SitesLinesJoinIntoOneString) {
   EXPECT_EQ(StringTable[0].Text, "A\x01x\x02" "B\x01y\x02");
   EXPECT_EQ(StringTable[1].Name, "other");
   EXPECT_EQ(StringTable[1].Text, "C");
-  EXPECT_EQ(StringTable[2].Text, "D e");
+  EXPECT_EQ(StringTable[2].Text, "D e");  // no "sites" in the name
   EXPECT_EQ(StringTable[3].Text, "F");
-}
-
-TEST_F(Extensions, SitesAreNotJoinedWithoutNSDeclare) {
-  ParseDictionary(Dic({"\\id,mysites,A x", "\\id,mysites,B"}));
-  ASSERT_EQ(StringCount, 2);
-  EXPECT_EQ(StringTable[0].Text, "A x");
-  EXPECT_EQ(StringTable[1].Text, "B");
+  ParseDictionary(Dic({"Option,NSDeclare False", "\\id,mysites,A x", "\\id,mysites,B"}));
+  EXPECT_EQ(StringCount, 6);
+  EXPECT_EQ(StringTable[4].Text, "A x");
 }
 
 TEST_F(Macros, LargeDictionaryParsesQuickly) {
