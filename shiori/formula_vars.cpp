@@ -128,15 +128,44 @@ void ExpandSystemName(int position, std::string& text, const TClockReading& cloc
 
 // ---- %rand ------------------------------------------------------------------------
 
+bool IsTagDigit(char b) { return b >= '2' && b <= '9'; }
+
+// The name at `position` plus its tag digit, if one follows it.
+std::string TaggedName(const std::string& text, int position, std::size_t length) {
+  std::string name = text.substr(position - 1, length);
+  const std::size_t after = position - 1 + length;
+  if (after < text.size() && IsTagDigit(text[after])) name += text[after];
+  return name;
+}
+
+// Every occurrence of `name` replaced by `value`. An untagged name skips the
+// occurrences that carry a tag digit, so "%rand3" never cuts into "%rand32",
+// which gets a number of its own.
+std::string ReplaceRandName(const std::string& text, const std::string& name,
+                            const std::string& value, bool tagged) {
+  if (tagged) return ReplaceAll(text, name, value);
+  std::string out;
+  std::size_t from = 0;
+  for (std::size_t at = text.find(name); at != std::string::npos;
+       at = text.find(name, at + name.size())) {
+    const std::size_t after = at + name.size();
+    if (after < text.size() && IsTagDigit(text[after])) continue;
+    out.append(text, from, at - from);
+    out += value;
+    from = after;
+  }
+  out.append(text, from, std::string::npos);
+  return out;
+}
+
 // "%randN": an N-digit number without a leading zero; "%randNd" with a tag
-// digit d from 2 to 9 has a number of its own.
+// digit d from 2 to 9 has a number of its own. Every occurrence of the name
+// gets the same number.
 std::string ExpandRandDigits(int position, const std::string& text, int digits) {
   std::string value(1, static_cast<char>('1' + Random(9)));
   for (int i = 1; i < digits; ++i) value += static_cast<char>('0' + Random(10));
-  std::string name = text.substr(position - 1, 6);
-  const char tag = text[position + 5];
-  if (tag >= '2' && tag <= '9') name += tag;
-  return ReplaceAll(text, name, value);
+  const std::string name = TaggedName(text, position, 6);
+  return ReplaceRandName(text, name, value, name.size() > 6);
 }
 
 // "%rand[N]": a number from 0 to N - 1 ("0" for N of 0 or less).
@@ -150,11 +179,9 @@ std::string ExpandRandBound(int position, const std::string& text) {
   const std::string bound = text.substr(position + 5, close - position - 6);
   if (!IsWholeInteger(bound)) return text;
   const std::string value = IntToStr(Random(ToInt(bound)));
-  std::string name = text.substr(position - 1, close - position + 1);
-  if (close < static_cast<int>(text.size()) && text[close] >= '2' && text[close] <= '9') {
-    name += text[close];
-  }
-  return ReplaceAll(text, name, value);
+  const std::size_t length = close - position + 1;
+  const std::string name = TaggedName(text, position, length);
+  return ReplaceRandName(text, name, value, name.size() > length);
 }
 
 }  // namespace
