@@ -129,8 +129,12 @@ std::string Length(const std::string& arguments) {
   return IntToStr(static_cast<long long>(Unquote(arguments).size()));
 }
 
-std::string UpCase(const std::string& arguments) { return ShiftLetters(arguments, 'a', 'z', 'A' - 'a'); }
-std::string LoCase(const std::string& arguments) { return ShiftLetters(arguments, 'A', 'Z', 'a' - 'A'); }
+std::string UpCase(const std::string& arguments) {
+  return ShiftLetters(arguments, 'a', 'z', 'A' - 'a');
+}
+std::string LoCase(const std::string& arguments) {
+  return ShiftLetters(arguments, 'A', 'Z', 'a' - 'A');
+}
 
 // ---- Words and variables -----------------------------------------------------------
 
@@ -166,10 +170,12 @@ struct TBuiltin {
 
 // The functions whose names begin with an underscore, in dispatch order.
 const TBuiltin kBuiltins[] = {
-    {"_timestamp", SlashedTimestamp}, {"_save", SaveValue},     {"_load", LoadValue},
-    {"_instr", InStr},                {"_substr", SubStr},      {"_length", Length},
-    {"_countword", CountWord},        {"_registword", RegistWord}, {"_upcase", UpCase},
-    {"_locase", LoCase},              {"_replace", Replace},    {"_isval", IsVal},
+    {"_timestamp", SlashedTimestamp}, {"_save", SaveValue},
+    {"_load", LoadValue},             {"_instr", InStr},
+    {"_substr", SubStr},              {"_length", Length},
+    {"_countword", CountWord},        {"_registword", RegistWord},
+    {"_upcase", UpCase},              {"_locase", LoCase},
+    {"_replace", Replace},            {"_isval", IsVal},
     {"_wordtype", WordType},
 };
 

@@ -79,6 +79,7 @@ struct TSystemName {
 };
 
 std::string Ref(int i) { return CurrentTalk.References[i]; }
+std::string WeekName(int day) { return WeekNames[(day % 7 + 7) % 7]; }
 
 // Tried in this order; earlier names win where one is a prefix of another.
 const TSystemName kSystemNames[] = {
@@ -101,7 +102,7 @@ const TSystemName kSystemNames[] = {
     {"%ref7", [](const TClockReading&) { return Ref(7); }},
     {"%year", [](const TClockReading& c) { return IntToStr(c.Year); }},
     {"%month", [](const TClockReading& c) { return IntToStr(c.Month); }},
-    {"%week", [](const TClockReading& c) { return std::string(WeekNames[((c.WeekDay % 7) + 7) % 7]); }},
+    {"%week", [](const TClockReading& c) { return WeekName(c.WeekDay); }},
     {"%day", [](const TClockReading& c) { return IntToStr(c.Day); }},
     {"%hour", [](const TClockReading& c) { return IntToStr(c.Hour); }},
     {"%minute", [](const TClockReading& c) { return IntToStr(c.Minute); }},
