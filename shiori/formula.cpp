@@ -196,11 +196,10 @@ bool InReferences(const std::string& word) {
 // text is never taken as found.
 void ResolveAtom(TEvaluation& ev) {
   if (ev.Work.empty() || IsWholeInteger(ev.Work)) return;
-  if (InSentence(ev.Work)) {
-    ev.Work = "1";
-  } else if (PendingStack.Top <= 1 && !Unquote(ev.Work).empty() && InReferences(ev.Work)) {
-    ev.Work = "1";
-  }
+  const bool found = InSentence(ev.Work) || (PendingStack.Top <= 1 &&
+                                              !Unquote(ev.Work).empty() &&
+                                              InReferences(ev.Work));
+  if (found) ev.Work.assign(1, '1');
 }
 
 // ---- Step 6: reduction ------------------------------------------------------------
@@ -220,8 +219,14 @@ std::string Divide(int32_t l, int32_t r, bool remainder) {
 
 std::string Concatenate(const std::string& l, const std::string& r) {
   if (IsWholeInteger(l)) return Wrapped(static_cast<int64_t>(ToInt(l)) + ToInt(r));
-  if (IsQuoted(l)) return "\"" + Unquote(l) + Unquote(r) + "\"";
-  return l + Unquote(r);
+  std::string joined;
+  if (IsQuoted(l)) {
+    joined.push_back('"');
+    joined.append(Unquote(l)).append(Unquote(r)).push_back('"');
+  } else {
+    joined.append(l).append(Unquote(r));
+  }
+  return joined;
 }
 
 std::string ApplyOperator(const std::string& op, const std::string& l, const std::string& r) {

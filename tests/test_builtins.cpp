@@ -2,9 +2,7 @@
 // timestamp formats, and the value file on real files in a temporary
 // directory.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +12,7 @@
 #include "formula_search.h"
 #include "formula_values.h"
 #include "nsdic.h"
+#include "scratch_dir.h"
 
 namespace {
 
@@ -24,18 +23,15 @@ class BuiltinTest : public ::testing::Test {
     ResetFileUtl();
     ResetStore();
     ResetFormula();
-    dir_ = (std::filesystem::temp_directory_path() / "formula_builtin_XXXXXX").string();
-    ASSERT_NE(mkdtemp(dir_.data()), nullptr);
-    SetBaseDirectory(dir_ + "/");
+    ASSERT_FALSE(scratch_.path().empty());
+    SetBaseDirectory(dir_);
   }
   void TearDown() override {
     ResetFileUtl();
     ResetFormula();
-    std::filesystem::remove_all(dir_);
   }
 
-  std::string ValueFile() const { return ReadWholeFile(dir_ + "/values.dat"); }
-  bool ValueFileExists() const { return std::filesystem::exists(dir_ + "/values.dat"); }
+  std::string ValueFile() const { return ReadWholeFile(dir_ + "values.dat"); }
 
   static void ExpectAll(const std::vector<std::pair<std::string, std::string>>& cases) {
     for (const auto& [formula, result] : cases) {
@@ -43,7 +39,8 @@ class BuiltinTest : public ::testing::Test {
     }
   }
 
-  std::string dir_;
+  ScratchDir scratch_;
+  const std::string dir_ = scratch_.path();
 };
 
 TEST_F(BuiltinTest, TextFunctions) {
@@ -107,7 +104,7 @@ TEST_F(BuiltinTest, WordsAndVariables) {
 TEST_F(BuiltinTest, SaveAndLoadValues) {
   EXPECT_EQ(Evaluate("\\_load := mykey"), "");  // no file yet
   EXPECT_EQ(Evaluate("\\_save := mykey"), "mykey");
-  EXPECT_FALSE(ValueFileExists());
+  EXPECT_FALSE(Exists(dir_ + "values.dat"));
   EXPECT_EQ(Evaluate("\\_save := mykey 10"), "10");
   EXPECT_EQ(ValueFile(), "mykey,10\r\n");
   EXPECT_EQ(Evaluate("\\_load := mykey"), "10");
@@ -134,17 +131,17 @@ TEST_F(BuiltinTest, KeysMatchOnlyWholeAtLineStarts) {
 }
 
 TEST_F(BuiltinTest, ValueFileEdges) {
-  WriteWholeFile("k,first\r\nlast,no end", dir_ + "/values.dat");
+  PutFile(dir_ + "values.dat", "k,first\r\nlast,no end");
   EXPECT_EQ(CallBuiltin("_load", "k"), "first");
   EXPECT_EQ(CallBuiltin("_load", "last"), "");
   EXPECT_EQ(CallBuiltin("_save", "last 2"), "2");
   EXPECT_EQ(ValueFile(), "k,first\r\nlast,2\r\n");
   // The path is the base directory immediately followed by the file name.
-  SetBaseDirectory(dir_ + "/pre_");
+  SetBaseDirectory(dir_ + "pre_");
   EXPECT_EQ(CallBuiltin("_save", "k v"), "v");
-  EXPECT_EQ(ReadWholeFile(dir_ + "/pre_values.dat"), "k,v\r\n");
+  EXPECT_EQ(ReadWholeFile(dir_ + "pre_values.dat"), "k,v\r\n");
   // A file that cannot be written is skipped; the value still comes back.
-  SetBaseDirectory(dir_ + "/missing/");
+  SetBaseDirectory(dir_ + "missing/");
   EXPECT_EQ(CallBuiltin("_save", "k v"), "v");
   EXPECT_EQ(CallBuiltin("_load", "k"), "");
 }

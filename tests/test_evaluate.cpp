@@ -1,9 +1,7 @@
 // The expression evaluator: operator order, arithmetic, text operators,
 // groups, the bare-word rule and the limits that turn a runaway into "#err".
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +11,7 @@
 #include "formula_search.h"
 #include "formula_values.h"
 #include "nsdic.h"
+#include "scratch_dir.h"
 
 namespace {
 
@@ -126,13 +125,11 @@ TEST_F(EvaluateTest, OutgrownWorkTextGivesError) {
 }
 
 TEST_F(EvaluateTest, SelfReproducingValueStopsAfterThePassLimit) {
-  std::string dir = (std::filesystem::temp_directory_path() / "formula_eval_XXXXXX").string();
-  ASSERT_NE(mkdtemp(dir.data()), nullptr);
-  SetBaseDirectory(dir + "/");
+  const ScratchDir dir;
+  SetBaseDirectory(dir.path());
   // A saved value that loads itself again at every pass.
   ASSERT_EQ(CallBuiltin("_save", "loop \\_load := loop"), "\\_load := loop");
   EXPECT_EQ(Evaluate("\\_load := loop"), "#err");
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
