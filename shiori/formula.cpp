@@ -5,7 +5,6 @@
 // fixed-size PendingStack. Also owns the talk context and the unit's reset.
 #include "formula.h"
 
-#include <climits>
 #include <cstdint>
 #include <utility>
 
