@@ -4,14 +4,12 @@
 // that one input's result does not depend on the inputs before it.
 #pragma once
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "fileutl.h"
 #include "formula.h"
+#include "fuzz_scratch.h"
 #include "formula_search.h"
 #include "nsdic.h"
 #include "parse.h"
@@ -19,32 +17,14 @@
 
 namespace fuzz {
 
-// A fresh directory, removed when the process exits; with its trailing
-// separator. Kept in memory (/dev/shm) where possible, since every "_save"
-// flushes the value file to disk.
-inline const std::string& ScratchDirectory() {
-  static const std::string path = [] {
-    namespace fs = std::filesystem;
-    std::error_code ignored;
-    const fs::path base = fs::is_directory("/dev/shm", ignored) ? fs::path("/dev/shm")
-                                                                 : fs::temp_directory_path();
-    std::string pattern = (base / "ghost-fuzz-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    std::atexit([] {
-      std::error_code ignored_at_exit;
-      fs::remove_all(ScratchDirectory(), ignored_at_exit);
-    });
-    return pattern + "/";
-  }();
-  return path;
-}
-
-// The bundled sample ghost, or the small ghost of the Windows transcript
-// test where the sample is not there.
+// The bundled sample ghost when it holds dictionaries, else the small ghost
+// of the Windows transcript test.
 inline std::string SampleGhostSource() {
+  namespace fs = std::filesystem;
   const std::string sample = std::string(SOURCE_DIR) + "/examples/ghost";
   std::error_code ignored;
-  if (std::filesystem::exists(sample + "/tamune.ini", ignored)) return sample;
+  for (const auto& entry : fs::directory_iterator(sample, ignored))
+    if (entry.path().extension() == ".txt") return sample;
   return std::string(SOURCE_DIR) + "/tests/win32/ghost";
 }
 
