@@ -40,7 +40,7 @@ test: bootstrap
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) test-asan
-	$(MAKE) fuzz FUZZ_SECONDS=10
+	$(MAKE) fuzz FUZZ_SECONDS=10 FUZZ_FLAGS=--fresh
 
 clean:
 	rm -rf $(BUILD) $(WIN32_BUILD) $(WIN64_BUILD)
@@ -51,6 +51,7 @@ clean:
 ASAN_BUILD   ?= build-asan
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
+FUZZ_FLAGS   ?=
 
 .PHONY: test-asan fuzz clean-hardening
 
@@ -60,7 +61,7 @@ test-asan:
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 fuzz:
-	fuzz/run-fuzz --build $(FUZZ_BUILD) --seconds $(FUZZ_SECONDS) --jobs $(JOBS)
+	fuzz/run-fuzz --build $(FUZZ_BUILD) --seconds $(FUZZ_SECONDS) --jobs $(JOBS) $(FUZZ_FLAGS)
 
 clean: clean-hardening
 clean-hardening:
