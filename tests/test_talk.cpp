@@ -9,6 +9,7 @@
 
 #include "formula.h"
 #include "formula_search.h"
+#include "formula_values.h"
 #include "nsdic.h"
 #include "nsdic_talk.h"
 #include "random.h"
