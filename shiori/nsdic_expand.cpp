@@ -102,14 +102,25 @@ bool SweepReplace(const std::string& text, const std::string& tag,
 // Brackets are counted wherever they stand, quotes included.
 std::size_t MatchingBracket(const std::string& text, std::size_t open) {
   long depth = 1;
-  for (std::size_t i = open + 1; i < text.size(); ++i) {
-    if (text[i] == '(') {
-      ++depth;
-    } else if (text[i] == ')' && --depth == 0) {
-      return i;
-    }
+  for (std::size_t i = text.find_first_of("()", open + 1); i != std::string::npos;
+       i = text.find_first_of("()", i + 1)) {
+    depth += text[i] == '(' ? 1 : -1;
+    if (depth == 0) return i;
   }
   return std::string::npos;
+}
+
+// 1-based position of the first "%" that starts a character, searching from
+// the 0-based `from`, which must start a character; 0 when there is none.
+// The one-byte case of FindFirst, resumable where the text is known.
+int FirstPercent(const std::string& text, std::size_t from) {
+  const std::size_t size = text.size();
+  for (std::size_t i = from; i < size; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '%') return static_cast<int>(i) + 1;
+    if (c >= 0x80 && IsLeadByte(c)) ++i;
+  }
+  return 0;
 }
 
 // The "%(" form at 1-based `a` replaced by its value. Fails when the result
@@ -230,26 +241,30 @@ bool ApplyCategoryTag(TemplateRun& run) {
   return true;
 }
 
-void RestoreLeftMarkers(std::string& text) {
-  for (char& c : text) {
-    if (c == kLeftMarker) c = '%';
-  }
+// Turns every 0x03 byte back into "%"; answers whether there was one.
+bool RestoreLeftMarkers(std::string& text) {
+  std::size_t at = text.find(kLeftMarker);
+  if (at == std::string::npos) return false;
+  for (; at != std::string::npos; at = text.find(kLeftMarker, at + 1)) text[at] = '%';
+  return true;
 }
 
 // Moves on after a pass: either the "%" was settled, or nothing accepted it
 // and it becomes "%m?" or is passed over.
 void SettlePosition(TemplateRun& run, bool done) {
-  const int b = FindFirst("%", run.text);
+  const int b = FirstPercent(run.text, 0);
   if (b != run.a || done) {
-    RestoreLeftMarkers(run.text);
+    run.a = RestoreLeftMarkers(run.text) ? FirstPercent(run.text, 0) : b;
   } else if (MatchAt(run.a + 1, run.text, "m?")) {
     const std::string word = RandomWordByPrefix("\\m");
     run.previous = word;
     PutTagWord(run, "%m?", word);
+    run.a = FirstPercent(run.text, 0);
   } else {
+    // Nothing before this "%" changed: the search resumes right behind it.
     run.text[run.a - 1] = kLeftMarker;
+    run.a = FirstPercent(run.text, run.a);
   }
-  run.a = FindFirst("%", run.text);
 }
 
 void RunPass(TemplateRun& run) {
@@ -278,7 +293,7 @@ std::string ExpandTemplate(const std::string& template_text) {
   DepthScope scope(depth);
   TemplateRun run;
   run.text = template_text;
-  run.a = FindFirst("%", run.text);
+  run.a = FirstPercent(run.text, 0);
   int passes = kPassesPerTemplate;
   while (run.a > 0 && passes > 0 && g_budget > 0 && !run.cut) {
     --passes;
