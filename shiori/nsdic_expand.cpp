@@ -101,11 +101,15 @@ bool SweepReplace(const std::string& text, const std::string& tag,
 // Position (0-based) of the ")" closing the "(" at `open`, or npos.
 // Brackets are counted wherever they stand, quotes included.
 std::size_t MatchingBracket(const std::string& text, std::size_t open) {
+  const char* bytes = text.data();
+  const std::size_t size = text.size();
   long depth = 1;
-  for (std::size_t i = text.find_first_of("()", open + 1); i != std::string::npos;
-       i = text.find_first_of("()", i + 1)) {
-    depth += text[i] == '(' ? 1 : -1;
-    if (depth == 0) return i;
+  for (std::size_t i = open + 1; i < size; ++i) {
+    if (bytes[i] == '(') {
+      ++depth;
+    } else if (bytes[i] == ')' && --depth == 0) {
+      return i;
+    }
   }
   return std::string::npos;
 }
@@ -114,11 +118,11 @@ std::size_t MatchingBracket(const std::string& text, std::size_t open) {
 // the 0-based `from`, which must start a character; 0 when there is none.
 // The one-byte case of FindFirst, resumable where the text is known.
 int FirstPercent(const std::string& text, std::size_t from) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
   for (std::size_t i = from; i < size; ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c == '%') return static_cast<int>(i) + 1;
-    if (c >= 0x80 && IsLeadByte(c)) ++i;
+    if (bytes[i] == '%') return static_cast<int>(i) + 1;
+    if (bytes[i] >= 0x80 && IsLeadByte(bytes[i])) ++i;
   }
   return 0;
 }
