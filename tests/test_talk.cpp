@@ -283,17 +283,28 @@ TEST_F(Talk, ContextSetters) {
   EXPECT_EQ(CurrentTalk.Sender, "OnX");
 }
 
+// Well under a millisecond in an optimised build; the debug build, whose
+// evaluator runs several times slower, only guards against blow-ups. The
+// fastest of several batches is taken so that a busy machine does not count.
 TEST_F(Talk, HundredFormulaResponsesChosenQuickly) {
   for (int i = 0; i < 100; ++i) {
     Event("OnBusy", "%ref0 = " + std::to_string(i), "talk " + std::to_string(i) + " %ref0");
   }
   TReferences refs;
   refs.Reference0 = "42";
-  const int rounds = 200;
-  const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < rounds; ++i) ASSERT_EQ(EventTalk("OnBusy", "H", refs), "talk 42 42");
-  const auto spent = std::chrono::steady_clock::now() - start;
-  const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(spent).count();
-  RecordProperty("microseconds_per_event", static_cast<int>(micros / rounds));
-  EXPECT_LT(micros / rounds, 1000);
+  long best = -1;
+  for (int batch = 0; batch < 20; ++batch) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(EventTalk("OnBusy", "H", refs), "talk 42 42");
+    const auto spent = std::chrono::steady_clock::now() - start;
+    const long micros =
+        std::chrono::duration_cast<std::chrono::microseconds>(spent).count() / 10;
+    if (best < 0 || micros < best) best = micros;
+  }
+  RecordProperty("microseconds_per_event", static_cast<int>(best));
+#ifdef NDEBUG
+  EXPECT_LT(best, 500);
+#else
+  EXPECT_LT(best, 10000);
+#endif
 }
