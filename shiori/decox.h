@@ -6,6 +6,19 @@
 // The header line that marks a plain dictionary for sealing (Shift_JIS bytes).
 extern const std::string kSealHeader;
 
+// One line's digit line: the line's bytes and the filler byte as one
+// little-endian number, in base 95 least significant digit first, each digit
+// plus 32, then LF.
+std::string DigitLine(const std::string& line, unsigned char filler);
+
+// Seven bits of every character, most significant bit first, cut into bytes;
+// the last byte is filled with zero bits.
+std::string PackSevenBit(const std::string& chars);
+
+// The 7-bit characters of a packed stream; a character is taken only while
+// the byte after the one it starts in exists.
+std::string UnpackSevenBit(const std::string& data);
+
 // Plain text to the packed sealed stream (one random filler byte per line).
 std::string Seal(const std::string& text);
 

@@ -16,5 +16,10 @@ std::string ReadWholeFile(const std::string& path);
 // reported.
 void WriteWholeFile(const std::string& data, const std::string& path);
 
+// WriteWholeFile that tells whether the file was replaced, for callers (the
+// seal tool) that must report a failure. A target that exists but may not be
+// written is left alone and counts as a failure.
+bool ReplaceWholeFile(const std::string& data, const std::string& path);
+
 // Back to the start state (base directory empty). Run at library attach.
 void ResetFileUtl();

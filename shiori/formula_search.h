@@ -3,6 +3,7 @@
 // double-quoted stretches; plus the ordered name/value list.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -66,3 +67,10 @@ int NameListCount(const TNameList& list);
 void NameListClear(TNameList& list);
 // Every pair, in list order.
 std::vector<std::pair<std::string, std::string>> NameListPairs(const TNameList& list);
+
+// Distinct name lengths present, longest first.
+std::vector<int> NameListLengths(const TNameList& list);
+// Value of `name`, or nullptr when absent; `stamp` tells its place among the
+// names of its length: a larger stamp stands earlier in list order.
+const std::string* NameListFindStamped(const std::string& name, const TNameList& list,
+                                       uint64_t& stamp);

@@ -26,7 +26,8 @@ std::string ExpandUserVariable(int position, const std::string& text);
 
 // ---- VariableStore -----------------------------------------------------------
 int VariableCount();
-// Inserts or replaces; the caller (Assign) enforces the capacity.
+// Inserts or replaces; the caller (Assign) enforces the capacity. Names
+// shorter than 2 bytes or not beginning with a backslash are ignored.
 void PutVariable(const std::string& name, const std::string& value);
 void RemoveVariable(const std::string& name);
 // Value of the variable, or nullptr.

@@ -95,3 +95,8 @@ void CacheWord(const std::string& key, const std::string& value, int32_t digit);
 void ClearWordCache();
 // Entry k (1-based), or an entry with an empty Key past the end.
 const TWordCache& WordCacheEntry(int k);
+
+// ---- Index inspection ------------------------------------------------------------
+enum class StoreIndex { Word, Category, Link, Event };
+// Record number held by `slot` of an index; 0 for an empty or invalid slot.
+int IndexSlotValue(StoreIndex index, int slot);

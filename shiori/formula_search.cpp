@@ -1,0 +1,272 @@
+// The charset setting, the character-aware searches and splitters built on
+// it, and the ordered name/value list (longest name first, latest first
+// among names of equal length).
+#include "formula_search.h"
+
+#include <functional>
+#include <map>
+#include <unordered_map>
+
+#include "strutl.h"
+
+// ---- Charset setting -------------------------------------------------------
+
+namespace {
+
+std::string& CharsetSlot() {
+  static std::string name = "Shift_JIS";
+  return name;
+}
+
+bool shiftJisFlag = true;
+
+bool IsHighLeadRange(unsigned char b) { return b >= 0xE0; }
+bool IsLowLeadRange(unsigned char b) { return b >= 0x80 && b <= 0x9F; }
+
+}  // namespace
+
+void SetCharset(const std::string& name) {
+  CharsetSlot() = name;
+  shiftJisFlag = (name == "Shift_JIS");
+}
+
+const std::string& CharsetName() { return CharsetSlot(); }
+
+bool ShiftJisMode() { return shiftJisFlag; }
+
+void ResetCharset() { SetCharset("Shift_JIS"); }
+
+bool IsLeadByte(unsigned char b) {
+  return IsHighLeadRange(b) || (shiftJisFlag && IsLowLeadRange(b));
+}
+
+bool IsModeLeadByte(unsigned char b) {
+  return shiftJisFlag && (IsHighLeadRange(b) || IsLowLeadRange(b));
+}
+
+// ---- Searches --------------------------------------------------------------
+
+namespace {
+
+// True when `pattern` stands in `text` at the 0-based index `i`.
+bool StandsAt(std::size_t i, const std::string& text, const std::string& pattern) {
+  return text.size() - i >= pattern.size() && text.compare(i, pattern.size(), pattern) == 0;
+}
+
+// The quote-aware scan: compares only outside double quotes, before the
+// byte at the position flips the quote state; gives the first or last hit.
+int ScanUnquoted(const std::string& pattern, const std::string& text, bool keepLast) {
+  int found = 0;
+  bool inside = false;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (!inside && StandsAt(i, text, pattern)) {
+      found = static_cast<int>(i) + 1;
+      if (!keepLast) return found;
+    }
+    const unsigned char b = static_cast<unsigned char>(text[i]);
+    if (b == '"') {
+      inside = !inside;
+      i += 1;
+    } else {
+      i += IsModeLeadByte(b) ? 2 : 1;
+    }
+  }
+  return found;
+}
+
+}  // namespace
+
+int FindFirst(const std::string& pattern, const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (StandsAt(i, text, pattern)) return static_cast<int>(i) + 1;
+    i += IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
+  }
+  return 0;
+}
+
+bool TryFindFirst(const std::string& pattern, const std::string& text, int& position) {
+  position = FindFirst(pattern, text);
+  return position != 0;
+}
+
+int FindFirstUnquoted(const std::string& pattern, const std::string& text) {
+  return ScanUnquoted(pattern, text, false);
+}
+
+int FindLastUnquoted(const std::string& pattern, const std::string& text) {
+  return ScanUnquoted(pattern, text, true);
+}
+
+bool TryFindLastUnquoted(const std::string& pattern, const std::string& text, int& position) {
+  position = FindLastUnquoted(pattern, text);
+  return position != 0;
+}
+
+// ---- Splitters -------------------------------------------------------------
+
+namespace {
+
+int FindSeparator(const std::string& separator, const std::string& text, int mode) {
+  switch (mode) {
+    case 0: return FindFirst(separator, text);
+    case 1: return FindLastUnquoted(separator, text);
+    case 2: return FindFirstUnquoted(separator, text);
+    default: return PosFrom(1, text, separator);
+  }
+}
+
+}  // namespace
+
+std::string SplitAt(std::string& text, const std::string& separator, int mode) {
+  if (text.empty() || separator.empty()) return "";
+  text = TrimBlanks(text);
+  const int p = FindSeparator(separator, text, mode);
+  if (p == 0) {
+    std::string whole;
+    whole.swap(text);
+    return whole;
+  }
+  std::string before = TrimBlanks(text.substr(0, p - 1));
+  const std::size_t restStart = static_cast<std::size_t>(p - 1) + separator.size();
+  text = restStart < text.size() ? TrimBlanks(text.substr(restStart)) : std::string();
+  return before;
+}
+
+std::string SplitAtLast(std::string& text, const std::string& separator) {
+  return SplitAt(text, separator, 1);
+}
+
+std::string TakeCommaField(std::string& text) {
+  const std::size_t comma = text.find(',');
+  if (comma == std::string::npos) {
+    std::string whole;
+    whole.swap(text);
+    return whole;
+  }
+  std::string before = text.substr(0, comma);
+  text.erase(0, comma + 1);
+  return before;
+}
+
+std::string PadTwo(const std::string& text) {
+  return text.size() == 1 ? "0" + text : text;
+}
+
+namespace {
+
+// Index of the field separator of a dictionary line, deleting the "\" of
+// every "\," met before it; npos when the line has no separator.
+std::size_t UnescapeToSeparator(std::string& s) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    const unsigned char b = static_cast<unsigned char>(s[i]);
+    if (IsLeadByte(b)) {
+      i += 2;
+    } else if (b == '\\' && i + 1 < s.size() && s[i + 1] == ',') {
+      s.erase(i, 1);
+      i += 1;  // the comma now stands at i and is an ordinary byte
+    } else if (b == ',') {
+      return i;
+    } else {
+      i += 1;
+    }
+  }
+  return std::string::npos;
+}
+
+}  // namespace
+
+std::string TakeField(std::string& text) {
+  std::string s = TrimBlanks(text);
+  text.clear();
+  if (s.empty()) return "";
+  const std::size_t sep = UnescapeToSeparator(s);
+  if (sep == std::string::npos) return s;
+  text = TrimBlanks(s.substr(sep + 1));
+  return TrimBlanks(s.substr(0, sep));
+}
+
+// ---- Ordered name/value list -------------------------------------------------
+// Each name carries a stamp that grows with every insertion. List order is
+// length descending, then stamp descending, which is exactly "longest first,
+// latest first among equals"; an update keeps the stamp and so the place.
+
+struct TNameListImpl {
+  struct Entry {
+    std::string value;
+    uint64_t stamp;
+  };
+  using StampIndex = std::map<uint64_t, const std::string*, std::greater<uint64_t>>;
+  std::unordered_map<std::string, Entry> byName;
+  std::map<std::size_t, StampIndex, std::greater<std::size_t>> byLength;
+  uint64_t nextStamp = 1;
+};
+
+TNameList::TNameList() : impl(new TNameListImpl) {}
+
+TNameList::~TNameList() { delete impl; }
+
+void NameListPut(const std::string& name, const std::string& value, TNameList& list) {
+  if (name.empty()) return;
+  TNameListImpl& l = *list.impl;
+  auto found = l.byName.find(name);
+  if (found != l.byName.end()) {
+    found->second.value = value;
+    return;
+  }
+  const uint64_t stamp = l.nextStamp++;
+  auto placed = l.byName.emplace(name, TNameListImpl::Entry{value, stamp}).first;
+  l.byLength[name.size()].emplace(stamp, &placed->first);
+}
+
+void NameListRemove(const std::string& name, TNameList& list) {
+  TNameListImpl& l = *list.impl;
+  auto found = l.byName.find(name);
+  if (found == l.byName.end()) return;
+  auto group = l.byLength.find(name.size());
+  group->second.erase(found->second.stamp);
+  if (group->second.empty()) l.byLength.erase(group);
+  l.byName.erase(found);
+}
+
+const std::string* NameListFind(const std::string& name, const TNameList& list) {
+  uint64_t stamp = 0;
+  return NameListFindStamped(name, list, stamp);
+}
+
+const std::string* NameListFindStamped(const std::string& name, const TNameList& list,
+                                       uint64_t& stamp) {
+  auto found = list.impl->byName.find(name);
+  if (found == list.impl->byName.end()) return nullptr;
+  stamp = found->second.stamp;
+  return &found->second.value;
+}
+
+int NameListCount(const TNameList& list) {
+  return static_cast<int>(list.impl->byName.size());
+}
+
+void NameListClear(TNameList& list) {
+  list.impl->byLength.clear();
+  list.impl->byName.clear();
+}
+
+std::vector<std::pair<std::string, std::string>> NameListPairs(const TNameList& list) {
+  std::vector<std::pair<std::string, std::string>> pairs;
+  pairs.reserve(list.impl->byName.size());
+  for (const auto& group : list.impl->byLength) {
+    for (const auto& slot : group.second) {
+      pairs.emplace_back(*slot.second, list.impl->byName.at(*slot.second).value);
+    }
+  }
+  return pairs;
+}
+
+std::vector<int> NameListLengths(const TNameList& list) {
+  std::vector<int> lengths;
+  lengths.reserve(list.impl->byLength.size());
+  for (const auto& group : list.impl->byLength) lengths.push_back(static_cast<int>(group.first));
+  return lengths;
+}

@@ -1,0 +1,137 @@
+// The dictionary store: every fixed-capacity table with its count, the two
+// option flags, the status line, the count query and the reset run at
+// library attach. The hash indexes over the tables live in nsdic_index.cpp.
+#include "nsdic.h"
+
+#include <cmath>
+
+#include "nsdic_index.h"
+#include "random.h"
+
+const char* const kDefaultStatusLine = "100,100,100,100,100,100,100,50,50,100,100,50";
+
+TDicWord WordTable[kWordCapacity + 1];
+int WordCount = 0;
+std::string CategoryList[kCategoryCapacity + 1];
+int CategoryCount = 0;
+TWordLink LinkTable[kLinkCapacity + 1];
+int LinkCount = 0;
+TSentences SentenceTable[kSentenceCapacity + 1];
+int SentenceCount = 0;
+TJoken ReplyTable[kReplyCapacity + 1];
+int ReplyCount = 0;
+TJoken HelloTable[kHelloCapacity + 1];
+int HelloCount = 0;
+TJoken EventTable[kEventCapacity + 1];
+int EventCount = 0;
+TGetStringList StringTable[kStringSlots];
+int StringCount = 0;
+std::string StatusList[kStatusSlots];
+int StatusCount = 0;
+std::string OwnerName;
+std::string GhostNames[kGhostCapacity];
+int GhostCount = 0;
+
+bool NSDeclare = false;
+bool AIStateComplex = false;
+
+namespace {
+
+// Assigns a default-constructed record to every element of a table.
+template <typename T, size_t N>
+void ClearTable(T (&table)[N]) {
+  for (T& record : table) record = T{};
+}
+
+// Trunc(log10(n + 1) * 400): the scaled counts of the long status line.
+int ScaledCount(int n) {
+  return static_cast<int>(std::log10(static_cast<double>(n) + 1.0) * 400.0);
+}
+
+std::string JoinWithCommas(const int* numbers, int count) {
+  std::string line;
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) line += ',';
+    line += std::to_string(numbers[i]);
+  }
+  return line;
+}
+
+// Appends a condition record to a TJoken table unless it is full.
+int AppendJoken(TJoken* table, int& count, int capacity, int sentence,
+                const std::string& condition) {
+  if (count >= capacity) return 0;
+  ++count;
+  table[count] = TJoken{sentence, std::string(), condition};
+  return count;
+}
+
+}  // namespace
+
+void ResetStore() {
+  ClearTable(WordTable);
+  ClearTable(CategoryList);
+  ClearTable(LinkTable);
+  ClearTable(SentenceTable);
+  ClearTable(ReplyTable);
+  ClearTable(HelloTable);
+  ClearTable(EventTable);
+  ClearTable(StringTable);
+  ClearTable(StatusList);
+  ClearTable(GhostNames);
+  WordCount = CategoryCount = LinkCount = SentenceCount = 0;
+  ReplyCount = HelloCount = EventCount = StringCount = StatusCount = GhostCount = 0;
+  OwnerName.clear();
+  NSDeclare = false;
+  AIStateComplex = false;
+  StatusList[0] = kDefaultStatusLine;
+  ResetIndexes();
+  ResetWordCache();
+  SeedRandomFromClock();
+}
+
+void BuildStatusLine() {
+  const int w = WordCount, l = LinkCount, r = ReplyCount + HelloCount;
+  const int c = CategoryCount, e = EventCount, s = SentenceCount;
+  if (!AIStateComplex) {
+    const int numbers[] = {w, l, c, r, e, s};
+    StatusList[0] = JoinWithCommas(numbers, 6);
+    return;
+  }
+  const int numbers[] = {w, l, r, c, e, s,
+                         ScaledCount(w), ScaledCount(l), ScaledCount(r),
+                         ScaledCount(c), ScaledCount(e), ScaledCount(s)};
+  StatusList[0] = JoinWithCommas(numbers, 12);
+}
+
+std::string CountByLetter(char letter) {
+  switch (letter) {
+    case 'b': return std::to_string(SentenceCount);
+    case 'c': return std::to_string(LinkCount);
+    case 'e': return std::to_string(EventCount);
+    case 'h': return std::to_string(HelloCount);
+    case 'r': return std::to_string(ReplyCount);
+    case 't': return std::to_string(CategoryCount);
+    case 'w': return std::to_string(WordCount);
+    default: return "0";
+  }
+}
+
+int32_t Weight(const std::string& text) {
+  return static_cast<int32_t>(text.size() / 2 + 10);
+}
+
+int AddSentence(const std::string& text, int32_t kind, int32_t cool_down) {
+  if (SentenceCount >= kSentenceCapacity) return 0;
+  ++SentenceCount;
+  SentenceTable[SentenceCount] = TSentences{text, kind, cool_down};
+  return SentenceCount;
+}
+
+int AddReply(int sentence, const std::string& condition) {
+  return AppendJoken(ReplyTable, ReplyCount, kReplyCapacity, sentence, condition);
+}
+
+int AddHello(int sentence, const std::string& condition) {
+  return AppendJoken(HelloTable, HelloCount, kHelloCapacity, sentence, condition);
+}

@@ -1,0 +1,85 @@
+// Word-to-word links (LinkTable and LinkIndex) and event talks (EventTable,
+// EventIndex and their SentenceTable records): registration, the counting
+// lookups and the linked-word chooser.
+#include "nsdic.h"
+#include "nsdic_index.h"
+#include "random.h"
+
+namespace {
+
+// A record of WordTable by a number a link holds; record 0 (always empty)
+// stands in for a number outside the table.
+const TDicWord& LinkedRecord(int32_t number) {
+  if (number < 0 || number > kWordCapacity) return WordTable[0];
+  return WordTable[number];
+}
+
+bool LinkMatches(int link, const std::string& first_text, const std::string& category) {
+  const TWordLink& record = LinkTable[link];
+  return record.Reserved1 == 0 && LinkedRecord(record.FromWord).Text == first_text &&
+         LinkedRecord(record.ToWord).Category == category;
+}
+
+// Walks LinkIndex from the home slot of `first_text` and collects the
+// ToWord of every matching link in walk order (a slot met twice counts
+// twice); stops after the `stop_at`-th match when stop_at > 0.
+std::vector<int32_t> LinkedWords(const std::string& first_text, const std::string& category,
+                                 int stop_at) {
+  std::vector<int32_t> found;
+  const ProbeIndex& index = g_link_index;
+  const int step = StepOf(index, first_text);
+  int slot = HomeSlot(index, first_text);
+  for (int moves_left = index.limit;; --moves_left) {
+    const int link = index.slots[slot];
+    if (link == 0) break;
+    if (LinkMatches(link, first_text, category)) {
+      found.push_back(LinkTable[link].ToWord);
+      if (static_cast<int>(found.size()) == stop_at) break;
+    }
+    if (moves_left == 0) break;
+    slot = NextSlot(index, slot, step);
+  }
+  return found;
+}
+
+}  // namespace
+
+int RegisterLink(const std::string& first_text, int first, int second) {
+  if (LinkCount >= kLinkCapacity) return 0;
+  ++LinkCount;
+  LinkTable[LinkCount] = TWordLink{first, second, 0, 0};
+  const FreeSlot free = FindFreeSlot(g_link_index, first_text);
+  if (free.slot != 0) g_link_index.slots[free.slot] = LinkCount;
+  return LinkCount;
+}
+
+int LinkedMember(const std::string& first_text, const std::string& category, int k) {
+  if (k < 0) return 0;
+  const std::vector<int32_t> found = LinkedWords(first_text, category, k);
+  if (k == 0) return static_cast<int>(found.size());
+  return static_cast<int>(found.size()) == k ? found.back() : 0;
+}
+
+std::string RandomLinkedWord(const std::string& previous, const std::string& category) {
+  const std::vector<int32_t> found = LinkedWords(previous, category, 0);
+  if (found.empty()) return RandomWordOfCategory(category);
+  const int n = static_cast<int>(found.size());
+  return LinkedRecord(found[Random(n)]).Text;
+}
+
+int RegisterConditional(const std::string& name, const std::string& condition,
+                        const std::string& text) {
+  if (EventCount >= kEventCapacity || SentenceCount >= kSentenceCapacity) return 0;
+  const FreeSlot free = FindFreeSlot(g_event_index, name);
+  if (free.slot == 0) return 0;
+  const int sentence = AddSentence(text, 4, Weight(text));
+  ++EventCount;
+  EventTable[EventCount] = TJoken{sentence, name, condition};
+  g_event_index.slots[free.slot] = EventCount;
+  g_lookups.events[name].push_back(EventCount);
+  return EventCount;
+}
+
+int ConditionalMember(const std::string& name, int k) {
+  return RememberedMember(g_event_index, g_lookups.events, name, k);
+}

@@ -1,0 +1,113 @@
+// Words and categories: registration into WordTable, WordIndex,
+// CategoryIndex and CategoryList, the word and category lookups, and the two
+// random word choosers with their cool-down rules.
+#include <algorithm>
+
+#include "nsdic.h"
+#include "nsdic_index.h"
+#include "random.h"
+
+namespace {
+
+constexpr int kCategoryDraws = 1024;  // the last draw is taken whatever its CoolDown
+constexpr int kPrefixDraws = 5000;    // after the last refused draw: nothing
+
+void RememberWord(const std::string& key, const std::string& word, int record) {
+  g_lookups.by_pair.emplace(key, record);
+  g_lookups.first_by_text.try_emplace(word, record);
+  if (g_lookups.length_present.size() <= word.size())
+    g_lookups.length_present.resize(word.size() + 1, 0);
+  g_lookups.length_present[word.size()] = 1;
+  g_lookups.home_present[HomeSlot(g_word_index, word)] = 1;
+  g_lookups.longest = std::max(g_lookups.longest, static_cast<int>(word.size()));
+}
+
+// Files a new record under its category; the category's first indexed word
+// puts the category into CategoryList. A full chain leaves it unindexed.
+void EnterInCategoryIndex(const std::string& category, int record) {
+  const FreeSlot free = FindFreeSlot(g_category_index, category);
+  if (free.slot == 0) return;
+  g_category_index.slots[free.slot] = record;
+  std::vector<int32_t>& members = g_lookups.categories[category];
+  if (members.empty()) AddCategory(category);
+  members.push_back(record);
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+}  // namespace
+
+int RegisterWord(const std::string& category, const std::string& word) {
+  const std::string key = PairKey(category, word);
+  const auto known = g_lookups.by_pair.find(key);
+  if (known != g_lookups.by_pair.end()) return known->second;
+  if (WordCount >= kWordCapacity) return 0;
+  const FreeSlot free = FindFreeSlot(g_word_index, word);
+  // A walk that reaches its last allowed slot has used up its counter, even
+  // when that slot is empty: nothing is stored then.
+  if (free.slot == 0 || free.moves_left == 0) return 0;
+  const int record = ++WordCount;
+  WordTable[record] = TDicWord{word, category, 0, 0};
+  g_word_index.slots[free.slot] = record;
+  RememberWord(key, word, record);
+  EnterInCategoryIndex(category, record);
+  return record;
+}
+
+void AddCategory(const std::string& category) {
+  if (category.empty() || CategoryCount >= kCategoryCapacity) return;
+  const int position = LongestFirstPosition(
+      CategoryCount, category.size(), [](int i) { return CategoryList[i].size(); });
+  for (int i = position; i <= CategoryCount && CategoryList[i].size() == category.size(); ++i)
+    if (CategoryList[i] == category) return;
+  std::move_backward(CategoryList + position, CategoryList + CategoryCount + 1,
+                     CategoryList + CategoryCount + 2);
+  CategoryList[position] = category;
+  ++CategoryCount;
+}
+
+int FindWordBytes(std::string_view text) {
+  if (text.empty()) return 0;
+  const auto found = g_lookups.first_by_text.find(text);
+  return found == g_lookups.first_by_text.end() ? 0 : found->second;
+}
+
+int FindWord(const std::string& text) { return FindWordBytes(text); }
+
+std::string CategoryOfWord(const std::string& text) {
+  const int record = FindWord(text);
+  return record == 0 ? std::string() : WordTable[record].Category;
+}
+
+int CategoryMember(const std::string& category, int k) {
+  return RememberedMember(g_category_index, g_lookups.categories, category, k);
+}
+
+std::string RandomWordOfCategory(const std::string& category) {
+  const MemberView candidates =
+      RememberedMembers(g_category_index, g_lookups.categories, category);
+  if (candidates.count == 0) return std::string();
+  TDicWord* word = nullptr;
+  for (int draw = 1;; ++draw) {
+    word = &WordTable[candidates.At(Random(candidates.count) + 1)];
+    if (word->CoolDown <= 0 || draw == kCategoryDraws) break;
+    --word->CoolDown;
+  }
+  word->CoolDown += Weight(word->Text);
+  return word->Text;
+}
+
+std::string RandomWordByPrefix(const std::string& prefix) {
+  if (WordCount == 0) return std::string();
+  for (int draw = 1; draw <= kPrefixDraws; ++draw) {
+    TDicWord& word = WordTable[Random(WordCount) + 1];
+    if (word.CoolDown <= 0 && StartsWith(word.Category, prefix)) {
+      word.CoolDown += static_cast<int32_t>(word.Text.size()) + 10;
+      return word.Text;
+    }
+    if (draw < kPrefixDraws) --word.CoolDown;
+  }
+  return std::string();
+}

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Checks the Windows DLLs of one mingw build: each exports exactly its three
+# functions, undecorated, and imports nothing but Windows system DLLs.
+set -euo pipefail
+build=$1 arch=$2
+objdump=$arch-w64-mingw32-objdump
+allowed='^(kernel32|msvcrt|user32|advapi32|ntdll|ws2_32|shell32|ole32|oleaut32|gdi32|bcrypt|ucrtbase|api-ms-win-[a-z0-9-]+)\.dll$'
+fail=0
+
+check() {
+  local dll=$1; shift
+  local want; want=$(printf '%s\n' "$@" | sort)
+  [ -f "$dll" ] || { echo "missing: $dll"; fail=1; return; }
+  local dump; dump=$($objdump -p "$dll")
+  local got
+  got=$(awk '/\[Ordinal\/Name Pointer\] Table/{on=1;next} on&&/^\s*\[/{print $NF;next} on&&!/^\s*\[/{on=0}' <<<"$dump" | sort)
+  if [ "$got" != "$want" ]; then
+    echo "$dll exports:"; echo "$got"; echo "expected:"; echo "$want"; fail=1
+  fi
+  local imports
+  imports=$(awk '/DLL Name:/{print tolower($3)}' <<<"$dump" | sort -u)
+  while read -r name; do
+    [ -z "$name" ] && continue
+    if ! grep -Eq "$allowed" <<<"$name"; then echo "$dll imports non-system $name"; fail=1; fi
+  done <<<"$imports"
+  echo "$(basename "$dll"): exports $(echo $got); imports $(echo $imports)"
+}
+
+check "$build/shiori/shiori.dll" load request unload
+check "$build/makoto/makoto.dll" load execute unload
+exit $fail
