@@ -150,13 +150,6 @@ TEST_F(Expand, TagInsideFormulaIsCachedForLaterTags) {
   }
 }
 
-TEST_F(Expand, VariablesAndSystemNames) {
-  Assign("\\x", "5");
-  EXPECT_EQ(ExpandTalk("x=%x!"), "x=5!");
-  CurrentTalk.EventName = "OnBoot";
-  EXPECT_EQ(ExpandTalk("%event"), "OnBoot");
-}
-
 TEST_F(Expand, MarkerBytes) {
   EXPECT_EQ(ExpandTalk("a\x03" "b"), "a%b");
   EXPECT_EQ(ExpandTalk("\x02 plain"), "\x02 plain");
@@ -181,11 +174,6 @@ TEST(ReplaceUnnumbered, KeepsNumberedOccurrences) {
 TEST(ReplaceUnnumbered, WordHoldingItsOwnTagDoesNotLoop) {
   EXPECT_EQ(ReplaceUnnumbered("%x-%x", "%x", "%x%x"), "%x%x-%x%x");
   EXPECT_EQ(ReplaceUnnumbered("%x", "%x", "%x2"), "%x2");
-}
-
-TEST(ReplaceByte, EveryMatchingByte) {
-  EXPECT_EQ(ReplaceByte("a\x03" "b\x03", '\x03', '%'), "a%b%");
-  EXPECT_EQ(ReplaceByte("", 'a', 'b'), "");
 }
 
 TEST_F(Expand, WordHoldingItsOwnTagStopsAtTheSizeCap) {
