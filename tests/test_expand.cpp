@@ -218,6 +218,19 @@ TEST_F(Expand, DeepNestingOnASmallStack) {
   EXPECT_EQ(open_only, "x" + Repeat("%(", 99000));
 }
 
+// 100,000 closed levels: the stack holds, and the formula left over below
+// the depth limit ends in the evaluator's work limit instead of costing its
+// length once per bracket.
+TEST_F(Expand, HundredThousandClosedLevelsFinishQuickly) {
+  static std::string deep;
+  deep = Repeat("%(", 100000) + "1" + Repeat(")", 100000);
+  const auto start = std::chrono::steady_clock::now();
+  RunOnStack(1 << 20, [] { deep = ExpandTalk(deep); });
+  const auto spent = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(deep, "#err");
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::seconds>(spent).count(), 20);
+}
+
 TEST_F(Expand, DmsWordComesFromTheLatestTalk) {
   EXPECT_EQ(ExpandDms(), "%dms");
   RegisterWord("\\dms", "one");
