@@ -37,10 +37,10 @@ std::string Req(std::initializer_list<const char*> lines) { return Lines(lines);
 std::string Talk(const std::string& lines) { return kOk + lines + "\r\n" + kCharset; }
 
 const std::string kTalkDictionary = Lines({
-    R"(@OnLoad,%(\lastnote := (\_load := note))%(\_save := booted.yes))",
+    R"(@OnLoad,-%(\lastnote := (\_load := note))-%(\_save := booted.yes))",
     R"(@OnUnload,%(\_save := bye.now))",
     R"(@OnBoot,\h\s[0]Boot %ref0/%ref2.)",
-    R"(@OnNote,\h\s[0]Noted %(\_save := note.%ref0).)",
+    R"(@OnNote,\h\s[0]Noted %(\_save := note."%ref0").)",
     R"(@OnExternalRequest&%ref0 = Forbidden,\[deny])",
     R"(@OnExternalRequest&%ref0 = Polite,\h\s[0]Not \[deny]today.)",
     R"(@OnExternalRequest&nohit,%(\asked := "%ref0")%(\whole := "%ref1"))",
@@ -260,7 +260,7 @@ TEST_F(Requests, SavedValuesAndSealedCopyReachASecondProcess) {
                  .text,
              Talk(R"(Sentence: \h\s[0]Noted blue.\e)"));
   }));
-  EXPECT_EQ(ValueFile(), "booted,yes\r\nnote,blue\r\n");
+  EXPECT_EQ(ValueFile(), "booted,yes\r\nnote,\"blue\"\r\n");
   EXPECT_TRUE(Exists(dir + "extra.xdi"));
   ASSERT_EQ(std::remove((dir + "extra.txt").c_str()), 0);
 
@@ -272,7 +272,7 @@ TEST_F(Requests, SavedValuesAndSealedCopyReachASecondProcess) {
              Talk("String: from the sealed copy"));
   }));
   // Saving a key again moves its line to the end.
-  EXPECT_EQ(ValueFile(), "note,blue\r\nbooted,yes\r\n");
+  EXPECT_EQ(ValueFile(), "note,\"blue\"\r\nbooted,yes\r\n");
 }
 
 TEST_F(Requests, LoadWithLengthZeroReadsNothing) {
