@@ -74,8 +74,11 @@ const std::string kTeachDictionary = Lines({
     R"(@OnTeach&%word = short,\h\s[0]Too short.\[shortage])",
 });
 
-// Sealed by the module while loading ("extra.txt,e").
-const std::string kExtraDictionary = kSealHeader + "\r\n" + Lines({"*sealed,from the sealed copy"});
+// Sealed by the module while loading ("extra.txt,e"). Built on use: the
+// header is a static of another unit.
+std::string ExtraDictionary() {
+  return kSealHeader + "\r\n" + Lines({"*sealed,from the sealed copy"});
+}
 
 void WriteGhost(const std::string& dir) {
   PutFile(dir + "tamune.ini",
@@ -83,7 +86,7 @@ void WriteGhost(const std::string& dir) {
   PutFile(dir + "talk.txt", kTalkDictionary);
   PutFile(dir + "words.txt", kWordDictionary);
   PutFile(dir + "secret.xdi", Seal(kTeachDictionary));
-  PutFile(dir + "extra.txt", kExtraDictionary);
+  PutFile(dir + "extra.txt", ExtraDictionary());
 }
 
 // Runs `scenario` in a forked child. This process never opens the library,
