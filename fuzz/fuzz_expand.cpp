@@ -1,6 +1,8 @@
 // Fuzz target: ExpandTalk of one template over a small store that has
-// categories sharing prefixes, numbered-tag bait, links, a word that holds
-// its own tag, a word that opens a formula and a few variables.
+// categories sharing prefixes, numbered-tag bait, links, a word that opens a
+// formula with its own tag and a few variables. (A word that doubles its own
+// tag takes every expansion to the 1 MiB limit, which would slow this target
+// down a hundredfold; the dictionary target's seeds carry one.)
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -21,7 +23,6 @@ const char kStore[] =
     "\\m,moon\r\n"
     "\\dms,today\r\n"
     "\\name,Taro,Jiro\r\n"
-    "\\self,%self%self\r\n"
     "\\calc,%(1+%calc)\r\n"
     "\\ch,\\name,Taro,\\ms,apple\r\n"
     "\\ft,Jiro,\\name,Jiro talks.\\e\r\n"
