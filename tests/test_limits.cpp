@@ -23,6 +23,8 @@
 #include "nsdic_talk.h"
 #include "parse.h"
 #include "random.h"
+#include "scratch_dir.h"
+#include "shiori_library.h"
 
 namespace {
 
@@ -362,6 +364,26 @@ TEST_F(Limits, RequestsOfSixteenMebibytes) {
                          "SHIORI/2.5 "));
   EXPECT_TRUE(StartsWith(HandleRequest(big), "SHIORI/2.5 400 Bad Request"));
   EXPECT_EQ(AskEvent("OnTest").rfind("size ", 0), 0u);
+}
+
+// The same size through the library's exports, in a fresh process: the
+// host's block is copied, freed and answered with a block of its own.
+TEST(LimitsThroughExports, RequestOfSixteenMebibytes) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  ScratchDir ghost;
+  PutFile(ghost.path() + "tamune.ini", "dic.txt\r\n");
+  PutFile(ghost.path() + "dic.txt", "@OnEcho,got %(\\_length := \"%ref0\")\r\n");
+  const std::string directory = ghost.path();
+  EXPECT_EXIT(RunInFreshModule([&](TShioriLibrary& library, TChildChecks& checks) {
+    CHILD_TRUE(library.Load(directory) == 1);
+    const std::string big(16u << 20, 'x');
+    const TResponse echo = library.Request("GET Sentence SHIORI/2.5\r\nEvent: OnEcho\r\n"
+                                           "Reference0: " + big + "\r\n\r\n");
+    CHILD_TRUE(echo.nul_ended && echo.length == static_cast<long>(echo.text.size()));
+    CHILD_TRUE(StartsWith(echo.text, "SHIORI/2.5 200 OK\r\nSentence: got "));
+    const TResponse line = library.Request("GET Version SHIORI/2.5" + big + "\r\n\r\n");
+    CHILD_TRUE(StartsWith(line.text, "SHIORI/2.5 200 OK\r\n"));
+  }), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(Limits, TenThousandVariablesFillTheStoreAndAreThenRefused) {
