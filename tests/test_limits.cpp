@@ -413,10 +413,13 @@ TEST_F(Limits, TenThousandVariablesFillTheStoreAndAreThenRefused) {
 TEST_F(Limits, DictionaryLinesOfOneMebibyte) {
   constexpr size_t kLine = 1u << 20;
   const std::string talk(kLine - 8, 't');
+  // A word list of long words: every field copies the rest of the line,
+  // so a line of thousands of short words is slow to parse (see
+  // fuzz/findings/word-list-line-time).
   std::string words = "\\many", last_word;
   int word_fields = 0;
-  while (words.size() + 200 < kLine) {
-    last_word = WordWithSum(1100 + word_fields++);
+  while (words.size() + 20000 < kLine) {
+    last_word = std::string(9990, 'a') + WordWithSum(1100 + word_fields++);
     words += "," + last_word;
   }
   const std::string long_word = "\\long," + std::string(kLine - 6, 'L');
