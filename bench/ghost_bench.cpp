@@ -176,9 +176,9 @@ LoadSample InChild(LoadSample (*body)(const Options&), const Options& o) {
 
 LoadSample ChildBaseline(const Options& o) {
   LoadSample s;
-  const double start = NowSeconds();
+  const double start = CpuSeconds();
   s.ok = ReadAndSplit(o.ghost) > 0;
-  s.baseline = NowSeconds() - start;
+  s.baseline = CpuSeconds() - start;
   return s;
 }
 
@@ -188,9 +188,9 @@ LoadSample ChildLoad(const Options& o) {
   ShioriLibrary lib;
   std::string error;
   if (!OpenShiori(o.shiori, lib, error)) return s;
-  const double start = NowSeconds();
+  const double start = CpuSeconds();
   s.ok = LoadShiori(lib, o.ghost) == 1;
-  s.load = NowSeconds() - start;
+  s.load = CpuSeconds() - start;
   s.rss_after = ResidentBytes();
   return s;
 }
@@ -342,7 +342,25 @@ std::string Amount(double v, const std::string& unit) {
   return buf;
 }
 
-int PrintTable(const std::vector<Row>& rows) {
+// First line of /proc/cpuinfo's model name, the cores and the load average.
+std::string Machine() {
+  std::string cpu, load, model = "unknown cpu";
+  ReadFile("/proc/cpuinfo", cpu);
+  const size_t at = cpu.find("model name");
+  if (at != std::string::npos) {
+    const size_t colon = cpu.find(':', at);
+    model = cpu.substr(colon + 2, cpu.find('\n', colon) - colon - 2);
+  }
+  ReadFile("/proc/loadavg", load);
+  load = load.substr(0, load.find(' ', load.find(' ', load.find(' ') + 1) + 1));
+  char buf[256];
+  std::snprintf(buf, sizeof buf, "%s, %ld cores, load average %s", model.c_str(),
+                sysconf(_SC_NPROCESSORS_ONLN), load.c_str());
+  return buf;
+}
+
+int PrintTable(const std::vector<Row>& rows, const std::string& machine) {
+  std::printf("machine: %s\n", machine.c_str());
   std::printf("%-30s %11s %7s %11s %7s  %-22s %s\n", "workload", "median", "spread",
               "baseline", "ratio", "target", "result");
   int missed = 0;
@@ -356,6 +374,7 @@ int PrintTable(const std::vector<Row>& rows) {
     missed += !r.pass;
   }
   std::printf(
+      "times are CPU time of the calling thread (user + system), not wall-clock time;\n"
       "median: of the runs' medians per call; spread: half the range of the run medians.\n"
       "baselines: 1 reading the same files and splitting them into lines; 2-4 GET Version;\n"
       "5 the same script with both tables empty; 6a resident before the library was\n"
@@ -377,6 +396,7 @@ int main(int argc, char** argv) {
                  o.ghost.c_str());
     return 64;
   }
+  const std::string machine = Machine();   // load average before the runs
   std::vector<Row> rows;
   Row memory;
   MeasureLoads(o, rows, memory);   // before this process opens the library itself
@@ -395,7 +415,7 @@ int main(int argc, char** argv) {
   MeasureSoak(o, shiori, makoto, rows);
   Check(MissingNulCount() == 0, "every response block ends in NUL after its length");
 
-  const int missed = PrintTable(rows);
+  const int missed = PrintTable(rows, machine);
   if (failed_checks) {
     std::fprintf(stderr, "ghost-bench: %d check(s) of the answers failed\n", failed_checks);
     return 2;

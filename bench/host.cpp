@@ -5,11 +5,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -104,6 +103,12 @@ double NowSeconds() {
   return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
+double CpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
 long ResidentBytes() {
   std::FILE* f = std::fopen("/proc/self/statm", "r");
   if (!f) return 0;
@@ -114,10 +119,13 @@ long ResidentBytes() {
 }
 
 bool ReadFile(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  out = buffer.str();
-  return !in.bad();
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  out.clear();
+  char chunk[65536];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) out.append(chunk, got);
+  const bool ok = !std::ferror(f);
+  std::fclose(f);
+  return ok;
 }

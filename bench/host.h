@@ -44,6 +44,9 @@ std::string MakeRequest(const std::string& line,
 std::string StatusLine(const std::string& response);
 
 double NowSeconds();
+// CPU time of the calling thread, user and system: what a workload costs,
+// unaffected by other processes taking turns on a shared machine.
+double CpuSeconds();
 // Resident set size of this process in bytes (0 when unreadable).
 long ResidentBytes();
 // The whole file; false when it cannot be read.

@@ -24,13 +24,20 @@ Summary Summarize(const std::vector<double>& run_medians) {
 }
 
 double MedianCallSeconds(const std::function<void()>& fn, int iterations) {
+  constexpr double kBatchSeconds = 100e-6;
+  const double start = CpuSeconds();
+  fn();
+  const double first = CpuSeconds() - start;
+  const int batch = first >= kBatchSeconds ? 1 : static_cast<int>(kBatchSeconds / (first + 1e-8)) + 1;
   std::vector<double> samples;
-  samples.reserve(static_cast<size_t>(iterations));
-  for (int i = 0; i < iterations; ++i) {
-    const double start = NowSeconds();
-    fn();
-    samples.push_back(NowSeconds() - start);
+  for (int done = 1; done < iterations;) {
+    const int n = batch < iterations - done ? batch : iterations - done;
+    const double t0 = CpuSeconds();
+    for (int i = 0; i < n; ++i) fn();
+    samples.push_back((CpuSeconds() - t0) / n);
+    done += n;
   }
+  if (samples.empty()) samples.push_back(first);
   return Median(std::move(samples));
 }
 

@@ -17,7 +17,8 @@ struct Summary {
 };
 Summary Summarize(const std::vector<double>& run_medians);
 
-// Times each of `iterations` calls of `fn` separately; the median in seconds.
+// Times `iterations` calls of `fn` in CPU time, in batches long enough for
+// the clock's resolution; the median of the batches' per-call times.
 double MedianCallSeconds(const std::function<void()>& fn, int iterations);
 
 // An iteration count near `budget` seconds for one run of `fn`, at least `lo`
