@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
   LoadMakoto(makoto, o.ghost);
   std::printf("ghost %s: resident %.2f MiB before load, %.2f MiB after\n", o.ghost.c_str(),
               before / 1048576.0, ResidentBytes() / 1048576.0);
-  const long first = o.requests < 10000 ? o.requests : 10000;
+  const long first = o.requests >= 100000 ? 10000 : (o.requests + 9) / 10;
   const SoakResult s = RunSoak(shiori, &makoto, BuildMix(MixWords(o.ghost)), o.requests, first,
                                o.every, [](long n, long rss) {
                                  std::printf("%10ld requests  %8.2f MiB\n", n, rss / 1048576.0);
