@@ -151,7 +151,7 @@ bool ParseArguments(int argc, char** argv, TOptions& options, std::string& error
 bool CheckDirectory(std::string& directory, const std::string& what, std::string& error) {
   std::error_code code;
   if (directory.empty() || !std::filesystem::is_directory(directory, code)) {
-    return Reject(error, what + " is not a directory: " + directory);
+    return Reject(error, "no such " + what + ": " + directory);
   }
   if (directory.back() != '/') directory += '/';
   return true;
@@ -171,7 +171,7 @@ bool OpenLibraries(TOptions& options, TSession& session, std::string& error) {
   }
   if (options.no_makoto) return true;
   std::string tables = options.makoto_directory;
-  if (!tables.empty() && !CheckDirectory(tables, "the --makoto directory", error)) return false;
+  if (!tables.empty() && !CheckDirectory(tables, "--makoto directory", error)) return false;
   if (tables.empty() && HasTables(session.directory)) tables = session.directory;
   if (tables.empty()) return true;
   if (!OpenMakoto(options.makoto_library, session.makoto, error)) {
@@ -227,8 +227,9 @@ void ShowResponse(TSession& session, const std::string& response) {
     return;
   }
   std::cout << parsed.status << "\n";
+  const bool charset_alone = parsed.headers.size() == 1;
   for (const TResponseHeader& header : parsed.headers) {
-    if (header.name == "Charset") continue;
+    if (header.name == "Charset" && !charset_alone) continue;
     if (header.name == "Sentence") {
       ShowTalk(session, header.value);
       continue;
@@ -511,7 +512,7 @@ int main(int argc, char** argv) {
   TSession session;
   session.raw = options.raw;
   session.directory = options.directory;
-  if (!CheckDirectory(session.directory, "the ghost directory", error)) {
+  if (!CheckDirectory(session.directory, "ghost directory", error)) {
     return Fail(error, kExitFailure);
   }
   if (!OpenLibraries(options, session, error)) return Fail(error, kExitFailure);
