@@ -2,6 +2,7 @@
 // the NSDeclare extensions (indented continuation, tag word lists, sites).
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // Parses a joined dictionary text into the store; gives the number of word
@@ -9,6 +10,16 @@
 int ParseDictionary(const std::string& text);
 
 // ---- Macros (the table lives for one ParseDictionary run) --------------------
+constexpr int kMacroCapacity = 256;
+// One placeholder definition stops rewriting one text after this many rounds
+// (a replacement may match again at the same place for ever) ...
+constexpr int kMacroIterationLimit = 100000;
+// ... or once the text has grown past this many bytes; no further definition
+// is then applied to it.
+constexpr std::size_t kMacroTextLimit = 1u << 20;
+// A single rewrite that would make the text longer than this is not made.
+constexpr std::size_t kMacroRewriteCap = 16u << 20;
+
 void ClearMacros();
 void DefineMacro(const std::string& pattern, const std::string& body);
 std::string ExpandMacros(const std::string& text);

@@ -20,6 +20,9 @@ void* ToHostBuffer(const std::string& text, long* length);
 void ModuleAttach();
 void ModuleDetach();
 
+// The directory text the last load received (empty before any load).
+const std::string& ModuleDirectory();
+
 // The work of the exports (no exception handling here; the exports catch).
 void ShioriLoad(const std::string& directory);
 std::string ShioriRequest(const std::string& request);

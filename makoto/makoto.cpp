@@ -1,0 +1,214 @@
+// The two replacement tables: loading them from the table files, the index
+// that finds the earliest matching entry at a position, and the table pass
+// over a script with its "\h" / "\u" switching.
+#include "makoto.h"
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+#include <iterator>
+#include <limits>
+
+namespace makoto {
+namespace {
+
+constexpr uint32_t kNoEntry = std::numeric_limits<uint32_t>::max();
+
+// Sources are indexed by a byte trie of at most kTrieDepth levels, so that
+// its size stays a small multiple of the entry count whatever the sources'
+// lengths. `Entry` is the earliest entry whose source ends at the node;
+// sources longer than kTrieDepth are listed in file order at the deepest
+// node of their first bytes (`Longer`) and compared in full there.
+// `EarliestBelow` is the earliest entry at the node or deeper, which lets a
+// walk stop once nothing better can follow.
+constexpr std::size_t kTrieDepth = 4;
+
+struct TrieNode {
+  uint32_t Entry = kNoEntry;
+  uint32_t EarliestBelow = kNoEntry;
+  std::vector<std::pair<unsigned char, uint32_t>> Children;  // sorted by byte
+  std::vector<uint32_t> Longer;
+};
+
+constexpr std::array<uint32_t, 256> NoChildren() {
+  std::array<uint32_t, 256> none{};
+  none.fill(kNoEntry);
+  return none;
+}
+
+struct Table {
+  std::vector<TableEntry> Entries;
+  std::vector<TrieNode> Nodes{TrieNode{}};  // node 0 is the root
+  std::array<uint32_t, 256> RootChild = NoChildren();  // the root's children by byte
+};
+
+std::array<Table, 2> g_tables;
+
+// Children are kept sorted by byte; a plain binary search finds one.
+uint32_t FindChild(const TrieNode& node, unsigned char byte) {
+  const auto* children = node.Children.data();
+  std::size_t lo = 0;
+  std::size_t hi = node.Children.size();
+  while (lo < hi) {
+    const std::size_t mid = (lo + hi) / 2;
+    const unsigned char at = children[mid].first;
+    if (at == byte) return children[mid].second;
+    if (at < byte) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  return kNoEntry;
+}
+
+uint32_t ChildOrNew(Table& table, uint32_t node, unsigned char byte) {
+  const uint32_t found = FindChild(table.Nodes[node], byte);
+  if (found != kNoEntry) return found;
+  const auto fresh = static_cast<uint32_t>(table.Nodes.size());
+  table.Nodes.emplace_back();
+  auto& children = table.Nodes[node].Children;
+  auto at = std::find_if(children.begin(), children.end(),
+                         [byte](const auto& child) { return child.first > byte; });
+  children.insert(at, {byte, fresh});
+  if (node == 0) table.RootChild[byte] = fresh;
+  return fresh;
+}
+
+// Entries are added in file order, so the first entry to reach a node is
+// the earliest one there.
+void AddEntry(Table& table, std::string source, std::string replacement) {
+  const auto index = static_cast<uint32_t>(table.Entries.size());
+  const std::size_t depth = std::min(source.size(), kTrieDepth);
+  uint32_t node = 0;
+  for (std::size_t i = 0; i < depth; ++i) {
+    node = ChildOrNew(table, node, static_cast<unsigned char>(source[i]));
+    auto& reached = table.Nodes[node];
+    reached.EarliestBelow = std::min(reached.EarliestBelow, index);
+  }
+  auto& last = table.Nodes[node];
+  if (source.size() > kTrieDepth) {
+    last.Longer.push_back(index);
+  } else {
+    last.Entry = std::min(last.Entry, index);
+  }
+  table.Entries.push_back({std::move(source), std::move(replacement)});
+}
+
+// The first of a deepest node's longer sources that stands at `pos`, when
+// it comes before `best`; otherwise `best`.
+uint32_t EarliestLonger(const Table& table, const TrieNode& node, const std::string& text,
+                        std::size_t pos, uint32_t best) {
+  for (uint32_t index : node.Longer) {
+    if (index >= best) break;
+    const std::string& source = table.Entries[index].Source;
+    if (text.compare(pos, source.size(), source) == 0) return index;
+  }
+  return best;
+}
+
+// The earliest entry whose source stands in `text` at `pos`, or kNoEntry.
+uint32_t EarliestMatch(const Table& table, const std::string& text, std::size_t pos) {
+  const TrieNode* nodes = table.Nodes.data();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  uint32_t node = table.RootChild[bytes[pos]];
+  uint32_t best = kNoEntry;
+  for (std::size_t depth = 1; node != kNoEntry; ++depth) {
+    const TrieNode& reached = nodes[node];
+    if (reached.EarliestBelow >= best) break;
+    if (reached.Entry < best) best = reached.Entry;
+    if (depth == kTrieDepth) return EarliestLonger(table, reached, text, pos, best);
+    if (pos + depth >= size) break;
+    node = FindChild(reached, bytes[pos + depth]);
+  }
+  return best;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+// The table to use after the tag at `pos`: 0 for "\h", 1 for "\u", -1 when
+// no tag stands there.
+int TagTableAt(const std::string& text, std::size_t pos) {
+  if (text[pos] != '\\' || pos + 1 >= text.size()) return -1;
+  if (text[pos + 1] == 'h') return 0;
+  if (text[pos + 1] == 'u') return 1;
+  return -1;
+}
+
+}  // namespace
+
+void ResetTables() {
+  for (auto& table : g_tables) table = Table{};
+}
+
+int LoadTableFromBytes(int table, std::string_view file_bytes) {
+  Table& target = g_tables.at(static_cast<std::size_t>(table));
+  target = Table{};
+  const std::vector<TableLine> lines = SplitTableLines(file_bytes);
+  std::string source;
+  std::string replacement;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].Skipped) continue;
+    std::string plain = lines[i].Text;
+    DecodeLine(plain, static_cast<uint32_t>(i + 1));
+    if (SplitTableEntry(plain, source, replacement)) {
+      AddEntry(target, std::move(source), std::move(replacement));
+    }
+  }
+  return static_cast<int>(target.Entries.size());
+}
+
+int LoadTables(const std::string& directory) {
+  int total = 0;
+  for (int table = 0; table < 2; ++table) {
+    std::string bytes;
+    if (!ReadWholeFile(directory + kTableFileNames[table], bytes)) bytes.clear();
+    total += LoadTableFromBytes(table, bytes);
+  }
+  return total;
+}
+
+const std::vector<TableEntry>& TableEntries(int table) {
+  return g_tables.at(static_cast<std::size_t>(table)).Entries;
+}
+
+std::string ReplaceFromTables(const std::string& script) {
+  std::string out;
+  out.reserve(std::max<std::size_t>(2 * script.size() + 40, 1024));
+  int current = 0;
+  std::size_t copied = 0;  // start of the text not yet copied to `out`
+  std::size_t pos = 0;
+  while (pos < script.size()) {
+    const int tagged = TagTableAt(script, pos);
+    if (tagged >= 0) {
+      current = tagged;
+      pos += 2;
+      continue;
+    }
+    const Table& table = g_tables[static_cast<std::size_t>(current)];
+    const uint32_t match = EarliestMatch(table, script, pos);
+    if (match == kNoEntry) {
+      ++pos;
+      continue;
+    }
+    const TableEntry& entry = table.Entries[match];
+    out.append(script, copied, pos - copied);
+    out += entry.Replacement;
+    pos += entry.Source.size();
+    copied = pos;
+  }
+  out.append(script, copied, std::string::npos);
+  return out;
+}
+
+std::string TranslateScript(const std::string& script) {
+  return ExpandAmpersandForms(ReplaceFromTables(script));
+}
+
+}  // namespace makoto

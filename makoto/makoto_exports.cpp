@@ -1,0 +1,122 @@
+// The translation module's library boundary: the three exports, the copy of
+// the host's blocks and the block allocation of the platform. No exception
+// leaves an export.
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "makoto.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#define MAKOTO_EXPORT extern "C"
+#define MAKOTO_CALL __cdecl
+using HostBlock = HGLOBAL;
+using HostBool = BOOL;
+#else
+#define MAKOTO_EXPORT extern "C" __attribute__((visibility("default")))
+#define MAKOTO_CALL
+using HostBlock = char*;
+using HostBool = int;
+#endif
+
+namespace {
+
+// A fixed block the host owns and frees later.
+void* AllocBlock(std::size_t size) noexcept {
+#ifdef _WIN32
+  return GlobalAlloc(GMEM_FIXED, size);
+#else
+  return std::malloc(size);
+#endif
+}
+
+// Releases a block the host handed in.
+void FreeBlock(void* block) noexcept {
+#ifdef _WIN32
+  if (block != nullptr) GlobalFree(block);
+#else
+  std::free(block);
+#endif
+}
+
+const char* BytesOf(HostBlock block) { return static_cast<const char*>(static_cast<void*>(block)); }
+
+// The directory path: at most `length` bytes, ending early at a NUL.
+std::string CopyPath(HostBlock block, long length) {
+  if (block == nullptr || length <= 0) return {};
+  const char* bytes = BytesOf(block);
+  const void* nul = std::memchr(bytes, 0, static_cast<std::size_t>(length));
+  const std::size_t size = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes)
+                               : static_cast<std::size_t>(length);
+  return std::string(bytes, size);
+}
+
+// The script: exactly `length` bytes; a negative length copies nothing.
+std::string CopyScript(HostBlock block, long length) {
+  if (block == nullptr || length <= 0) return {};
+  return std::string(BytesOf(block), static_cast<std::size_t>(length));
+}
+
+// A new block of exactly the text's bytes (no NUL); the length goes to
+// `length`. A failed allocation gives no block and length 0.
+HostBlock ToBlock(const std::string& text, long* length) noexcept {
+  void* block = text.size() <= static_cast<unsigned long>(LONG_MAX)
+                    ? AllocBlock(text.empty() ? 1 : text.size())
+                    : nullptr;
+  if (block == nullptr) {
+    *length = 0;
+    return nullptr;
+  }
+  if (!text.empty()) std::memcpy(block, text.data(), text.size());
+  *length = static_cast<long>(text.size());
+  return static_cast<HostBlock>(block);
+}
+
+}  // namespace
+
+// Copies the directory path (the block stays the host's), loads both
+// tables and seeds the generator. Always 1.
+MAKOTO_EXPORT HostBool MAKOTO_CALL load(HostBlock h, long len) {
+  try {
+    makoto::LoadTables(CopyPath(h, len));
+  } catch (...) {
+    try {
+      makoto::ResetTables();
+    } catch (...) {
+    }
+  }
+  makoto::SeedRandomFromTime();
+  return 1;
+}
+
+// Releases both tables. Always 1.
+MAKOTO_EXPORT HostBool MAKOTO_CALL unload(void) {
+  try {
+    makoto::ResetTables();
+  } catch (...) {
+  }
+  return 1;
+}
+
+// Takes the script block (and frees it), returns the rewritten script in a
+// new block of exactly its length. Should the rewriting fail, the script
+// comes back unchanged.
+MAKOTO_EXPORT HostBlock MAKOTO_CALL execute(HostBlock h, long* len) {
+  std::string script;
+  try {
+    script = CopyScript(h, len ? *len : 0);
+  } catch (...) {
+    script.clear();
+  }
+  FreeBlock(h);
+  if (len == nullptr) return nullptr;
+  std::string result;
+  try {
+    result = makoto::TranslateScript(script);
+  } catch (...) {
+    result.swap(script);
+  }
+  return ToBlock(result, len);
+}

@@ -1,0 +1,245 @@
+// Dictionary macros and the NSDeclare extensions of the dictionary format:
+// the macro table of one parser run and its rewriting of later lines,
+// indented continuation lines, tag word lists and joined "sites" strings.
+#include <algorithm>
+#include <cstring>
+
+#include "UTypes.h"
+#include "formula_search.h"
+#include "nsdic.h"
+#include "nsdic_parse.h"
+#include "strutl.h"
+
+namespace {
+
+TReplaceList MacroTable[kMacroCapacity];
+int MacroCount = 0;
+
+constexpr std::string::size_type npos = std::string::npos;
+
+// The prefix bytes of every definition, kept apart from the strings so that
+// the test below, run for every definition on every line, touches no string
+// member at all.
+struct PrefixKey {
+  const char* data = nullptr;
+  std::size_t size = 0;
+};
+PrefixKey PrefixKeys[kMacroCapacity];
+
+// Whether `key` occurs in the `size` bytes at `text`.
+bool Occurs(const char* text, std::size_t size, const PrefixKey& key) {
+  if (key.size == 0) return true;
+  const char* const end = text + size;
+  const char first = key.data[0];
+  for (const char* p = text; static_cast<std::size_t>(end - p) >= key.size; ++p) {
+    p = static_cast<const char*>(std::memchr(p, first, end - p - key.size + 1));
+    if (p == nullptr) return false;
+    if (std::memcmp(p, key.data, key.size) == 0) return true;
+  }
+  return false;
+}
+
+// ReplaceAll in place, unless the result would grow past kMacroRewriteCap:
+// then the text stays as it is and the answer is false.
+bool ReplaceBounded(std::string& text, const std::string& old_text,
+                    const std::string& new_text) {
+  std::string::size_type hit = old_text.empty() ? npos : text.find(old_text);
+  if (hit == npos) return true;
+  std::string out;
+  out.reserve(text.size());
+  std::string::size_type from = 0;
+  while (hit != npos) {
+    out.append(text, from, hit - from);
+    out += new_text;
+    if (out.size() > kMacroRewriteCap) return false;
+    from = hit + old_text.size();
+    hit = text.find(old_text, from);
+  }
+  out.append(text, from, npos);
+  text.swap(out);
+  return true;
+}
+
+// One match of a placeholder definition whose prefix stands at `a`: the
+// exact text matched and its replacement. False when the middle or closing
+// text does not follow.
+bool MatchCaptures(const std::string& x, int a, const TReplaceList& d, std::string& matched,
+                   std::string& rep) {
+  const int start = a + static_cast<int>(d.Prefix.size());
+  int from = start;
+  int middle = 0;
+  if (!d.Middle.empty()) {
+    middle = PosFrom(start, x, d.Middle);
+    if (middle == 0) return false;
+    from = middle + static_cast<int>(d.Middle.size());
+  }
+  const int s = PosFrom(from, x, d.Suffix);
+  if (s == 0) return false;
+  matched = x.substr(a - 1, s + d.Suffix.size() - a);
+  rep = ReplaceAll(d.Body, "%0", x.substr(start - 1, (middle ? middle : s) - start));
+  if (middle != 0) rep = ReplaceAll(rep, "%1", x.substr(from - 1, s - from));
+  return true;
+}
+
+// A one- or two-placeholder definition applied to x: each match found from
+// the prefix onward is rewritten everywhere it occurs, then the search goes
+// on near the end of the replacement. Bounded in rounds and in size.
+void RewriteCaptures(std::string& x, const TReplaceList& d) {
+  int a = PosFrom(1, x, d.Prefix);
+  for (int round = 0; a > 0 && round < kMacroIterationLimit; ++round) {
+    std::string matched, rep;
+    if (!MatchCaptures(x, a, d, matched, rep)) return;
+    if (!ReplaceBounded(x, matched, rep) || x.size() > kMacroTextLimit) return;
+    a = PosFrom(std::max(1, a + static_cast<int>(rep.size()) - 1), x, d.Prefix);
+  }
+}
+
+void ApplyMacro(std::string& x, const TReplaceList& d) {
+  if (d.Suffix.empty()) {
+    ReplaceBounded(x, d.Prefix, d.Body);
+  } else {
+    RewriteCaptures(x, d);
+  }
+}
+
+// Splits `pattern` at the placeholders "%0" and "%1" into the definition's
+// prefix, middle and suffix.
+void SplitPattern(const std::string& pattern, TReplaceList& d) {
+  int p = 0;
+  if (!TryFindFirst("%0", pattern, p)) {
+    d.Prefix = pattern;
+    return;
+  }
+  d.Prefix = pattern.substr(0, p - 1);
+  const std::string r = pattern.substr(p + 1);
+  int q = 0;
+  if (!TryFindFirst("%1", r, q)) {
+    d.Suffix = r;
+    return;
+  }
+  d.Middle = r.substr(0, q - 1);
+  d.Suffix = r.substr(q + 1);
+  if (d.Suffix.empty()) std::swap(d.Middle, d.Suffix);
+}
+
+bool IsTagHead(const std::string& head) {
+  static const char* const kHeads[] = {"\\ms[", "\\mz[", "\\ml[", "\\mc[", "\\mh[",
+                                       "\\mt[", "\\me[", "\\mp[", "\\d[",  "\\k["};
+  return std::find(std::begin(kHeads), std::end(kHeads), head) != std::end(kHeads);
+}
+
+// A bracket left open in the key goes on in the rest up to "]": takes that
+// inner text out of `rest` together with the "]" and the comma after it.
+// Without a "]" the rest stays whole and the inner text is empty.
+std::string TakeBracketTail(std::string& rest) {
+  const std::string::size_type q = rest.find(']');
+  if (q == npos) return std::string();
+  const std::string inner = rest.substr(0, q);
+  rest = TrimBlanks(rest.substr(q + 1));
+  if (!rest.empty() && rest[0] == ',') rest.erase(0, 1);
+  return inner;
+}
+
+// The bracket's inner items as up to two tag categories; the second keeps
+// every item after the first, commas included.
+void InnerCategories(std::string inner, std::string& a, std::string& b) {
+  a = TakeField(inner);
+  if (!a.empty()) a = "\\[" + a + "]";
+  if (!inner.empty()) b = "\\[" + inner + "]";
+}
+
+// The categories of a tag key (up to four); false when the key is no tag key.
+bool TagCategories(const std::string& key, std::string& rest, std::string cats[4]) {
+  const std::string::size_type p = key.find('[');
+  if (p == npos) return false;
+  const std::string head = key.substr(0, p + 1);
+  const bool open = key.find(']') == npos;
+  if (head == "\\[") {
+    cats[0] = open ? key + "]" : key;
+    if (open) InnerCategories(TakeBracketTail(rest), cats[1], cats[2]);
+    return true;
+  }
+  if (!IsTagHead(head)) return false;
+  cats[0] = key.substr(0, p);
+  cats[1] = "\\" + key.substr(p) + (open ? "]" : "");
+  if (open) InnerCategories(TakeBracketTail(rest), cats[2], cats[3]);
+  return true;
+}
+
+}  // namespace
+
+void ClearMacros() {
+  for (int i = 0; i < MacroCount; ++i) {
+    MacroTable[i] = TReplaceList();
+    PrefixKeys[i] = PrefixKey();
+  }
+  MacroCount = 0;
+}
+
+void DefineMacro(const std::string& pattern, const std::string& body) {
+  if (pattern.empty() || body.empty() || MacroCount >= kMacroCapacity) return;
+  TReplaceList& d = MacroTable[MacroCount];
+  d = TReplaceList();
+  SplitPattern(pattern, d);
+  d.Body = ReplaceAll(body, "\\,", ",");
+  PrefixKeys[MacroCount] = PrefixKey{d.Prefix.data(), d.Prefix.size()};
+  ++MacroCount;
+}
+
+std::string ExpandMacros(const std::string& text) {
+  std::string x = text;
+  const char* data = x.data();
+  std::size_t size = x.size();
+  for (int i = 0; i < MacroCount && size <= kMacroTextLimit; ++i) {
+    // Most definitions do not occur in most lines: test before rebuilding.
+    if (!Occurs(data, size, PrefixKeys[i])) continue;
+    ApplyMacro(x, MacroTable[i]);
+    data = x.data();
+    size = x.size();
+  }
+  return x;
+}
+
+std::string AppendIndented(int& cursor, const std::string& text) {
+  std::string joined;
+  while (cursor > 0 && cursor <= static_cast<int>(text.size()) &&
+         (text[cursor - 1] == '\t' || text[cursor - 1] == ' ')) {
+    joined += ReadLine(cursor, text);
+  }
+  return joined;
+}
+
+bool TagWordList(const std::string& key, const std::string& rest) {
+  std::string words = rest;
+  std::string cats[4];
+  if (!TagCategories(key, words, cats)) return false;
+  for (std::string w = TakeField(words); !w.empty(); w = TakeField(words)) {
+    for (const std::string& c : cats) {
+      if (!c.empty()) RegisterWord(c, w);
+    }
+  }
+  return true;
+}
+
+std::string JoinSites(const std::string& id, const std::string& first, int& cursor,
+                      const std::string& text) {
+  if (id.find("sites") == npos) return first;
+  std::string value;
+  std::string item = first;
+  while (true) {
+    value += ReplaceAll(item, " ", "\\[1]") + "\\[2]";
+    const int mark = cursor;
+    std::string line = ReadLine(cursor, text);
+    if (CompareHead("\\id", line, 3) != 0) {
+      cursor = mark;
+      break;
+    }
+    SplitAt(line, ",", 0);
+    if (TakeField(line) != id) {
+      cursor = mark;
+      break;
+    }
+    item = line;
+  }
+  return value;
+}

@@ -1,0 +1,137 @@
+// Requests: the request line, header values and references, the request-type
+// table with its dispatcher, the response layout and the "GET Version " answer.
+// The handlers of the other request types live in parse_handlers.cpp.
+#include "parse.h"
+
+#include "formula_search.h"
+#include "parse_handlers.h"
+#include "strutl.h"
+
+namespace {
+
+struct TRequestType {
+  const char* literal;  // the request line must begin with it
+  TRequestHandler handler;
+};
+
+// Tried in this order; the first literal that begins the request line wins.
+// "GET Sentence" and "GET Word" take any continuation, the others need the blank.
+constexpr TRequestType kRequestTypes[] = {
+    {"GET Sentence", HandleGetSentence},
+    {"GET Word", HandleGetWord},
+    {"GET Status ", HandleGetStatus},
+    {"NOTIFY ", HandleNotify},
+    {"GET Version ", HandleGetVersion},
+    {"TEACH ", HandleTeach},
+    {"GET String ", HandleGetString},
+};
+
+constexpr int kRequestTypeCount = sizeof(kRequestTypes) / sizeof(kRequestTypes[0]);
+
+int Length(const std::string& text) { return static_cast<int>(text.size()); }
+
+// The bytes from `start` up to the next CR LF, or to the end when none follows.
+std::string ValueFrom(int start, const std::string& text) {
+  const int crlf = PosFrom(start, text, kCrLf);
+  if (crlf == 0) return text.substr(start - 1);
+  return text.substr(start - 1, crlf - start);
+}
+
+}  // namespace
+
+// ---- Request line and headers ---------------------------------------------------
+
+std::string RequestLine(const std::string& request) {
+  int cursor = 1;
+  return ReadLine(cursor, request);
+}
+
+// Plain substring search over the whole text, last occurrence wins: the key
+// may also match at the end of a longer header name or inside a value.
+std::string HeaderValue(const std::string& text, const std::string& name) {
+  const std::string key = name + ": ";
+  int last = 0;
+  for (int p = PosFrom(1, text, key); p != 0; p = PosFrom(p + Length(key), text, key)) {
+    last = p;
+  }
+  if (last == 0) return std::string();
+  return ValueFrom(last + Length(key), text);
+}
+
+// Every value followed by 0x02. The byte after the colon is skipped whatever
+// it is; a value without a CR LF behind it ends the list.
+std::string HeaderValues(const std::string& text, const std::string& name) {
+  const std::string key = name + ":";
+  std::string values;
+  int p = PosFrom(1, text, key);
+  while (p > 0 && p + Length(name) + 2 <= Length(text)) {
+    const int start = p + Length(name) + 2;
+    const int crlf = PosFrom(start, text, kCrLf);
+    if (crlf == 0) break;
+    values += text.substr(start - 1, crlf - start);
+    values += '\x02';
+    p = PosFrom(crlf, text, key);
+  }
+  return values;
+}
+
+void ReadReferences(const std::string& text, TReferences& references) {
+  std::string name = "Reference0";
+  for (int i = 0; i < 8; ++i) {
+    name.back() = static_cast<char>('0' + i);
+    references[i] = HeaderValue(text, name);
+  }
+}
+
+void ClearReferences(TReferences& references) {
+  for (int i = 0; i < 8; ++i) references[i].clear();
+}
+
+// ---- Response layout --------------------------------------------------------------
+
+std::string StatusResponse(const char* status) {
+  return std::string(kProtocolVersion) + status + kCrLf;
+}
+
+std::string HeaderLine(const std::string& name, const std::string& value) {
+  return name + ": " + value + kCrLf;
+}
+
+std::string CharsetLine() { return HeaderLine("Charset", CharsetName()); }
+
+std::string TalkResponse(const std::string& talk) {
+  if (talk == kCannotServe) return StatusResponse(kStatusBadRequest);
+  if (talk.empty()) return StatusResponse(kStatusNoContent);
+  return StatusResponse(kStatusOk) + talk + kCrLf + CharsetLine();
+}
+
+// ---- Dispatch ---------------------------------------------------------------------
+
+int RequestTypeOf(const std::string& line) {
+  for (int i = 0; i < kRequestTypeCount; ++i) {
+    if (MatchAt(1, line, kRequestTypes[i].literal)) return i + 1;
+  }
+  return 0;
+}
+
+std::string HandleGetVersion(const std::string&, const std::string&, const std::string&,
+                             TReferences&) {
+  return StatusResponse(kStatusOk) + CharsetLine();
+}
+
+std::string HandleRequest(const std::string& request) {
+  const std::string line = RequestLine(request);
+  const std::string security_level = HeaderValue(request, "SecurityLevel");
+  const std::string sender = HeaderValue(request, "Sender");
+  TReferences references;
+  std::string response;
+  if (ExternalRequestRule(request, security_level, sender, references, response)) {
+    return response;
+  }
+  const int type = RequestTypeOf(line);
+  if (type == 0) return StatusResponse(kStatusBadRequest);
+  return kRequestTypes[type - 1].handler(request, line, sender, references);
+}
+
+// The request unit keeps nothing between requests.
+void ResetParse() {}

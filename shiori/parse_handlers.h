@@ -1,0 +1,69 @@
+// Private to the request unit: the handlers bound to the request-type table
+// of HandleRequest, the access rule run before dispatch, and the response
+// layout every handler writes its answer in. Only parse*.cpp include this.
+#pragma once
+
+#include <string>
+
+#include "UTypes.h"
+
+// ---- Response layout ----------------------------------------------------------
+
+inline constexpr char kProtocolVersion[] = "SHIORI/2.5";
+inline constexpr char kCrLf[] = "\r\n";
+
+inline constexpr char kStatusOk[] = " 200 OK";
+inline constexpr char kStatusNoContent[] = " 204 No Content";
+inline constexpr char kStatusNotEnough[] = " 311 Not Enough";
+inline constexpr char kStatusAdvice[] = " 312 Advice";
+inline constexpr char kStatusBadRequest[] = " 400 Bad Request";
+
+// A talk text that stands for "this request type cannot serve the request".
+inline constexpr char kCannotServe[] = "*";
+
+// The status line alone: version + status + CR LF.
+std::string StatusResponse(const char* status);
+// One header line: name + ": " + value + CR LF.
+std::string HeaderLine(const std::string& name, const std::string& value);
+// "Charset: " + the charset name + CR LF.
+std::string CharsetLine();
+// The rules shared by the talk-carrying requests: "*" answers 400, an empty
+// talk 204, anything else 200 with the talk as its line(s) and the charset
+// line last.
+std::string TalkResponse(const std::string& talk);
+
+// ---- Request types ------------------------------------------------------------
+
+// Every handler gets the request text, its request line, the "Sender" value
+// and the references record, and gives the complete response.
+using TRequestHandler = std::string (*)(const std::string& request, const std::string& line,
+                                        const std::string& sender, TReferences& references);
+
+std::string HandleGetSentence(const std::string& request, const std::string& line,
+                              const std::string& sender, TReferences& references);
+std::string HandleGetWord(const std::string& request, const std::string& line,
+                          const std::string& sender, TReferences& references);
+std::string HandleGetStatus(const std::string& request, const std::string& line,
+                            const std::string& sender, TReferences& references);
+std::string HandleNotify(const std::string& request, const std::string& line,
+                         const std::string& sender, TReferences& references);
+std::string HandleGetVersion(const std::string& request, const std::string& line,
+                             const std::string& sender, TReferences& references);
+std::string HandleTeach(const std::string& request, const std::string& line,
+                        const std::string& sender, TReferences& references);
+std::string HandleGetString(const std::string& request, const std::string& line,
+                            const std::string& sender, TReferences& references);
+
+// Number of the request type whose literal begins `line` (1 "GET Sentence",
+// 2 "GET Word", 3 "GET Status ", 4 "NOTIFY ", 5 "GET Version ", 6 "TEACH ",
+// 7 "GET String "), the first match in that order; 0 for none.
+int RequestTypeOf(const std::string& line);
+
+// ---- Access rule ----------------------------------------------------------------
+
+// The external-request rule, run before every dispatch. Gives true and the
+// whole response in `response` when it answers in place of the request;
+// false lets the request be dispatched. May change `references`.
+bool ExternalRequestRule(const std::string& request, const std::string& security_level,
+                         const std::string& sender, TReferences& references,
+                         std::string& response);

@@ -1,0 +1,94 @@
+// The three exports of the conversation module: load, request and unload.
+// Each attaches the module on first use (the units' static objects are all
+// constructed by then, whatever their order) and stops every exception
+// before it can reach the host.
+#include "shiori.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+constexpr char kLastResortResponse[] = "SHIORI/2.5 400 Bad Request\r\n";
+
+int LoadModule(void* block, long length) noexcept {
+  try {
+    const std::string directory = FromHostBuffer(block, length);
+    ModuleAttach();
+    ShioriLoad(directory);
+  } catch (...) {
+  }
+  return 1;
+}
+
+// Answered when building the real response failed; null with length 0 when
+// even this small block cannot be had.
+void* LastResortResponse(long* length) noexcept {
+  try {
+    return ToHostBuffer(kLastResortResponse, length);
+  } catch (...) {
+    if (length != nullptr) *length = 0;
+    return nullptr;
+  }
+}
+
+void* AnswerRequest(void* block, long* length) noexcept {
+  try {
+    const std::string text = FromHostBuffer(block, length != nullptr ? *length : 0);
+    ModuleAttach();
+    return ToHostBuffer(ShioriRequest(text), length);
+  } catch (...) {
+    return LastResortResponse(length);
+  }
+}
+
+int UnloadModule() noexcept {
+  try {
+    ModuleAttach();
+    ShioriUnload();
+  } catch (...) {
+  }
+  return 1;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+
+extern "C" BOOL __cdecl load(HGLOBAL h, long len) { return LoadModule(h, len); }
+
+extern "C" HGLOBAL __cdecl request(HGLOBAL h, long* len) {
+  return static_cast<HGLOBAL>(AnswerRequest(h, len));
+}
+
+extern "C" BOOL __cdecl unload(void) { return UnloadModule(); }
+
+// The units release their tables when the library leaves the process; the
+// C runtime destroys static objects only after this returns.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_DETACH) {
+    try {
+      ModuleDetach();
+    } catch (...) {
+    }
+  }
+  return TRUE;
+}
+
+#else
+
+// On POSIX the units' static objects release their memory when the library
+// is unloaded; no detach hook runs, since its order against those static
+// destructors would be unspecified.
+#define SHIORI_EXPORT extern "C" __attribute__((visibility("default")))
+
+SHIORI_EXPORT int load(char* h, long len) { return LoadModule(h, len); }
+
+SHIORI_EXPORT char* request(char* h, long* len) {
+  return static_cast<char*>(AnswerRequest(h, len));
+}
+
+SHIORI_EXPORT int unload(void) { return UnloadModule(); }
+
+#endif
