@@ -26,53 +26,55 @@ std::string TakeBlock(char* block, long length) {
   return text;
 }
 
-// Opens `path` and looks up the three exports named in `names`.
-bool OpenWithExports(const std::string& path, const char* const names[3], void* handle_out[4],
-                     std::string& error) {
+void* OpenHandle(const std::string& path, std::string& error) {
   if (path.empty()) {
     error = "no library path known";
-    return false;
+    return nullptr;
   }
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     const char* message = dlerror();
     error = message != nullptr ? message : "cannot open " + path;
-    return false;
   }
-  handle_out[0] = handle;
-  for (int i = 0; i < 3; ++i) {
-    handle_out[i + 1] = dlsym(handle, names[i]);
-    if (handle_out[i + 1] == nullptr) {
-      error = path + " does not export " + names[i];
-      dlclose(handle);
-      return false;
-    }
-  }
-  return true;
+  return handle;
+}
+
+// Looks up one export of an open library; false with a message when missing.
+template <typename TFunction>
+bool FindExport(void* handle, const std::string& path, const char* name, TFunction& function,
+                std::string& error) {
+  function = reinterpret_cast<TFunction>(dlsym(handle, name));
+  if (function != nullptr) return true;
+  error = path + " does not export " + name;
+  return false;
 }
 
 }  // namespace
 
 bool OpenShiori(const std::string& path, TShioriLibrary& library, std::string& error) {
-  static const char* const kNames[3] = {"load", "request", "unload"};
-  void* found[4] = {};
-  if (!OpenWithExports(path, kNames, found, error)) return false;
-  library.handle = found[0];
-  library.load = reinterpret_cast<int (*)(char*, long)>(found[1]);
-  library.request = reinterpret_cast<char* (*)(char*, long*)>(found[2]);
-  library.unload = reinterpret_cast<int (*)()>(found[3]);
-  return true;
+  void* handle = OpenHandle(path, error);
+  if (handle == nullptr) return false;
+  if (FindExport(handle, path, "load", library.load, error) &&
+      FindExport(handle, path, "request", library.request, error) &&
+      FindExport(handle, path, "unload", library.unload, error)) {
+    library.handle = handle;
+    return true;
+  }
+  dlclose(handle);
+  return false;
 }
 
 bool OpenMakoto(const std::string& path, TMakotoLibrary& library, std::string& error) {
-  static const char* const kNames[3] = {"load", "execute", "unload"};
-  void* found[4] = {};
-  if (!OpenWithExports(path, kNames, found, error)) return false;
-  library.handle = found[0];
-  library.load = reinterpret_cast<int (*)(char*, long)>(found[1]);
-  library.execute = reinterpret_cast<char* (*)(char*, long*)>(found[2]);
-  library.unload = reinterpret_cast<int (*)()>(found[3]);
-  return true;
+  void* handle = OpenHandle(path, error);
+  if (handle == nullptr) return false;
+  if (FindExport(handle, path, "load", library.load, error) &&
+      FindExport(handle, path, "execute", library.execute, error) &&
+      FindExport(handle, path, "unload", library.unload, error)) {
+    library.handle = handle;
+    return true;
+  }
+  dlclose(handle);
+  return false;
 }
 
 void CloseLibrary(void* handle) {
