@@ -3,6 +3,7 @@
 // composed, which the response engine sets and formulas read.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "UTypes.h"
@@ -34,6 +35,21 @@ struct TClockReading {
 };
 // Test hook: a fixed reading instead of the clock (nullptr restores the clock).
 void SetClockOverride(const TClockReading* reading);
+
+// The largest text one evaluation works on (1 MiB). An evaluation whose work
+// text would outgrow it ends with "#err"; a built-in or word macro whose
+// result would outgrow it gives "#err" instead of that result.
+constexpr std::size_t kFormulaTextLimit = 1048576;
+// At most this many passes per Evaluate; beyond that the result is "#err".
+constexpr int kFormulaPassLimit = 100000;
+// Entries of the evaluator's stack of pending work.
+constexpr int kPendingCapacity = 512;
+
+// ReplaceAll (every occurrence of `old_text` by `new_text`) into `out`, only
+// when the result fits in `limit` bytes; false, with `out` untouched, when not.
+bool ReplaceAllWithin(const std::string& text, const std::string& old_text,
+                      const std::string& new_text, std::size_t limit,
+                      std::string& out);
 
 // Variables emptied, talk context cleared, stack emptied. Run at library attach.
 void ResetFormula();

@@ -14,6 +14,7 @@
 #endif
 
 #include "fileutl.h"
+#include "formula.h"
 #include "formula_search.h"
 #include "formula_values.h"
 #include "nsdic.h"
@@ -28,19 +29,9 @@ bool Attached = false;
 using TUnitReset = void (*)();
 
 // Each unit's start state, bottom up: attach runs them in this order, detach
-// in reverse. Units join this list as they become part of the module; the
-// full order is
-//   ResetFileUtl (fileutl), ResetCharset (formula_search),
-//   ResetVariables (formula_values), ResetFormula (formula),
-//   ResetStore (nsdic; also seeds Random from the clock), ResetParse (parse).
+// in reverse. ResetStore also seeds the random generator from the clock.
 constexpr TUnitReset kUnitResets[] = {
-    ResetFileUtl,
-    ResetCharset,
-    ResetVariables,
-    // ---- not yet in the module; add it here: ----
-    //   ResetFormula,  (formula)
-    ResetStore,
-    ResetParse,
+    ResetFileUtl, ResetCharset, ResetVariables, ResetFormula, ResetStore, ResetParse,
 };
 
 // Frees a host block when the copy is done, also when copying throws.

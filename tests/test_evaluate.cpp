@@ -1,0 +1,135 @@
+// The expression evaluator: operator order, arithmetic, text operators,
+// groups, the bare-word rule and the limits that turn a runaway into "#err".
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fileutl.h"
+#include "formula.h"
+#include "formula_search.h"
+#include "formula_values.h"
+#include "nsdic.h"
+#include "scratch_dir.h"
+
+namespace {
+
+class EvaluateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetCharset();
+    ResetFileUtl();
+    ResetStore();
+    ResetFormula();
+  }
+  void TearDown() override { ResetFormula(); }
+
+  static void ExpectAll(const std::vector<std::pair<std::string, std::string>>& cases) {
+    for (const auto& [formula, result] : cases) {
+      EXPECT_EQ(Evaluate(formula), result) << "formula: " << formula;
+    }
+  }
+};
+
+TEST_F(EvaluateTest, OperatorOrderAndGrouping) {
+  ExpectAll({{"1 + 2 * 3", "7"},     {"(1 + 2) * 3", "9"}, {"7 - 2 - 1", "4"},
+             {"10 % 4 * 2", "2"},    {"7 %3", "7 %3"},     {"12 / 2 / 3", "2"},
+             {"1 + 1 ; 5 * 2", "10"}, {"", ""},            {"  42  ", "42"}});
+}
+
+TEST_F(EvaluateTest, SignsAndDivision) {
+  ExpectAll({{"7 / 0", "#div0!"},   {"7 % 0", "#div0!"},  {"\"-7\" / 2", "-3"},
+             {"\"-7\" % 3", "-1"},  {"7 % -3", "4"},       {"3 - 8", "-5"},
+             {"-5", "-5"},          {"+5", "5"},           {"2 * -3", "-3"},
+             {"-05", "-5"},         {"1 + (7 / 0)", "1"}});
+}
+
+TEST_F(EvaluateTest, ThirtyTwoBitWrapAround) {
+  ExpectAll({{"2147483647 + 1", "-2147483648"},
+             {"2147483647 * 2", "-2"},
+             {"65536 * 65536", "0"},
+             {"0 - 2147483647 - 2", "2147483647"},
+             {"\"-2147483648\" / \"-1\"", "-2147483648"},
+             {"\"-2147483648\" % \"-1\"", "0"}});
+}
+
+TEST_F(EvaluateTest, TextAndLogicOperators) {
+  ExpectAll({{"\"ab\" + \"cd\"", "\"abcd\""}, {"ab + \"cd\"", "abcd"},  {"05 = 5", "0"},
+             {"05 >= 5", "1"},                {"\"x\" = x", "1"},       {"1 <> 2", "1"},
+             {"\"a\" <> a", "0"},             {"2 & 1", "0"},           {"3 & 1", "1"},
+             {"0 | 0", "0"},                  {"0 | 2", "1"},           {"3 < 10", "1"},
+             // The second ">=" is cut into ">" and "=": 0 > ("" = "0"), then >= 1.
+             {"0 >= 0 >= 1", "0"}});
+}
+
+TEST_F(EvaluateTest, ConditionalAndSequence) {
+  ExpectAll({{"1 ? \"yes\" : \"no\"", "\"yes\""}, {"0 ? a : b", "b"}, {"1 ? a", "a"},
+             {"0 ? a", ""},                     {"a ; b", "b"}});
+  EXPECT_EQ(Evaluate("\\x := 1 ; \\y := 2"), "2");
+  ASSERT_NE(FindVariable("\\x"), nullptr);
+  EXPECT_EQ(*FindVariable("\\x"), "1");
+  EXPECT_EQ(*FindVariable("\\y"), "2");
+  EXPECT_EQ(Evaluate("\\z := 2 + 3 ; %z"), "%z");  // %-names are the caller's job
+  EXPECT_EQ(*FindVariable("\\z"), "5");
+}
+
+TEST_F(EvaluateTest, Groups) {
+  ExpectAll({{"(1 + 2", "3"}, {"()", ""}, {"(1)+(1)", "2"}, {"\"(1)\" + (1)", "\"11\""},
+             {"((2 + 3) * (1 + 1))", "10"}, {"1 + 2)", "3"}});
+}
+
+TEST_F(EvaluateTest, ValuesAreReadAgainAsFormulas) {
+  // The word macro's result "4+4" is split again after the assignment.
+  RegisterWord("\\twice", "%arg0%+%arg0%");
+  EXPECT_EQ(Evaluate("\\twice := 4"), "8");
+  EXPECT_EQ(*FindVariable("\\twice"), "4+4");
+  RegisterWord("\\mul", "2*%arg0%");
+  EXPECT_EQ(Evaluate("(\\mul := 3) + 1"), "7");
+}
+
+TEST_F(EvaluateTest, BareWordsFoundInTheTalk) {
+  CurrentTalk.IncomingSentence = "good morning";
+  ExpectAll({{"morning", "1"},       {"evening", "evening"}, {"morning = 1", "1"},
+             {"\"morning\"", "\"morning\""}, {"", ""},       {"()", ""},
+             {"0 ? a", ""}});
+  CurrentTalk.IncomingSentence.clear();
+  CurrentTalk.References[1] = "apple pie";
+  // References count only for the final value, never for an operand.
+  ExpectAll({{"apple", "1"}, {"pie", "1"}, {"apple = 1", "0"}, {"\"\"", "\"\""}, {"", ""}});
+}
+
+TEST_F(EvaluateTest, LongChainsStopWithErrorInsteadOfOverflowing) {
+  std::string chain = "1";
+  for (int i = 0; i < 170; ++i) chain += "+1";
+  EXPECT_EQ(Evaluate(chain), "171");  // 510 stack entries
+  chain += "+1";
+  EXPECT_EQ(Evaluate(chain), "#err");  // 513 entries needed
+  std::string long_chain = "1";
+  for (int i = 0; i < 600; ++i) long_chain += (i % 3 == 0) ? " * 1" : " + 1";
+  EXPECT_EQ(Evaluate(long_chain), "#err");
+  EXPECT_EQ(Evaluate("1 + 1"), "2");  // the stack is usable again
+
+  const std::string nested = std::string(600, '(') + "5" + std::string(600, ')');
+  EXPECT_EQ(Evaluate(nested), "5");
+}
+
+TEST_F(EvaluateTest, OutgrownWorkTextGivesError) {
+  RegisterWord("\\big", std::string(100000, 'a'));
+  EXPECT_EQ(Evaluate("(\\big := 1) + 1").size(), 100001u);
+  // Every copy of the group takes the 100,000-byte value: past 1 MiB.
+  std::string copies = "(\\big := 1)";
+  for (int i = 0; i < 10; ++i) copies += " + (\\big := 1)";
+  EXPECT_EQ(Evaluate(copies), "#err");
+  EXPECT_EQ(Evaluate("\"" + std::string(kFormulaTextLimit, 'b') + "\""), "#err");
+}
+
+TEST_F(EvaluateTest, SelfReproducingValueStopsAfterThePassLimit) {
+  const ScratchDir dir;
+  SetBaseDirectory(dir.path());
+  // A saved value that loads itself again at every pass.
+  ASSERT_EQ(CallBuiltin("_save", "loop \\_load := loop"), "\\_load := loop");
+  EXPECT_EQ(Evaluate("\\_load := loop"), "#err");
+}
+
+}  // namespace
