@@ -316,8 +316,13 @@ std::string Evaluate(const std::string& formula) {
   TEvaluation ev;
   ev.Work = TrimBlanks(formula);
   if (ev.Work.size() > kFormulaTextLimit) return Fail();
+  uint64_t scanned = 0;
   for (int pass = 0; pass < kFormulaPassLimit; ++pass) {
     const bool began_empty = PendingStack.Top == 0;
+    // Every pass scans the work text and may rewrite the entry on top; a
+    // deeply nested formula otherwise costs its length once per bracket.
+    scanned += ev.Work.size() + (began_empty ? 0 : Entry(0).size());
+    if (scanned > kFormulaWorkLimit) return Fail();
     RunPass(ev);
     if (ev.Failed || ev.Work.size() > kFormulaTextLimit) return Fail();
     if (began_empty && PendingStack.Top == 0) return ev.Work;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "UTypes.h"
@@ -42,6 +43,8 @@ void SetClockOverride(const TClockReading* reading);
 constexpr std::size_t kFormulaTextLimit = 1048576;
 // At most this many passes per Evaluate; beyond that the result is "#err".
 constexpr int kFormulaPassLimit = 100000;
+// Bytes all passes of one Evaluate may scan before the result is "#err".
+constexpr uint64_t kFormulaWorkLimit = 64ull << 20;
 // Entries of the evaluator's stack of pending work.
 constexpr int kPendingCapacity = 512;
 

@@ -124,6 +124,14 @@ TEST_F(EvaluateTest, OutgrownWorkTextGivesError) {
   EXPECT_EQ(Evaluate("\"" + std::string(kFormulaTextLimit, 'b') + "\""), "#err");
 }
 
+TEST_F(EvaluateTest, DeepNestingStopsAtTheWorkLimit) {
+  // Each pass peels one group and rescans the whole text: 100,000 levels
+  // would scan about 10^10 bytes.
+  const std::string deep = std::string(100000, '(') + "1" + std::string(100000, ')');
+  EXPECT_EQ(Evaluate(deep), "#err");
+  EXPECT_EQ(Evaluate(std::string(600, '(') + "2" + std::string(600, ')')), "2");
+}
+
 TEST_F(EvaluateTest, SelfReproducingValueStopsAfterThePassLimit) {
   const ScratchDir dir;
   SetBaseDirectory(dir.path());

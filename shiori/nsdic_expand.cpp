@@ -1,0 +1,366 @@
+// Sentence expansion: turns a dictionary template into talk text by replacing
+// word tags (through the word cache, so a tag keeps its word for the whole
+// talk), "%m?", inline "%(...)" formulas and every other %-name; plus the
+// entry points built on it (talk, word talk, free talk, "\dms", conditions).
+//
+// Guards against runaway dictionaries: formulas nest at most 64 levels, the
+// working text never grows past 1 MiB, and all passes under one top-level
+// expansion share one budget.
+#include <climits>
+#include <cstddef>
+#include <string>
+#include <utility>
+
+#include "formula.h"
+#include "formula_search.h"
+#include "formula_values.h"
+#include "nsdic.h"
+#include "nsdic_talk.h"
+#include "random.h"
+#include "strutl.h"
+
+namespace {
+
+constexpr int kPassesPerTemplate = 1000;
+constexpr long kPassBudget = 100000;
+constexpr int kMaxFormulaDepth = 64;
+constexpr std::size_t kMaxWorkingText = 1048576;
+constexpr char kLeftMarker = '\x03';     // a "%" passed over for now
+constexpr char kNumberedMarker = '\x02'; // a numbered tag kept during a sweep
+
+// Depth of the ExpandTemplate running now (-1: none) and the passes left
+// to the current top-level expansion.
+int g_depth = -1;
+long g_budget = 0;
+
+// Enters one ExpandTemplate level; the outermost level refills the budget.
+class DepthScope {
+ public:
+  explicit DepthScope(int depth) : saved_(g_depth) {
+    if (depth == 0) g_budget = kPassBudget;
+    g_depth = depth;
+  }
+  ~DepthScope() { g_depth = saved_; }
+  DepthScope(const DepthScope&) = delete;
+  DepthScope& operator=(const DepthScope&) = delete;
+
+ private:
+  int saved_;
+};
+
+// The working text may shrink or stay as it is, but never grow past the cap.
+bool FitsCap(std::size_t next_size, std::size_t current_size) {
+  return next_size <= kMaxWorkingText || next_size <= current_size;
+}
+
+// The byte at 1-based `position`, or 0 past the end.
+char ByteAt(const std::string& text, std::size_t position) {
+  return position >= 1 && position <= text.size() ? text[position - 1] : '\0';
+}
+
+bool IsTagDigit(char c) { return c >= '2' && c <= '9'; }
+
+// Replaces `tag` by `word` in one left-to-right sweep; inserted words are
+// never searched again. With `keep_numbered`, an occurrence followed by a
+// digit "2".."9" is kept (marked with 0x02 during the sweep) and finally
+// every 0x02 byte becomes the tag's first byte. Fails, leaving `out`
+// undefined, when the result would grow past `limit` bytes.
+bool SweepReplace(const std::string& text, const std::string& tag,
+                  const std::string& word, bool keep_numbered,
+                  std::size_t limit, std::string& out) {
+  out.clear();
+  if (tag.empty()) {
+    out = text;
+    return true;
+  }
+  std::size_t from = 0;
+  std::size_t hit = text.find(tag);
+  while (hit != std::string::npos) {
+    out.append(text, from, hit - from);
+    const std::size_t after = hit + tag.size();
+    if (keep_numbered && after < text.size() && IsTagDigit(text[after])) {
+      out += kNumberedMarker;
+      from = hit + 1;
+    } else {
+      out += word;
+      from = after;
+    }
+    if (out.size() > limit) return false;
+    hit = text.find(tag, from);
+  }
+  out.append(text, from, std::string::npos);
+  if (out.size() > limit) return false;
+  if (keep_numbered) {
+    for (char& c : out) {
+      if (c == kNumberedMarker) c = tag[0];
+    }
+  }
+  return true;
+}
+
+// Position (0-based) of the ")" closing the "(" at `open`, or npos.
+// Brackets are counted wherever they stand, quotes included.
+std::size_t MatchingBracket(const std::string& text, std::size_t open) {
+  const char* bytes = text.data();
+  const std::size_t size = text.size();
+  long depth = 1;
+  for (std::size_t i = open + 1; i < size; ++i) {
+    if (bytes[i] == '(') {
+      ++depth;
+    } else if (bytes[i] == ')' && --depth == 0) {
+      return i;
+    }
+  }
+  return std::string::npos;
+}
+
+// 1-based position of the first "%" that starts a character, searching from
+// the 0-based `from`, which must start a character; 0 when there is none.
+// The one-byte case of FindFirst, resumable where the text is known.
+int FirstPercent(const std::string& text, std::size_t from) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  for (std::size_t i = from; i < size; ++i) {
+    if (bytes[i] == '%') return static_cast<int>(i) + 1;
+    if (bytes[i] >= 0x80 && IsLeadByte(bytes[i])) ++i;
+  }
+  return 0;
+}
+
+// The "%(" form at 1-based `a` replaced by its value. Fails when the result
+// would grow past the cap.
+bool FormulaAt(int a, const std::string& text, std::string& out) {
+  const std::size_t percent = static_cast<std::size_t>(a) - 1;
+  const std::size_t close = MatchingBracket(text, percent + 1);
+  if (close == std::string::npos) {
+    out = text;
+    out.erase(percent, 2);
+    return true;
+  }
+  const std::string inner = text.substr(percent + 2, close - percent - 2);
+  const std::string value = Unquote(Evaluate(ExpandTemplate(inner)));
+  const std::size_t size = text.size() - (close + 1 - percent) + value.size();
+  if (!FitsCap(size, text.size())) return false;
+  out.clear();
+  out.reserve(size);
+  out.append(text, 0, percent);
+  out += value;
+  out.append(text, close + 1, std::string::npos);
+  return true;
+}
+
+// The state of one ExpandTemplate call.
+struct TemplateRun {
+  std::string text;
+  std::string previous;  // the word put in last; steers linked words
+  int a = 0;             // 1-based position of the "%" being handled
+  bool cut = false;      // a step would have grown the text past the cap
+};
+
+// Ends the whole top-level expansion: this level and every enclosing one.
+void CutExpansion(TemplateRun& run) {
+  run.cut = true;
+  g_budget = 0;
+}
+
+bool SetText(TemplateRun& run, std::string next) {
+  if (!FitsCap(next.size(), run.text.size())) {
+    CutExpansion(run);
+    return false;
+  }
+  run.text = std::move(next);
+  return true;
+}
+
+// Replaces `tag` by `word` in the working text, all occurrences (numbered
+// tags) or only the plain ones.
+bool ReplaceInRun(TemplateRun& run, const std::string& tag,
+                  const std::string& word, bool keep_numbered) {
+  std::string next;
+  const std::size_t limit =
+      run.text.size() > kMaxWorkingText ? run.text.size() : kMaxWorkingText;
+  if (!SweepReplace(run.text, tag, word, keep_numbered, limit, next)) {
+    CutExpansion(run);
+    return false;
+  }
+  run.text = std::move(next);
+  return true;
+}
+
+// Puts a freshly chosen word for the tag standing at `a` (numbered when a
+// digit "2".."9" follows it) and remembers it in the word cache.
+void PutTagWord(TemplateRun& run, std::string tag, const std::string& word) {
+  char digit = ByteAt(run.text, run.a + tag.size());
+  if (IsTagDigit(digit)) {
+    tag += digit;
+  } else {
+    digit = 0;
+  }
+  if (!ReplaceInRun(run, tag, word, digit == 0)) return;
+  CacheWord(tag, word, static_cast<unsigned char>(digit));
+}
+
+// A cached tag at `a`; answers whether one was applied.
+bool ApplyCachedWord(TemplateRun& run) {
+  for (int k = 1;; ++k) {
+    const TWordCache& entry = WordCacheEntry(k);
+    if (entry.Key.empty()) return false;
+    if (!MatchAt(run.a, run.text, entry.Key)) continue;
+    if (entry.Digit == 0 && IsTagDigit(ByteAt(run.text, run.a + entry.Key.size()))) {
+      continue;
+    }
+    const std::string key = entry.Key;
+    const std::string value = entry.Value;
+    const bool numbered = entry.Digit != 0;
+    ReplaceInRun(run, key, value, !numbered);
+    run.previous = value;
+    return true;
+  }
+}
+
+// CategoryList index of the longest category whose tag stands at `a`, or 0.
+int CategoryAt(const std::string& text, int a) {
+  if (ByteAt(text, a) != '%') return 0;
+  const std::size_t rest_start = static_cast<std::size_t>(a);  // byte after "%"
+  for (int i = 1; i <= CategoryCount; ++i) {
+    const std::string& name = CategoryList[i];
+    if (name.empty()) continue;
+    const std::size_t rest = name.size() - 1;
+    if (rest_start + rest > text.size()) continue;
+    if (text.compare(rest_start, rest, name, 1, rest) == 0) return i;
+  }
+  return 0;
+}
+
+// A category tag at `a`; answers whether one was applied.
+bool ApplyCategoryTag(TemplateRun& run) {
+  const int index = CategoryAt(run.text, run.a);
+  if (index == 0) return false;
+  const std::string name = CategoryList[index];
+  std::string word;
+  if (!run.previous.empty()) word = RandomLinkedWord(run.previous, name);
+  if (word.empty()) word = RandomWordOfCategory(name);
+  run.previous = word;
+  PutTagWord(run, "%" + name.substr(1), word);
+  return true;
+}
+
+// Turns every 0x03 byte back into "%"; answers whether there was one.
+bool RestoreLeftMarkers(std::string& text) {
+  std::size_t at = text.find(kLeftMarker);
+  if (at == std::string::npos) return false;
+  for (; at != std::string::npos; at = text.find(kLeftMarker, at + 1)) text[at] = '%';
+  return true;
+}
+
+// Moves on after a pass: either the "%" was settled, or nothing accepted it
+// and it becomes "%m?" or is passed over.
+void SettlePosition(TemplateRun& run, bool done) {
+  const int b = FirstPercent(run.text, 0);
+  if (b != run.a || done) {
+    run.a = RestoreLeftMarkers(run.text) ? FirstPercent(run.text, 0) : b;
+  } else if (MatchAt(run.a + 1, run.text, "m?")) {
+    const std::string word = RandomWordByPrefix("\\m");
+    run.previous = word;
+    PutTagWord(run, "%m?", word);
+    run.a = FirstPercent(run.text, 0);
+  } else {
+    // Nothing before this "%" changed: the search resumes right behind it.
+    run.text[run.a - 1] = kLeftMarker;
+    run.a = FirstPercent(run.text, run.a);
+  }
+}
+
+void RunPass(TemplateRun& run) {
+  bool done = false;
+  if (ByteAt(run.text, run.a + 1) == '(') {
+    std::string next;
+    if (!FormulaAt(run.a, run.text, next)) {
+      CutExpansion(run);
+      return;
+    }
+    run.text = std::move(next);
+    done = run.text.empty() || run.text[0] != '%';
+  } else if (!WordCacheEntry(1).Key.empty()) {
+    done = ApplyCachedWord(run);
+  }
+  if (!run.cut && !done) done = ApplyCategoryTag(run);
+  if (!run.cut && !done) SetText(run, ExpandPercentName(run.a, run.text));
+  if (!run.cut) SettlePosition(run, done);
+}
+
+}  // namespace
+
+std::string ExpandTemplate(const std::string& template_text) {
+  const int depth = g_depth + 1;
+  if (depth > kMaxFormulaDepth) return template_text;
+  DepthScope scope(depth);
+  TemplateRun run;
+  run.text = template_text;
+  run.a = FirstPercent(run.text, 0);
+  int passes = kPassesPerTemplate;
+  while (run.a > 0 && passes > 0 && g_budget > 0 && !run.cut) {
+    --passes;
+    --g_budget;
+    RunPass(run);
+  }
+  RestoreLeftMarkers(run.text);
+  return run.text;
+}
+
+std::string ExpandFormulaAt(int position, const std::string& text) {
+  if (!MatchAt(position, text, "%(")) return text;
+  std::string out;
+  if (!FormulaAt(position, text, out)) return text;
+  return out;
+}
+
+std::string ReplaceUnnumbered(const std::string& text, const std::string& tag,
+                              const std::string& word) {
+  std::string out;
+  SweepReplace(text, tag, word, true, std::string::npos, out);
+  return out;
+}
+
+std::string ReplaceByte(const std::string& text, char from, char to) {
+  std::string out = text;
+  for (char& c : out) {
+    if (c == from) c = to;
+  }
+  return out;
+}
+
+std::string ExpandTalk(const std::string& template_text) {
+  ClearWordCache();
+  return ExpandTemplate(template_text);
+}
+
+std::string ExpandDms() { return ExpandTemplate("%dms"); }
+
+std::string TalkOfWord(const std::string& word) {
+  const int e = FindWord(word);
+  if (e == 0) return std::string();
+  const int s = WordTable[e].Sentence;
+  if (s < 1 || s > SentenceCount) return std::string();
+  return ExpandTalk(SentenceTable[s].Text);
+}
+
+std::string RandomTalk() {
+  const int n = SentenceCount;
+  if (n <= 0) return std::string();
+  for (long tries = static_cast<long>(n) * 50; tries > 0; --tries) {
+    TSentences& s = SentenceTable[Random(n) + 1];
+    if (s.Kind != 0) continue;
+    if (s.CoolDown <= 0) {
+      s.CoolDown += Weight(s.Text);
+      return ExpandTalk(s.Text);
+    }
+    --s.CoolDown;
+  }
+  return std::string();
+}
+
+bool CheckCondition(const std::string& condition) {
+  if (condition.empty()) return true;
+  return Evaluate(ExpandTalk(condition)) == "1";
+}

@@ -1,0 +1,184 @@
+// The response engine: keeps the context of the talk being composed, gathers
+// the responses whose condition holds, draws an event talk with the cool-down
+// countdown (following "\a" and "@" redirections), and answers replies,
+// "GET String" and "GET Status".
+#include <climits>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "formula.h"
+#include "nsdic.h"
+#include "nsdic_talk.h"
+#include "random.h"
+
+namespace {
+
+constexpr int kCountdownDraws = 5000;
+constexpr int kMaxRedirections = 16;
+
+// EventTalk calls running now; the outermost one is not a redirection.
+int g_event_calls = 0;
+
+class EventCallScope {
+ public:
+  EventCallScope() { ++g_event_calls; }
+  ~EventCallScope() { --g_event_calls; }
+  EventCallScope(const EventCallScope&) = delete;
+  EventCallScope& operator=(const EventCallScope&) = delete;
+};
+
+// Sentence numbers of the qualifying responses ("hits") and of the "nohit"
+// fallbacks. Every qualifying response is kept, however many there are.
+struct Candidates {
+  std::vector<int> hits;
+  std::vector<int> fallbacks;
+};
+
+bool IsSentence(int s) { return s >= 1 && s <= SentenceCount; }
+
+// Sorts one response by its condition; each condition is tested once.
+void Collect(const TJoken& response, Candidates& found) {
+  if (!IsSentence(response.Sentence)) return;
+  if (response.Condition.empty()) {
+    found.hits.push_back(response.Sentence);
+  } else if (response.Condition == "nohit") {
+    found.fallbacks.push_back(response.Sentence);
+  } else if (CheckCondition(response.Condition)) {
+    found.hits.push_back(response.Sentence);
+  }
+}
+
+// The list to draw from: hits, else fallbacks, else none.
+const std::vector<int>* DrawList(const Candidates& found) {
+  if (!found.hits.empty()) return &found.hits;
+  if (!found.fallbacks.empty()) return &found.fallbacks;
+  return nullptr;
+}
+
+int DrawOnce(const std::vector<int>& list) {
+  return list[Random(static_cast<int32_t>(list.size()))];
+}
+
+// Every draw lowers the drawn sentence's CoolDown; the first one that drops
+// to 0 or below is taken, else the one of the last draw.
+int DrawWithCountdown(const std::vector<int>& list) {
+  int s = 0;
+  for (int draw = 0; draw < kCountdownDraws; ++draw) {
+    s = DrawOnce(list);
+    int32_t& cool_down = SentenceTable[s].CoolDown;
+    if (cool_down > INT32_MIN) --cool_down;
+    if (cool_down <= 0) break;
+  }
+  return s;
+}
+
+// The talk of sentence `s` taken for event `name`: expanded, its CoolDown
+// set from the talk's weight, then "\a" and "@name" followed.
+std::string TalkOfEventSentence(int s, const std::string& name,
+                                const std::string& sender,
+                                const TReferences& references) {
+  std::string talk = SentenceTable[s].Text;
+  if (talk.empty()) return talk;
+  talk = ExpandTalk(talk);
+  SentenceTable[s].CoolDown = Weight(talk);
+  if (talk == "\\a") return RandomTalk();
+  if (!talk.empty() && talk[0] == '@' && talk.compare(1, std::string::npos, name) != 0) {
+    return EventTalk(talk.substr(1), sender, references);
+  }
+  return talk;
+}
+
+}  // namespace
+
+void SetTalkEvent(const std::string& event_name, const std::string& sender,
+                  const TReferences& references) {
+  // Copies first: an argument may be a field of CurrentTalk itself.
+  std::string name_copy = event_name;
+  std::string sender_copy = sender;
+  TReferences references_copy = references;
+  CurrentTalk.EventName = std::move(name_copy);
+  CurrentTalk.Sender = std::move(sender_copy);
+  CurrentTalk.References = std::move(references_copy);
+}
+
+void SetTalkSentence(const std::string& sentence) {
+  CurrentTalk.IncomingSentence = sentence;
+}
+
+void SetTalkAge(const std::string& age) { CurrentTalk.Age = age; }
+
+std::string EventTalk(const std::string& name, const std::string& sender,
+                      const TReferences& references) {
+  if (g_event_calls > kMaxRedirections) return std::string();
+  EventCallScope scope;
+  const std::string event_name = name;
+  const std::string event_sender = sender;
+  const TReferences event_references = references;
+  SetTalkEvent(event_name, event_sender, event_references);
+  Candidates found;
+  const int n = ConditionalMember(event_name, 0);
+  for (int k = 1; k <= n; ++k) {
+    const int e = ConditionalMember(event_name, k);
+    if (e >= 1 && e <= EventCount) Collect(EventTable[e], found);
+  }
+  std::string talk;
+  if (const std::vector<int>* list = DrawList(found)) {
+    const int s = DrawWithCountdown(*list);
+    talk = TalkOfEventSentence(s, event_name, event_sender, event_references);
+  }
+  CurrentTalk.References = TReferences{};
+  return talk;
+}
+
+std::string AnswerTalk(const std::string& sentence, const std::string& sender,
+                       const std::string& age) {
+  const std::string reply_sender = sender;
+  SetTalkSentence(sentence);
+  SetTalkAge(age);
+  SetTalkEvent("ResponseTalk", reply_sender, TReferences{});
+  const int s = DrawResponseOnce(ReplyTable, ReplyCount);
+  std::string talk;
+  if (s != 0) {
+    talk = ExpandTalk(SentenceTable[s].Text);
+    if (!talk.empty() && talk[0] == '@') {
+      talk = EventTalk(talk.substr(1), reply_sender, TReferences{});
+    }
+  }
+  CurrentTalk.IncomingSentence.clear();
+  CurrentTalk.Age.clear();
+  CurrentTalk.References = TReferences{};
+  return talk;
+}
+
+std::string StringTalk(const std::string& identifier) {
+  std::vector<int> hits;
+  const int count = StringCount < kStringSlots ? StringCount : kStringSlots;
+  for (int i = 0; i < count; ++i) {
+    if (StringTable[i].Name == identifier) hits.push_back(i);
+  }
+  std::string text;
+  if (!hits.empty()) text = StringTable[DrawOnce(hits)].Text;
+  return ExpandTalk(text);
+}
+
+std::string StatusTalk() {
+  int n = StatusCount;
+  if (n > kStatusSlots - 1) n = kStatusSlots - 1;
+  int slot = 0;
+  if (n == 1) {
+    slot = 1;
+  } else if (n > 1) {
+    slot = 1 + Random(n);
+  }
+  const std::string text = StatusList[slot];
+  return ExpandTalk(text);
+}
+
+int DrawResponseOnce(const TJoken* table, int count) {
+  if (table == nullptr) return 0;
+  Candidates found;
+  for (int k = 1; k <= count; ++k) Collect(table[k], found);
+  const std::vector<int>* list = DrawList(found);
+  return list ? DrawOnce(*list) : 0;
+}

@@ -1,0 +1,283 @@
+// Sentence expansion over small dictionaries put straight into the store:
+// tags and the word cache, numbered tags, "%m?", formulas, markers, the
+// runaway guards, and the entry points built on the expander.
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <chrono>
+#include <set>
+#include <string>
+
+#include "formula.h"
+#include "formula_search.h"
+#include "nsdic.h"
+#include "nsdic_talk.h"
+#include "random.h"
+
+namespace {
+
+const std::set<std::string> kFruit = {"apple", "berry", "cherry", "damson", "elder"};
+
+class Expand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetStore();
+    ResetFormula();
+    ResetCharset();
+    SetRandomSeed(12345);
+  }
+  static void Fruit() {
+    for (const std::string& w : kFruit) RegisterWord("\\ms[a]", w);
+  }
+};
+
+// Runs `job` on a thread with a stack of `bytes`.
+void RunOnStack(std::size_t bytes, void (*job)()) {
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, bytes);
+  pthread_t thread;
+  auto trampoline = [](void* p) -> void* {
+    reinterpret_cast<void (*)()>(p)();
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&thread, &attr, trampoline, reinterpret_cast<void*>(job)), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attr);
+}
+
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+
+}  // namespace
+
+TEST_F(Expand, TextsWithoutFormsAndLonePercents) {
+  EXPECT_EQ(ExpandTalk("plain talk\\e"), "plain talk\\e");
+  EXPECT_EQ(ExpandTalk("ends in %"), "ends in %");
+  EXPECT_EQ(ExpandTalk("50% off, 20 %"), "50% off, 20 %");
+  EXPECT_EQ(ExpandTalk("%unknownname"), "%unknownname");
+  EXPECT_EQ(ExpandTalk(""), "");
+}
+
+TEST_F(Expand, SameTagGivesOneWordPerTalk) {
+  Fruit();
+  std::set<std::string> seen;
+  for (int i = 0; i < 60; ++i) {
+    const std::string out = ExpandTalk("%ms[a]=%ms[a]");
+    const auto eq = out.find('=');
+    ASSERT_NE(eq, std::string::npos);
+    const std::string first = out.substr(0, eq);
+    EXPECT_EQ(out.substr(eq + 1), first);
+    EXPECT_TRUE(kFruit.count(first)) << out;
+    seen.insert(first);
+  }
+  EXPECT_GT(seen.size(), 1u);  // each talk starts with an empty cache
+}
+
+TEST_F(Expand, NumberedAndPlainTagsAreCachedApart) {
+  Fruit();
+  const std::string out = ExpandTalk("%ms[a]2/%ms[a]/%ms[a]2/%ms[a]");
+  ASSERT_EQ(WordCacheCount, 2);
+  const TWordCache& numbered = WordCacheEntry(1);  // longest key first
+  const TWordCache& plain = WordCacheEntry(2);
+  EXPECT_EQ(numbered.Key, "%ms[a]2");
+  EXPECT_EQ(numbered.Digit, '2');
+  EXPECT_EQ(plain.Key, "%ms[a]");
+  EXPECT_EQ(plain.Digit, 0);
+  EXPECT_EQ(out, numbered.Value + "/" + plain.Value + "/" + numbered.Value + "/" +
+                     plain.Value);
+  EXPECT_TRUE(kFruit.count(numbered.Value));
+  EXPECT_TRUE(kFruit.count(plain.Value));
+}
+
+TEST_F(Expand, DigitOneIsNotATagNumber) {
+  RegisterWord("\\ms[a]", "apple");
+  EXPECT_EQ(ExpandTalk("%ms[a]1"), "apple1");
+  EXPECT_EQ(ExpandTalk("%ms[a]0 %ms[a]"), "apple0 apple");
+  EXPECT_EQ(WordCacheEntry(1).Key, "%ms[a]");
+}
+
+TEST_F(Expand, LongestCategoryWins) {
+  RegisterWord("\\ms", "short");
+  RegisterWord("\\ms[a]", "long");
+  EXPECT_EQ(ExpandTalk("%ms[a]"), "long");
+  EXPECT_EQ(ExpandTalk("%ms"), "short");
+  EXPECT_EQ(ExpandTalk("%ms[b]"), "short[b]");
+  EXPECT_EQ(ExpandTalk("%ms[a]%ms"), "longshort");
+}
+
+TEST_F(Expand, RandomMWordAnywhereIncludingTheEnd) {
+  RegisterWord("\\mx", "owl");
+  RegisterWord("\\zz", "never");
+  EXPECT_EQ(ExpandTalk("a %m?"), "a owl");
+  EXPECT_EQ(WordCacheEntry(1).Key, "%m?");
+  EXPECT_EQ(ExpandTalk("%m?2-%m?"), "owl-owl");
+  EXPECT_EQ(WordCacheEntry(1).Key, "%m?2");
+  EXPECT_EQ(ExpandTalk("%m"), "%m");
+}
+
+TEST_F(Expand, LinkedWordFollowsThePreviousWord) {
+  const int cat = RegisterWord("\\pet", "cat");
+  const int fish = RegisterWord("\\food", "fish");
+  RegisterWord("\\food", "bone");
+  RegisterWord("\\food", "rice");
+  RegisterLink("cat", cat, fish);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(ExpandTalk("%pet eats %food"), "cat eats fish");
+}
+
+TEST_F(Expand, Formulas) {
+  EXPECT_EQ(ExpandTalk("<%(1+2)>"), "<3>");
+  EXPECT_EQ(ExpandTalk("a%(b"), "ab");
+  EXPECT_EQ(ExpandTalk("ab%("), "ab");
+  EXPECT_EQ(ExpandTalk("%((1))!"), "1!");
+  EXPECT_EQ(ExpandTalk("[%(\"x y\")]"), "[x y]");  // value unquoted
+  EXPECT_EQ(ExpandTalk("%(\\y := 3)%y"), "33");
+  EXPECT_EQ(ExpandFormulaAt(2, "a%(2*4)b"), "a8b");
+  EXPECT_EQ(ExpandFormulaAt(1, "a%(2*4)b"), "a%(2*4)b");  // no "%(" there
+}
+
+TEST_F(Expand, TagInsideFormulaIsCachedForLaterTags) {
+  Fruit();
+  for (int i = 0; i < 10; ++i) {
+    const std::string out = ExpandTalk("%(%ms[a])-%ms[a]");
+    const auto dash = out.find('-');
+    ASSERT_NE(dash, std::string::npos);
+    EXPECT_TRUE(kFruit.count(out.substr(0, dash))) << out;
+    EXPECT_EQ(out.substr(dash + 1), out.substr(0, dash));
+  }
+}
+
+TEST_F(Expand, MarkerBytes) {
+  EXPECT_EQ(ExpandTalk("a\x03" "b"), "a%b");
+  EXPECT_EQ(ExpandTalk("\x02 plain"), "\x02 plain");
+  RegisterWord("\\ms", "w");
+  EXPECT_EQ(ExpandTalk("\x02 %ms"), "% w");
+}
+
+TEST_F(Expand, PercentInsideDoubleByteCharacterIsNotAForm) {
+  RegisterWord("\\ms", "w");
+  // 0x81 0x25 is one Shift_JIS character whose second byte is "%".
+  EXPECT_EQ(ExpandTalk("\x81%ms"), "\x81%ms");
+  EXPECT_EQ(ExpandTalk("\x81%%ms"), "\x81%w");
+}
+
+TEST(ReplaceUnnumbered, KeepsNumberedOccurrences) {
+  EXPECT_EQ(ReplaceUnnumbered("%a %a2 %a", "%a", "X"), "X %a2 X");
+  EXPECT_EQ(ReplaceUnnumbered("%a%a9", "%a", ""), "%a9");
+  EXPECT_EQ(ReplaceUnnumbered("none", "%a", "X"), "none");
+  EXPECT_EQ(ReplaceUnnumbered("\x02%a", "%a", "X"), "%X");
+}
+
+TEST(ReplaceUnnumbered, WordHoldingItsOwnTagDoesNotLoop) {
+  EXPECT_EQ(ReplaceUnnumbered("%x-%x", "%x", "%x%x"), "%x%x-%x%x");
+  EXPECT_EQ(ReplaceUnnumbered("%x", "%x", "%x2"), "%x2");
+}
+
+TEST_F(Expand, WordHoldingItsOwnTagStopsAtTheSizeCap) {
+  RegisterWord("\\x", "%x%x");
+  const std::string out = ExpandTalk("%x");
+  EXPECT_EQ(out.size(), 1048576u);  // 2^20: one more doubling would pass the cap
+  EXPECT_EQ(out.substr(0, 6), "%x%x%x");
+}
+
+TEST_F(Expand, CategoryWhoseTagIsAPercentSignStopsAtTheSizeCap) {
+  RegisterWord("\\", "%%%");
+  const std::string out = ExpandTalk("%");
+  EXPECT_EQ(out, std::string(531441, '%'));  // 3^12; 3^13 is past 1 MiB
+}
+
+TEST_F(Expand, FormulaOpeningItsOwnTagIsBounded) {
+  RegisterWord("\\m", "%(%m)%(%m)");
+  const auto start = std::chrono::steady_clock::now();
+  const std::string out = ExpandTalk("%m");
+  const auto spent = std::chrono::steady_clock::now() - start;
+  EXPECT_LE(out.size(), 1048576u);
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::seconds>(spent).count(), 20);
+}
+
+TEST_F(Expand, FormulasNestSixtyFourLevels) {
+  Assign("\\v", "7");
+  EXPECT_EQ(ExpandTalk(Repeat("%(", 64) + "%v = 7" + Repeat(")", 64)), "1");
+  // One level more: the innermost text is evaluated unexpanded.
+  EXPECT_EQ(ExpandTalk(Repeat("%(", 65) + "%v = 7" + Repeat(")", 65)), "0");
+}
+
+// Nothing recurses per nesting level: 2,000 closed levels would need far
+// more than 256 KiB if each level took a few stack frames.
+TEST_F(Expand, DeepNestingOnASmallStack) {
+  static std::string closed, open_only;
+  closed = Repeat("%(", 2000) + "1" + Repeat(")", 2000);
+  open_only = "x" + Repeat("%(", 100000);
+  RunOnStack(256 << 10, [] { closed = ExpandTalk(closed); });
+  RunOnStack(1 << 20, [] { open_only = ExpandTalk(open_only); });
+  EXPECT_LT(closed.size(), 4000u);
+  // Each pass of the top level drops one unterminated "%(".
+  EXPECT_EQ(open_only, "x" + Repeat("%(", 99000));
+}
+
+// 100,000 closed levels: the stack holds, and the formula left over below
+// the depth limit ends in the evaluator's work limit instead of costing its
+// length once per bracket.
+TEST_F(Expand, HundredThousandClosedLevelsFinishQuickly) {
+  static std::string deep;
+  deep = Repeat("%(", 100000) + "1" + Repeat(")", 100000);
+  const auto start = std::chrono::steady_clock::now();
+  RunOnStack(1 << 20, [] { deep = ExpandTalk(deep); });
+  const auto spent = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(deep, "#err");
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::seconds>(spent).count(), 20);
+}
+
+TEST_F(Expand, DmsWordComesFromTheLatestTalk) {
+  EXPECT_EQ(ExpandDms(), "%dms");
+  RegisterWord("\\dms", "one");
+  RegisterWord("\\dms", "two");
+  RegisterWord("\\dms", "three");
+  const std::string chosen = ExpandTalk("%dms");
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(ExpandDms(), chosen);
+}
+
+TEST_F(Expand, TalkOfWord) {
+  const int w = RegisterWord("\\w", "apple");
+  RegisterWord("\\w", "pear");
+  RegisterWord("\\ms", "red");
+  WordTable[w].Sentence = AddSentence("apples are %ms", 1, 0);
+  EXPECT_EQ(TalkOfWord("apple"), "apples are red");
+  EXPECT_EQ(TalkOfWord("pear"), "");
+  EXPECT_EQ(TalkOfWord("plum"), "");
+}
+
+TEST_F(Expand, RandomTalkTakesOnlyPlainSentencesWhenCooledDown) {
+  const int event = AddSentence("event", 4, 0);
+  EXPECT_EQ(RandomTalk(), "");
+  EXPECT_EQ(SentenceTable[event].CoolDown, 0);
+  const int s = AddSentence("free %ms", 0, 3);
+  RegisterWord("\\ms", "talk");
+  EXPECT_EQ(RandomTalk(), "free talk");
+  EXPECT_EQ(SentenceTable[s].CoolDown, Weight("free %ms"));
+  EXPECT_EQ(SentenceTable[event].CoolDown, 0);
+}
+
+TEST_F(Expand, Conditions) {
+  EXPECT_TRUE(CheckCondition(""));
+  EXPECT_TRUE(CheckCondition("1"));
+  EXPECT_TRUE(CheckCondition("2 = 2"));
+  EXPECT_FALSE(CheckCondition("\"1\""));
+  EXPECT_FALSE(CheckCondition("0"));
+  EXPECT_FALSE(CheckCondition("2"));
+  Assign("\\x", "3");
+  EXPECT_TRUE(CheckCondition("%x = 3"));
+}
+
+TEST_F(Expand, ManyCategoriesStayFast) {
+  for (int i = 0; i < 4000; ++i) RegisterWord("\\c" + std::to_string(i), "w");
+  const std::string talk = Repeat("%c3999 %c17 %zz ", 30);
+  const auto start = std::chrono::steady_clock::now();
+  const std::string out = ExpandTalk(talk);
+  const auto spent = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(out, Repeat("w w %zz ", 30));
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(spent).count(), 500);
+}
