@@ -121,7 +121,7 @@ TEST(ShioriTerm, VisitCounterGrowsAcrossRuns) {
   EXPECT_TRUE(Has(RunTerm(ghost.path(), "quit\n").output, "Your first visit!"));
   const TRun second = RunTerm(ghost.path(), "vars\n");  // the end of input quits too
   EXPECT_TRUE(Has(second.output, "This is visit number 2.")) << second.output;
-  EXPECT_TRUE(Has(second.output, "  visits: 1\n"));  // saved by the first run
+  EXPECT_TRUE(Has(second.output, "values.dat):\n  visits,1\n"));  // saved by the first run
   EXPECT_EQ(ReadBytes(ghost.path() + "values.dat"), "visits,2\r\n");
   const TRun third = RunTerm(ghost.path(), "");
   EXPECT_TRUE(Has(third.output, "This is visit number 3."));

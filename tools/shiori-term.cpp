@@ -355,9 +355,12 @@ void RunVars(TSession& session, const TTyped&) {
   std::ifstream file(session.directory + "values.dat", std::ios::binary);
   const std::string saved((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   if (saved.empty()) std::cout << "  (none)\n";
-  for (const TResponseHeader& line : ParseResponse("-\r\n" + saved).headers) {
-    std::cout << "  " << ToUtf8(line.name, session.charset) << ": "
-              << ToUtf8(line.value, session.charset) << "\n";
+  size_t start = 0;
+  while (start < saved.size()) {
+    const size_t end = std::min(saved.find("\r\n", start), saved.size());
+    const std::string line = saved.substr(start, end - start);
+    std::cout << "  " << VisibleControls(ToUtf8(line, session.charset)) << "\n";
+    start = end + 2;
   }
   std::cout << std::flush;
 }
