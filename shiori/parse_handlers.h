@@ -67,3 +67,16 @@ int RequestTypeOf(const std::string& line);
 bool ExternalRequestRule(const std::string& request, const std::string& security_level,
                          const std::string& sender, TReferences& references,
                          std::string& response);
+
+// ---- Parts of the handlers ------------------------------------------------------
+
+// The lines of a "GET Sentence" response that answer another character's
+// sentence: "Sender:" and "Age:" (age + 1) when the age is a whole integer
+// and the reply has no "\ns_ce"; empty when no reply is chosen.
+std::string CommunicateReply(const std::string& sentence, const std::string& sender,
+                             const std::string& age);
+// Sets the teach variables ("\hint0".."\hint15", "\word", "\lastnum",
+// "\lasthint") from a TEACH request; gives the value of the last reference.
+std::string ReadTeachFields(const std::string& text);
+// Deletes the teach variables again.
+void ClearTeachVariables();

@@ -13,11 +13,14 @@
 #include <windows.h>
 #endif
 
+#include "decox.h"
 #include "fileutl.h"
 #include "formula.h"
 #include "formula_search.h"
 #include "formula_values.h"
 #include "nsdic.h"
+#include "nsdic_parse.h"
+#include "nsdic_talk.h"
 #include "parse.h"
 
 namespace {
@@ -25,6 +28,9 @@ namespace {
 // The exact text the host passed to load, trailing separator included.
 std::string ModuleDirectoryText;
 bool Attached = false;
+
+constexpr char kListFileName[] = "tamune.ini";
+constexpr char kSelfSender[] = "Self";
 
 using TUnitReset = void (*)();
 
@@ -94,19 +100,27 @@ const std::string& ModuleDirectory() { return ModuleDirectoryText; }
 // ---- The work of the exports ------------------------------------------------------
 
 // Keeps the directory and makes it the base directory of the file layer, even
-// when empty. Reading "tamune.ini" and parsing the dictionaries joins here
-// when the dictionary parser is part of the module.
+// when empty; with a directory, reads "tamune.ini" and the dictionaries it
+// lists into the store; then fires "OnLoad". Nothing is emptied first: a
+// second load adds to the tables.
 void ShioriLoad(const std::string& directory) {
   ModuleDirectoryText = directory;
   SetBaseDirectory(directory);
+  if (!directory.empty()) {
+    const std::string joined = LoadDictionaries(directory, kListFileName);
+    if (!joined.empty()) ParseDictionary(joined);
+  }
   FireSelfEvent("OnLoad");
 }
 
 std::string ShioriRequest(const std::string& request) { return HandleRequest(request); }
 
+// Fires "OnUnload"; the tables stay until the library is released.
 void ShioriUnload() { FireSelfEvent("OnUnload"); }
 
 // Fires an event of the module itself (sender "Self", no references) for the
-// side effects of its talk, which is discarded. Until the response engine is
-// part of the module no event has a talk, so there is nothing to run.
-void FireSelfEvent(const std::string&) {}
+// side effects of its talk (formulas run, cool-downs changed); the talk
+// itself is discarded.
+void FireSelfEvent(const std::string& event_name) {
+  EventTalk(event_name, kSelfSender, TReferences{});
+}

@@ -13,7 +13,7 @@ check() {
   [ -f "$dll" ] || { echo "missing: $dll"; fail=1; return; }
   local dump; dump=$($objdump -p "$dll")
   local got
-  got=$(awk '/\[Ordinal\/Name Pointer\] Table/{on=1;next} on&&/^\s*\[/{print $NF;next} on&&!/^\s*\[/{on=0}' <<<"$dump" | sort)
+  got=$(awk '/\[Ordinal\/Name Pointer\] Table/{on=1;next} on&&/^[ \t]*\[/{print $NF;next} {on=0}' <<<"$dump" | sort)
   if [ "$got" != "$want" ]; then
     echo "$dll exports:"; echo "$got"; echo "expected:"; echo "$want"; fail=1
   fi
