@@ -56,6 +56,8 @@ bool StandsAt(std::size_t i, const std::string& text, const std::string& pattern
 // The quote-aware scan: compares only outside double quotes, before the
 // byte at the position flips the quote state; gives the first or last hit.
 int ScanUnquoted(const std::string& pattern, const std::string& text, bool keepLast) {
+  // A pattern whose bytes appear nowhere in the text cannot stand anywhere.
+  if (!pattern.empty() && text.find(pattern) == std::string::npos) return 0;
   int found = 0;
   bool inside = false;
   std::size_t i = 0;
@@ -117,20 +119,35 @@ int FindSeparator(const std::string& separator, const std::string& text, int mod
   }
 }
 
+bool IsBlank(char b) { return b == ' ' || b == '\t'; }
+
+// TrimBlanks of the bytes [from, to) of `text`, copied once.
+std::string TrimmedRange(const std::string& text, std::size_t from, std::size_t to) {
+  while (from < to && IsBlank(text[from])) ++from;
+  while (to > from && IsBlank(text[to - 1])) --to;
+  return text.substr(from, to - from);
+}
+
+// TrimBlanks in place; a text without outer blanks is left untouched.
+void TrimInPlace(std::string& text) {
+  if (!text.empty() && (IsBlank(text.front()) || IsBlank(text.back())))
+    text = TrimmedRange(text, 0, text.size());
+}
+
 }  // namespace
 
 std::string SplitAt(std::string& text, const std::string& separator, int mode) {
   if (text.empty() || separator.empty()) return "";
-  text = TrimBlanks(text);
+  TrimInPlace(text);
   const int p = FindSeparator(separator, text, mode);
   if (p == 0) {
     std::string whole;
     whole.swap(text);
     return whole;
   }
-  std::string before = TrimBlanks(text.substr(0, p - 1));
+  std::string before = TrimmedRange(text, 0, static_cast<std::size_t>(p - 1));
   const std::size_t restStart = static_cast<std::size_t>(p - 1) + separator.size();
-  text = restStart < text.size() ? TrimBlanks(text.substr(restStart)) : std::string();
+  text = restStart < text.size() ? TrimmedRange(text, restStart, text.size()) : std::string();
   return before;
 }
 

@@ -218,25 +218,10 @@ bool ApplyCachedWord(TemplateRun& run) {
   }
 }
 
-// CategoryList index of the longest category whose tag stands at `a`, or 0.
-int CategoryAt(const std::string& text, int a) {
-  if (ByteAt(text, a) != '%') return 0;
-  const std::size_t rest_start = static_cast<std::size_t>(a);  // byte after "%"
-  for (int i = 1; i <= CategoryCount; ++i) {
-    const std::string& name = CategoryList[i];
-    if (name.empty()) continue;
-    const std::size_t rest = name.size() - 1;
-    if (rest_start + rest > text.size()) continue;
-    if (text.compare(rest_start, rest, name, 1, rest) == 0) return i;
-  }
-  return 0;
-}
-
 // A category tag at `a`; answers whether one was applied.
 bool ApplyCategoryTag(TemplateRun& run) {
-  const int index = CategoryAt(run.text, run.a);
-  if (index == 0) return false;
-  const std::string name = CategoryList[index];
+  const std::string name = CategoryTagAt(run.text, run.a);
+  if (name.empty()) return false;
   std::string word;
   if (!run.previous.empty()) word = RandomLinkedWord(run.previous, name);
   if (word.empty()) word = RandomWordOfCategory(name);
