@@ -3,6 +3,8 @@
 // among names of equal length).
 #include "formula_search.h"
 
+#include <algorithm>
+
 #include <functional>
 #include <map>
 #include <unordered_map>
@@ -203,6 +205,34 @@ std::string TakeField(std::string& text) {
   if (sep == std::string::npos) return s;
   text = TrimBlanks(s.substr(sep + 1));
   return TrimBlanks(s.substr(0, sep));
+}
+
+std::string TakeFieldFrom(const std::string& text, std::size_t& pos) {
+  std::size_t start = std::min(pos, text.size());
+  std::size_t end = text.size();
+  while (start < end && IsBlank(text[start])) ++start;
+  while (end > start && IsBlank(text[end - 1])) --end;
+  pos = text.size();
+  std::string field;
+  std::size_t i = start;
+  while (i < end) {
+    const unsigned char b = static_cast<unsigned char>(text[i]);
+    if (IsLeadByte(b)) {
+      i += 2;
+    } else if (b == '\\' && i + 1 < end && text[i + 1] == ',') {
+      field.append(text, start, i - start);  // the "\" is dropped
+      start = i + 1;
+      i += 2;
+    } else if (b == ',') {
+      field.append(text, start, i - start);
+      pos = i + 1;
+      return TrimBlanks(field);
+    } else {
+      i += 1;
+    }
+  }
+  field.append(text, start, end - start);
+  return field;
 }
 
 // ---- Ordered name/value list -------------------------------------------------

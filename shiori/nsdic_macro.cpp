@@ -217,7 +217,8 @@ bool TagWordList(const std::string& key, const std::string& rest) {
   std::string words = rest;
   std::string cats[4];
   if (!TagCategories(key, words, cats)) return false;
-  for (std::string w = TakeField(words); !w.empty(); w = TakeField(words)) {
+  std::size_t pos = 0;
+  for (std::string w = TakeFieldFrom(words, pos); !w.empty(); w = TakeFieldFrom(words, pos)) {
     for (const std::string& c : cats) {
       if (!c.empty()) RegisterWord(c, w);
     }
