@@ -3,11 +3,12 @@
 BUILD      ?= build
 WIN32_BUILD ?= build-win32
 WIN64_BUILD ?= build-win64
+BENCH_BUILD ?= build-bench
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 GHOST      ?= examples/ghost/
 CMAKE_ARGS ?=
 
-.PHONY: all build run test bootstrap clean win32 win64
+.PHONY: all build run test bootstrap clean win32 win64 bench
 
 all: build
 
@@ -41,6 +42,13 @@ test: bootstrap
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) test-asan
 	$(MAKE) fuzz FUZZ_SECONDS=10 FUZZ_FLAGS=--fresh
+
+# Benchmarks: an optimised build of their own, the synthetic ghost, one table.
+bench:
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DGHOST_BUILD_BENCH=ON \
+	  -DGHOST_BUILD_TESTS=OFF -DGHOST_BUILD_TOOLS=OFF
+	cmake --build $(BENCH_BUILD) -j $(JOBS)
+	bench/run $(BENCH_BUILD)
 
 clean:
 	rm -rf $(BUILD) $(WIN32_BUILD) $(WIN64_BUILD)

@@ -100,7 +100,7 @@ bool TakeGroup(TEvaluation& ev) {
 // Splits the work text at the last `separator`: pushes op, "$" and the right
 // part; the left part stays the work text.
 void SetRightAside(TEvaluation& ev, const std::string& separator, const std::string& op) {
-  std::string right = ev.Work;
+  std::string right = std::move(ev.Work);
   ev.Work = SplitAtLast(right, separator);
   if (Push(ev, op) && Push(ev, "$")) Push(ev, std::move(right));
 }
@@ -114,9 +114,9 @@ bool SplitIfFound(TEvaluation& ev, const std::string& separator, const std::stri
 // name := value: the name waits, the value is evaluated.
 bool SplitAssignment(TEvaluation& ev) {
   if (FindLastUnquoted(":=", ev.Work) == 0) return false;
-  std::string value = ev.Work;
-  const std::string name = SplitAtLast(value, ":=");
-  if (Push(ev, ":=")) Push(ev, name);
+  std::string value = std::move(ev.Work);
+  std::string name = SplitAtLast(value, ":=");
+  if (Push(ev, ":=")) Push(ev, std::move(name));
   ev.Work = std::move(value);
   return true;
 }
@@ -124,12 +124,12 @@ bool SplitAssignment(TEvaluation& ev) {
 // condition ? true part : false part; only the condition is evaluated now.
 bool SplitCondition(TEvaluation& ev) {
   if (FindLastUnquoted("?", ev.Work) == 0) return false;
-  std::string branches = ev.Work;
-  const std::string condition = SplitAtLast(branches, "?");
-  std::string false_part = branches;
-  const std::string true_part = SplitAtLast(false_part, ":");
-  if (Push(ev, true_part) && Push(ev, "?")) Push(ev, std::move(false_part));
-  ev.Work = condition;
+  std::string branches = std::move(ev.Work);
+  std::string condition = SplitAtLast(branches, "?");
+  std::string false_part = std::move(branches);
+  std::string true_part = SplitAtLast(false_part, ":");
+  if (Push(ev, std::move(true_part)) && Push(ev, "?")) Push(ev, std::move(false_part));
+  ev.Work = std::move(condition);
   return true;
 }
 

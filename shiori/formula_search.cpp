@@ -3,6 +3,8 @@
 // among names of equal length).
 #include "formula_search.h"
 
+#include <algorithm>
+
 #include <functional>
 #include <map>
 #include <unordered_map>
@@ -56,6 +58,8 @@ bool StandsAt(std::size_t i, const std::string& text, const std::string& pattern
 // The quote-aware scan: compares only outside double quotes, before the
 // byte at the position flips the quote state; gives the first or last hit.
 int ScanUnquoted(const std::string& pattern, const std::string& text, bool keepLast) {
+  // A pattern whose bytes appear nowhere in the text cannot stand anywhere.
+  if (!pattern.empty() && text.find(pattern) == std::string::npos) return 0;
   int found = 0;
   bool inside = false;
   std::size_t i = 0;
@@ -117,20 +121,35 @@ int FindSeparator(const std::string& separator, const std::string& text, int mod
   }
 }
 
+bool IsBlank(char b) { return b == ' ' || b == '\t'; }
+
+// TrimBlanks of the bytes [from, to) of `text`, copied once.
+std::string TrimmedRange(const std::string& text, std::size_t from, std::size_t to) {
+  while (from < to && IsBlank(text[from])) ++from;
+  while (to > from && IsBlank(text[to - 1])) --to;
+  return text.substr(from, to - from);
+}
+
+// TrimBlanks in place; a text without outer blanks is left untouched.
+void TrimInPlace(std::string& text) {
+  if (!text.empty() && (IsBlank(text.front()) || IsBlank(text.back())))
+    text = TrimmedRange(text, 0, text.size());
+}
+
 }  // namespace
 
 std::string SplitAt(std::string& text, const std::string& separator, int mode) {
   if (text.empty() || separator.empty()) return "";
-  text = TrimBlanks(text);
+  TrimInPlace(text);
   const int p = FindSeparator(separator, text, mode);
   if (p == 0) {
     std::string whole;
     whole.swap(text);
     return whole;
   }
-  std::string before = TrimBlanks(text.substr(0, p - 1));
+  std::string before = TrimmedRange(text, 0, static_cast<std::size_t>(p - 1));
   const std::size_t restStart = static_cast<std::size_t>(p - 1) + separator.size();
-  text = restStart < text.size() ? TrimBlanks(text.substr(restStart)) : std::string();
+  text = restStart < text.size() ? TrimmedRange(text, restStart, text.size()) : std::string();
   return before;
 }
 
@@ -186,6 +205,34 @@ std::string TakeField(std::string& text) {
   if (sep == std::string::npos) return s;
   text = TrimBlanks(s.substr(sep + 1));
   return TrimBlanks(s.substr(0, sep));
+}
+
+std::string TakeFieldFrom(const std::string& text, std::size_t& pos) {
+  std::size_t start = std::min(pos, text.size());
+  std::size_t end = text.size();
+  while (start < end && IsBlank(text[start])) ++start;
+  while (end > start && IsBlank(text[end - 1])) --end;
+  pos = text.size();
+  std::string field;
+  std::size_t i = start;
+  while (i < end) {
+    const unsigned char b = static_cast<unsigned char>(text[i]);
+    if (IsLeadByte(b)) {
+      i += 2;
+    } else if (b == '\\' && i + 1 < end && text[i + 1] == ',') {
+      field.append(text, start, i - start);  // the "\" is dropped
+      start = i + 1;
+      i += 2;
+    } else if (b == ',') {
+      field.append(text, start, i - start);
+      pos = i + 1;
+      return TrimBlanks(field);
+    } else {
+      i += 1;
+    }
+  }
+  field.append(text, start, end - start);
+  return field;
 }
 
 // ---- Ordered name/value list -------------------------------------------------

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,10 @@ std::string PadTwo(const std::string& text);
 // The dictionary field splitter: first comma-separated field, trimmed, with
 // "\," before the separator unescaped; `text` keeps the trimmed rest.
 std::string TakeField(std::string& text);
+// The same fields as repeated TakeField over text from `pos` on, without
+// copying the rest each time: `pos` moves behind the separator (to the
+// text's end when there is none).
+std::string TakeFieldFrom(const std::string& text, std::size_t& pos);
 
 // ---- Ordered name/value list -------------------------------------------------
 // Names unique; ordered by byte length, longest first; among equal lengths the

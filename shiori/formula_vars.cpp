@@ -76,6 +76,23 @@ std::string CallByAssignment(const std::string& name, const std::string& value) 
 struct TSystemName {
   const char* Name;
   std::string (*Value)(const TClockReading&);
+  bool UsesClock = false;
+};
+
+// The clock, read the first time a name that needs it stands at the position.
+class LazyClock {
+ public:
+  const TClockReading& Get() {
+    if (!read_) {
+      reading_ = ReadClock();
+      read_ = true;
+    }
+    return reading_;
+  }
+
+ private:
+  TClockReading reading_{};
+  bool read_ = false;
 };
 
 std::string Ref(int i) { return CurrentTalk.References[i]; }
@@ -100,13 +117,13 @@ const TSystemName kSystemNames[] = {
     {"%ref5", [](const TClockReading&) { return Ref(5); }},
     {"%ref6", [](const TClockReading&) { return Ref(6); }},
     {"%ref7", [](const TClockReading&) { return Ref(7); }},
-    {"%year", [](const TClockReading& c) { return IntToStr(c.Year); }},
-    {"%month", [](const TClockReading& c) { return IntToStr(c.Month); }},
-    {"%week", [](const TClockReading& c) { return WeekName(c.WeekDay); }},
-    {"%day", [](const TClockReading& c) { return IntToStr(c.Day); }},
-    {"%hour", [](const TClockReading& c) { return IntToStr(c.Hour); }},
-    {"%minute", [](const TClockReading& c) { return IntToStr(c.Minute); }},
-    {"%second", [](const TClockReading& c) { return IntToStr(c.Second); }},
+    {"%year", [](const TClockReading& c) { return IntToStr(c.Year); }, true},
+    {"%month", [](const TClockReading& c) { return IntToStr(c.Month); }, true},
+    {"%week", [](const TClockReading& c) { return WeekName(c.WeekDay); }, true},
+    {"%day", [](const TClockReading& c) { return IntToStr(c.Day); }, true},
+    {"%hour", [](const TClockReading& c) { return IntToStr(c.Hour); }, true},
+    {"%minute", [](const TClockReading& c) { return IntToStr(c.Minute); }, true},
+    {"%second", [](const TClockReading& c) { return IntToStr(c.Second); }, true},
     {"%sentence", [](const TClockReading&) { return CurrentTalk.IncomingSentence; }},
     {"%age", [](const TClockReading&) { return CurrentTalk.Age; }},
 };
@@ -118,11 +135,14 @@ bool PercentAt(int position, const std::string& text) {
 
 // Replaces system names at `position` until no "%" stands there any more;
 // the %rand forms come last.
-void ExpandSystemName(int position, std::string& text, const TClockReading& clock) {
+void ExpandSystemName(int position, std::string& text) {
+  static const TClockReading kNoClock{};
+  LazyClock clock;
   for (const TSystemName& entry : kSystemNames) {
     // A name that does not stand at the position leaves the "%" in place.
     if (!MatchAt(position, text, entry.Name)) continue;
-    if (!ReplaceNameAt(position, text, entry.Name, entry.Value(clock))) return;
+    const TClockReading& reading = entry.UsesClock ? clock.Get() : kNoClock;
+    if (!ReplaceNameAt(position, text, entry.Name, entry.Value(reading))) return;
   }
   text = ExpandRand(position, text);
 }
@@ -207,11 +227,10 @@ std::string Assign(const std::string& name, const std::string& value) {
 }
 
 std::string ExpandPercentName(int position, const std::string& text) {
-  const TClockReading clock = ReadClock();
   if (position < 1) return text;
   std::string out = ExpandUserVariable(position, text);
   if (position < static_cast<int>(out.size()) && PercentAt(position, out)) {
-    ExpandSystemName(position, out, clock);
+    ExpandSystemName(position, out);
   }
   return out;
 }

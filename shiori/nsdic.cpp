@@ -86,6 +86,7 @@ void ResetStore() {
   AIStateComplex = false;
   StatusList[0] = kDefaultStatusLine;
   ResetIndexes();
+  ResetCategoryTags();
   ResetWordCache();
   SeedRandomFromClock();
 }

@@ -77,6 +77,12 @@ int AddHello(int sentence, const std::string& condition);
 int HashText(const std::string& text, int multiplier, int modulus);
 int RegisterWord(const std::string& category, const std::string& word);
 void AddCategory(const std::string& category);
+// The category whose tag (its name with the first byte replaced by "%")
+// stands at the 1-based `position`: the first such name in CategoryList order
+// (longest first, latest first among equals), or "" when none does.
+std::string CategoryTagAt(const std::string& text, int position);
+// Forgets every category tag; ResetStore runs it.
+void ResetCategoryTags();
 int FindWord(const std::string& text);
 std::string CategoryOfWord(const std::string& text);
 int CategoryMember(const std::string& category, int k);

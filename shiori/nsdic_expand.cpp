@@ -23,6 +23,10 @@ namespace {
 
 constexpr int kPassesPerTemplate = 1000;
 constexpr long kPassBudget = 100000;
+// Bytes of working text the passes of one top-level expansion may sweep: a
+// pass costs a sweep over the whole text, so the pass budget alone would
+// still let one request run for many seconds over a large text.
+constexpr long long kSweepBudget = 64ll << 20;
 constexpr int kMaxFormulaDepth = 64;
 constexpr std::size_t kMaxWorkingText = 1048576;
 constexpr char kLeftMarker = '\x03';     // a "%" passed over for now
@@ -32,12 +36,16 @@ constexpr char kNumberedMarker = '\x02'; // a numbered tag kept during a sweep
 // to the current top-level expansion.
 int g_depth = -1;
 long g_budget = 0;
+long long g_sweep_left = 0;
 
 // Enters one ExpandTemplate level; the outermost level refills the budget.
 class DepthScope {
  public:
   explicit DepthScope(int depth) : saved_(g_depth) {
-    if (depth == 0) g_budget = kPassBudget;
+    if (depth == 0) {
+      g_budget = kPassBudget;
+      g_sweep_left = kSweepBudget;
+    }
     g_depth = depth;
   }
   ~DepthScope() { g_depth = saved_; }
@@ -218,25 +226,10 @@ bool ApplyCachedWord(TemplateRun& run) {
   }
 }
 
-// CategoryList index of the longest category whose tag stands at `a`, or 0.
-int CategoryAt(const std::string& text, int a) {
-  if (ByteAt(text, a) != '%') return 0;
-  const std::size_t rest_start = static_cast<std::size_t>(a);  // byte after "%"
-  for (int i = 1; i <= CategoryCount; ++i) {
-    const std::string& name = CategoryList[i];
-    if (name.empty()) continue;
-    const std::size_t rest = name.size() - 1;
-    if (rest_start + rest > text.size()) continue;
-    if (text.compare(rest_start, rest, name, 1, rest) == 0) return i;
-  }
-  return 0;
-}
-
 // A category tag at `a`; answers whether one was applied.
 bool ApplyCategoryTag(TemplateRun& run) {
-  const int index = CategoryAt(run.text, run.a);
-  if (index == 0) return false;
-  const std::string name = CategoryList[index];
+  const std::string name = CategoryTagAt(run.text, run.a);
+  if (name.empty()) return false;
   std::string word;
   if (!run.previous.empty()) word = RandomLinkedWord(run.previous, name);
   if (word.empty()) word = RandomWordOfCategory(name);
@@ -299,9 +292,10 @@ std::string ExpandTemplate(const std::string& template_text) {
   run.text = template_text;
   run.a = FirstPercent(run.text, 0);
   int passes = kPassesPerTemplate;
-  while (run.a > 0 && passes > 0 && g_budget > 0 && !run.cut) {
+  while (run.a > 0 && passes > 0 && g_budget > 0 && g_sweep_left > 0 && !run.cut) {
     --passes;
     --g_budget;
+    g_sweep_left -= static_cast<long long>(run.text.size()) + 1;
     RunPass(run);
   }
   RestoreLeftMarkers(run.text);

@@ -83,10 +83,14 @@ bool MatchCaptures(const std::string& x, int a, const TReplaceList& d, std::stri
 
 // A one- or two-placeholder definition applied to x: each match found from
 // the prefix onward is rewritten everywhere it occurs, then the search goes
-// on near the end of the replacement. Bounded in rounds and in size.
+// on near the end of the replacement. Bounded in rounds, in size and in the
+// bytes rewritten.
 void RewriteCaptures(std::string& x, const TReplaceList& d) {
   int a = PosFrom(1, x, d.Prefix);
+  std::size_t swept = 0;
   for (int round = 0; a > 0 && round < kMacroIterationLimit; ++round) {
+    swept += x.size();
+    if (swept > kMacroSweepLimit) return;
     std::string matched, rep;
     if (!MatchCaptures(x, a, d, matched, rep)) return;
     if (!ReplaceBounded(x, matched, rep) || x.size() > kMacroTextLimit) return;
@@ -213,7 +217,8 @@ bool TagWordList(const std::string& key, const std::string& rest) {
   std::string words = rest;
   std::string cats[4];
   if (!TagCategories(key, words, cats)) return false;
-  for (std::string w = TakeField(words); !w.empty(); w = TakeField(words)) {
+  std::size_t pos = 0;
+  for (std::string w = TakeFieldFrom(words, pos); !w.empty(); w = TakeFieldFrom(words, pos)) {
     for (const std::string& c : cats) {
       if (!c.empty()) RegisterWord(c, w);
     }

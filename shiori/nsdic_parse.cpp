@@ -154,8 +154,9 @@ void HandleString(ParseRun& run, const std::string& key, std::string rest) {
 
 // A plain word list: every field up to the first empty one is a word of the
 // category named by the key.
-void HandleWordList(ParseRun& run, const std::string& key, std::string rest) {
-  for (std::string w = TakeField(rest); !w.empty(); w = TakeField(rest)) {
+void HandleWordList(ParseRun& run, const std::string& key, const std::string& rest) {
+  std::size_t pos = 0;
+  for (std::string w = TakeFieldFrom(rest, pos); !w.empty(); w = TakeFieldFrom(rest, pos)) {
     RegisterWord(key, w);
     ++run.count;
   }

@@ -19,6 +19,10 @@ constexpr int kMacroIterationLimit = 100000;
 constexpr std::size_t kMacroTextLimit = 1u << 20;
 // A single rewrite that would make the text longer than this is not made.
 constexpr std::size_t kMacroRewriteCap = 16u << 20;
+// The rounds of one definition over one text stop once they have rewritten
+// this many bytes in all: each round rewrites the whole text, so the round
+// and size limits alone would still allow about 10^11 byte operations.
+constexpr std::size_t kMacroSweepLimit = 32u << 20;
 
 void ClearMacros();
 void DefineMacro(const std::string& pattern, const std::string& body);

@@ -1,7 +1,10 @@
 // Words and categories: registration into WordTable, WordIndex,
 // CategoryIndex and CategoryList, the word and category lookups, and the two
-// random word choosers with their cool-down rules.
+// random word choosers with their cool-down rules, and the index of category
+// tags that finds the category named at a "%" without walking CategoryList.
 #include <algorithm>
+#include <functional>
+#include <string_view>
 
 #include "nsdic.h"
 #include "nsdic_index.h"
@@ -31,6 +34,26 @@ void EnterInCategoryIndex(const std::string& category, int record) {
   std::vector<int32_t>& members = g_lookups.categories[category];
   if (members.empty()) AddCategory(category);
   members.push_back(record);
+}
+
+// Category tags by their text, each giving the name a walk of CategoryList
+// would meet first: names sharing a tag differ only in their first byte, so
+// they are equally long and the latest added stands first. `lengths` holds
+// every tag length present, longest first.
+struct CategoryTags {
+  std::unordered_map<std::string, std::string, BytesHash, std::equal_to<>> by_tag;
+  std::vector<std::size_t> lengths;
+};
+CategoryTags g_category_tags;
+
+void RememberCategoryTag(const std::string& category) {
+  std::string tag = category;
+  tag[0] = '%';
+  g_category_tags.by_tag[std::move(tag)] = category;
+  std::vector<std::size_t>& lengths = g_category_tags.lengths;
+  const auto at = std::lower_bound(lengths.begin(), lengths.end(), category.size(),
+                                   std::greater<>());
+  if (at == lengths.end() || *at != category.size()) lengths.insert(at, category.size());
 }
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
@@ -66,7 +89,23 @@ void AddCategory(const std::string& category) {
                      CategoryList + CategoryCount + 2);
   CategoryList[position] = category;
   ++CategoryCount;
+  RememberCategoryTag(category);
 }
+
+std::string CategoryTagAt(const std::string& text, int position) {
+  if (position < 1 || static_cast<std::size_t>(position) > text.size()) return std::string();
+  const std::size_t start = static_cast<std::size_t>(position) - 1;
+  if (text[start] != '%') return std::string();
+  const std::string_view rest = std::string_view(text).substr(start);
+  for (const std::size_t length : g_category_tags.lengths) {
+    if (length > rest.size()) continue;
+    const auto found = g_category_tags.by_tag.find(rest.substr(0, length));
+    if (found != g_category_tags.by_tag.end()) return found->second;
+  }
+  return std::string();
+}
+
+void ResetCategoryTags() { g_category_tags = CategoryTags{}; }
 
 int FindWordBytes(std::string_view text) {
   if (text.empty()) return 0;

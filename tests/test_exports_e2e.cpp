@@ -13,6 +13,7 @@
 #include "formula_values.h"
 #include "nsdic.h"
 #include "shiori.h"
+#include "scratch_dir.h"
 #include "shiori_library.h"
 
 namespace {
@@ -106,7 +107,14 @@ TEST_F(Exports, FirstCallAttachesTheModule) {
 
 TEST_F(Exports, LoadRequestUnload) {
   EXPECT_IN_FRESH_MODULE([](TShioriLibrary& library, TChildChecks& checks) {
-    CHILD_TRUE(library.Load(std::string(SOURCE_DIR) + "/examples/ghost/") == 1);
+    // A copy of the sample ghost, also the working directory: loading seals
+    // a dictionary beside it, and the empty directory's "OnUnload" writes
+    // its value file relative to the working directory.
+    const ScratchDir scratch;
+    std::filesystem::copy(std::string(SOURCE_DIR) + "/examples/ghost", scratch.path(),
+                          std::filesystem::copy_options::recursive);
+    CHILD_TRUE(chdir(scratch.path().c_str()) == 0);
+    CHILD_TRUE(library.Load(scratch.path()) == 1);
     CHILD_TRUE(library.Load("") == 1);
     CHILD_EQ(library.Request("GET Version SHIORI/2.5\r\n").text, kVersionOk);
     CHILD_EQ(library.Request("HELLO SHIORI/2.5\r\nSender: test\r\n\r\n").text, kBadRequest);
@@ -115,6 +123,7 @@ TEST_F(Exports, LoadRequestUnload) {
     const TResponse after = library.Request("GET Version SHIORI/2.5\r\n");
     CHILD_EQ(after.text, kVersionOk);
     CHILD_TRUE(after.nul_ended);
+    CHILD_TRUE(chdir("/") == 0);
   });
 }
 

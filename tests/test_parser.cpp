@@ -2,6 +2,7 @@
 // store's tables are inspected afterwards.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <initializer_list>
 #include <string>
 
@@ -103,6 +104,18 @@ TEST_F(Parser, WordListsCountFieldsUpToTheFirstEmptyOne) {
   EXPECT_EQ(StatusList[0], "2,0,1,0,0,0");
   ParseDictionary(Dic({"\\name\\,x,Taro"}));
   EXPECT_NE(WordOf("\\name,x", "Taro"), 0);
+}
+
+// A word list of 1 MiB: reading the next word must not copy the rest of the
+// line each time (100,000 words would cost about 10^11 bytes).
+TEST_F(Parser, LongWordListLineParsesQuickly) {
+  std::string line = "\r\n\\many";
+  for (int i = 0; i < 100000; ++i) line += ",w" + std::to_string(i % 16000);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ParseDictionary(line), 100000);
+  const auto spent = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::seconds>(spent).count(), 5);
+  EXPECT_NE(FindWord("w0"), 0);
 }
 
 TEST_F(Parser, StatusAndStringEntriesUpToSixteen) {

@@ -189,6 +189,29 @@ TEST_F(Search, TakeFieldSkipsTrailBytes) {
   EXPECT_EQ(TakeField(text), "\xE0,b");
 }
 
+// The cursor form must give exactly the fields of repeated TakeField, over
+// texts made of the bytes that matter: blanks, commas, backslashes, lead
+// bytes and ordinary letters, with the flag on and off.
+TEST_F(Search, TakeFieldFromGivesTheFieldsOfTakeField) {
+  const char alphabet[] = {' ', '\t', ',', '\\', 'a', 'b', '\x83', '\xE0', '\x5C'};
+  unsigned seed = 12345;
+  for (int round = 0; round < 4000; ++round) {
+    SetCharset(round % 2 ? "Shift_JIS" : "UTF-8");
+    std::string text;
+    const int length = round % 17;
+    for (int i = 0; i < length; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      text += alphabet[(seed >> 16) % sizeof alphabet];
+    }
+    std::string rest = text;
+    std::size_t pos = 0;
+    for (int field = 0; field < 20; ++field) {
+      const std::string expected = TakeField(rest);
+      ASSERT_EQ(TakeFieldFrom(text, pos), expected) << "text: " << text;
+    }
+  }
+}
+
 TEST(NameList, OrderLongestThenLatest) {
   TNameList list;
   NameListPut("\\ab", "1", list);

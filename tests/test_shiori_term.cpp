@@ -1,12 +1,17 @@
-// The terminal host: requests from standard input, responses on standard
-// output, and its handling of bad command lines.
+// The terminal host on the sample ghost: scripted sessions piped into the
+// built shiori-term, in a copy of examples/ghost/, checked through what it
+// prints; and its command line and exit status.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+
+#include "scratch_dir.h"
 
 namespace {
 
@@ -15,10 +20,8 @@ struct TRun {
   int status = -1;     // exit status
 };
 
-// Runs the program with `arguments` through the shell, `input` as its
-// standard input.
+// Runs shiori-term with `arguments`, `input` on its standard input.
 TRun RunTerm(const std::string& arguments, const std::string& input, bool errors = false) {
-  // One file per process: ctest may run these tests side by side.
   const std::string input_path =
       std::string(BINARY_DIR) + "/shiori_term_input_" + std::to_string(getpid()) + ".txt";
   std::ofstream(input_path, std::ios::binary) << input;
@@ -26,56 +29,152 @@ TRun RunTerm(const std::string& arguments, const std::string& input, bool errors
   command += errors ? " 2>&1 >/dev/null" : " 2>/dev/null";
   TRun run;
   FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
-  const int status = pclose(pipe);
+  if (pipe != nullptr) {
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
   std::remove(input_path.c_str());
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return run;
 }
 
-const std::string kGhost = std::string(SOURCE_DIR) + "/examples/ghost";
-const std::string kVersionOk = "SHIORI/2.5 200 OK\r\nCharset: Shift_JIS\r\n";
-const std::string kBadRequest = "SHIORI/2.5 400 Bad Request\r\n";
+std::string ReadBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+// A fresh copy of the sample ghost, without files an earlier run left.
+class SampleGhost {
+ public:
+  SampleGhost() {
+    const std::string source = std::string(SOURCE_DIR) + "/examples/ghost";
+    for (const auto& entry : std::filesystem::directory_iterator(source)) {
+      const std::string name = entry.path().filename().string();
+      if (name == "values.dat" || entry.path().extension() == ".xdi") continue;
+      std::filesystem::copy(entry.path(), scratch_.path() + name,
+                            std::filesystem::copy_options::recursive);
+    }
+  }
+  const std::string& path() const { return scratch_.path(); }
+
+ private:
+  ScratchDir scratch_;
+};
+
+bool Has(const std::string& output, const std::string& text) {
+  return output.find(text) != std::string::npos;
+}
+
+// UTF-8 forms of the Japanese texts of dic_nihongo.txt (Shift_JIS there).
+const std::string kKonnichiwa = "\xE3\x81\x93\xE3\x82\x93\xE3\x81\xAB\xE3\x81\xA1\xE3\x81\xAF";
+const std::string kHoo = "\xE3\x83\x9B\xE3\x83\xBC";  // the owl's "ho-"
 
 }  // namespace
 
 #ifdef SHIORI_TERM_PATH
 
-TEST(ShioriTerm, AnswersEveryRequestOfTheInput) {
-  const TRun run = RunTerm(kGhost,
-                           "GET Version SHIORI/2.5\nSender: term\n\n\n\n"
-                           "GET Version SHIORI/2.5\r\n\r\n"
-                           "HELLO SHIORI/2.5\nSender: term");  // last one ends with the input
+TEST(ShioriTerm, ScriptedSessionOnTheSampleGhost) {
+  SampleGhost ghost;
+  const TRun run = RunTerm(ghost.path(),
+                           "OnMouseDoubleClick 0 head\n"
+                           "OnMouseDoubleClick 1\n"
+                           "OnMouseDoubleClick 0 foot\n"
+                           "OnKeyPress j\n"
+                           "OnSecondChange\n"
+                           "talk pocket watch\n"
+                           "reply Kuro 3 my clock broke\n"
+                           "string homepage\n"
+                           "teach snack \"apple pie\"\n"
+                           "external OnMouseClick\n"
+                           "quit\n");
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.output, kVersionOk + "\r\n" + kVersionOk + "\r\n" + kBadRequest + "\r\n");
+  const std::string& out = run.output;
+  EXPECT_TRUE(Has(out, "shiori-term: loaded " + ghost.path() + " (charset Shift_JIS"));
+  EXPECT_TRUE(Has(out, "Your first visit!")) << out;
+  // Conditions on the references, each speaker on a line of their own.
+  EXPECT_TRUE(Has(out, "shiori> OnMouseDoubleClick 0 head\n200 OK\n"
+                       "  h | Hey! That's my head, not a winding key.\n"
+                       "  u | Hoo hoo. Wind her up and she talks for an hour.\n"))
+      << out;
+  EXPECT_TRUE(Has(out, "  u | Do not touch the owl.\n  h | He pecks. Gently.\n"));
+  EXPECT_TRUE(Has(out, "? Did you need something?"));  // the "nohit" talk
+  // Shift_JIS talk shown as UTF-8.
+  EXPECT_TRUE(Has(out, "  h | " + kKonnichiwa));
+  EXPECT_TRUE(Has(out, "  u | " + kHoo));
+  EXPECT_TRUE(Has(out, "shiori> OnSecondChange\n204 No Content\n") ||
+              Has(out, "shiori> OnSecondChange\n200 OK\n  h | It's "));  // only on the hour
+  EXPECT_TRUE(Has(out, "  h | Grandpa Ivo's pocket watch!"));
+  EXPECT_TRUE(Has(out, "  Age: 4\n  h | Did someone say clock?"));
+  EXPECT_TRUE(Has(out, "200 OK\n  String: https://example.org/clockwork-workshop\n"));
+  EXPECT_TRUE(Has(out, "200 OK\n  h | Noted: apple pie is a kind of snack. I know 5 of those now."));
+  EXPECT_TRUE(Has(out, "200 OK\n  u | Strangers may not poke us.\n"));  // denied
+  EXPECT_TRUE(Has(out, "shiori> quit\nshiori-term: unloaded\n"));
+  // Sealed on load, and the visit saved by OnUnload.
+  EXPECT_TRUE(Exists(ghost.path() + "dic_workshop.xdi"));
+  EXPECT_EQ(ReadBytes(ghost.path() + "values.dat"), "visits,1\r\n");
 }
 
-TEST(ShioriTerm, EmptyInputSendsNothing) {
-  const TRun run = RunTerm(kGhost + "/", "\n\n");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.output, "");
+TEST(ShioriTerm, VisitCounterGrowsAcrossRuns) {
+  SampleGhost ghost;
+  EXPECT_TRUE(Has(RunTerm(ghost.path(), "quit\n").output, "Your first visit!"));
+  const TRun second = RunTerm(ghost.path(), "vars\n");  // the end of input quits too
+  EXPECT_TRUE(Has(second.output, "This is visit number 2.")) << second.output;
+  EXPECT_TRUE(Has(second.output, "values.dat):\n  visits,1\n"));  // saved by the first run
+  EXPECT_EQ(ReadBytes(ghost.path() + "values.dat"), "visits,2\r\n");
+  const TRun third = RunTerm(ghost.path(), "");
+  EXPECT_TRUE(Has(third.output, "This is visit number 3."));
+
+  // Once sealed, the plain dictionary may go: the .xdi serves instead.
+  std::filesystem::remove(ghost.path() + "dic_workshop.txt");
+  const TRun sealed = RunTerm(ghost.path(), "string homepage\n");
+  EXPECT_TRUE(Has(sealed.output, "  String: https://example.org/clockwork-workshop\n"));
+}
+
+TEST(ShioriTerm, OneEventRawViewAndTypedRequests) {
+  SampleGhost ghost;
+  const TRun event = RunTerm("--event \"OnMouseDoubleClick 1\" " + ghost.path(), "");
+  EXPECT_EQ(event.status, 0);
+  EXPECT_EQ(event.output.find("200 OK\n  u | Do not touch the owl.\n"), 0u) << event.output;
+
+  const TRun raw = RunTerm("--raw --no-makoto " + ghost.path(), "string menu\n");
+  EXPECT_TRUE(Has(raw.output, "SHIORI/2.5 200 OK<CR><LF>\n"
+                              "String: Fix a clock<01>OnMenuFix<02>Tea break<01>OnMenuTea<02><CR><LF>\n"
+                              "Charset: Shift_JIS<CR><LF>\n"))
+      << raw.output;
+
+  const TRun typed = RunTerm(ghost.path(),
+                             "GET Version SHIORI/2.5\n\n"
+                             "raw\nHELLO SHIORI/2.5\n\n"
+                             "bogus\n");
+  EXPECT_TRUE(Has(typed.output, "shiori> GET Version SHIORI/2.5\n200 OK\n  Charset: Shift_JIS\n"))
+      << typed.output;
+  EXPECT_TRUE(Has(typed.output, "shiori> raw\nraw> HELLO SHIORI/2.5\n400 Bad Request\n"));
+  EXPECT_EQ(typed.status, 0);
+  EXPECT_TRUE(Has(RunTerm(ghost.path(), "bogus\n", true).output, "unknown command: bogus"));
 }
 
 TEST(ShioriTerm, CommandLine) {
+  const std::string ghost = std::string(SOURCE_DIR) + "/examples/ghost";
   const TRun help = RunTerm("--help", "");
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.output.find("Usage: shiori-term"), std::string::npos);
+  EXPECT_TRUE(Has(help.output, "Usage: shiori-term"));
 
-  const TRun option = RunTerm("--loud " + kGhost, "", true);
+  const TRun option = RunTerm("--loud " + ghost, "", true);
   EXPECT_EQ(option.status, 2);
-  EXPECT_NE(option.output.find("unknown option: --loud"), std::string::npos);
+  EXPECT_TRUE(Has(option.output, "unknown option: --loud"));
+  EXPECT_EQ(RunTerm(ghost + " " + ghost, "", true).status, 2);
+  EXPECT_EQ(RunTerm("--event", "", true).status, 2);
 
-  EXPECT_EQ(RunTerm(kGhost + " " + kGhost, "", true).status, 2);
-  EXPECT_EQ(RunTerm("--lib", "", true).status, 2);
-
-  const TRun directory = RunTerm(kGhost + "/missing", "", true);
+  const TRun directory = RunTerm(ghost + "/missing", "", true);
   EXPECT_EQ(directory.status, 1);
-  EXPECT_NE(directory.output.find("not a directory"), std::string::npos);
-
-  EXPECT_EQ(RunTerm("--lib " + kGhost + "/tamune.ini " + kGhost, "", true).status, 1);
+  EXPECT_TRUE(Has(directory.output, "no such ghost directory: " + ghost + "/missing"));
+  const TRun library = RunTerm("--lib " + ghost + "/tamune.ini " + ghost, "", true);
+  EXPECT_EQ(library.status, 1);
+  EXPECT_TRUE(Has(library.output, "cannot load the conversation library"));
+  EXPECT_EQ(RunTerm("--makoto " + ghost + "/missing " + ghost, "", true).status, 1);
+  EXPECT_EQ(RunTerm("--makoto-lib /nonexistent.so " + ghost, "", true).status, 1);
 }
 
 #else

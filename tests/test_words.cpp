@@ -206,10 +206,73 @@ TEST_F(Words, CategoryListIgnoresNamesBeyondItsCapacity) {
   AddCategory(std::string(80, 'L'));
   AddCategory("\\c");
   EXPECT_EQ(CategoryCount, kCategoryCapacity);
+  EXPECT_EQ(CategoryTagAt("%" + std::string(79, 'L'), 1), "");
+  EXPECT_EQ(CategoryTagAt("%c", 1), "");
   EXPECT_EQ(CategoryList[1].substr(0, 5), "\\c63x");
   EXPECT_EQ(CategoryList[kCategoryCapacity], "\\c4032x");
   for (int i = 1; i < kCategoryCapacity; ++i)
     ASSERT_GE(CategoryList[i].size(), CategoryList[i + 1].size());
+}
+
+namespace {
+
+// The literal walk of CategoryList: the first name whose tag stands at the
+// 1-based position of a "%".
+std::string CategoryByWalk(const std::string& text, int position) {
+  if (position < 1 || position > static_cast<int>(text.size()) || text[position - 1] != '%')
+    return "";
+  for (int i = 1; i <= CategoryCount; ++i) {
+    const std::string& name = CategoryList[i];
+    if (text.compare(position, name.size() - 1, name, 1) == 0 &&
+        position + name.size() - 1 <= text.size())
+      return name;
+  }
+  return "";
+}
+
+}  // namespace
+
+TEST_F(Words, CategoryTagAtAgreesWithTheWalkOfCategoryList) {
+  // Few bytes and short names: many names share a tag (they differ only in
+  // the first byte) or are prefixes of one another.
+  std::mt19937 rng(7);
+  const std::string first_bytes = "\\ab%";
+  const std::string rest_bytes = "xy%";
+  auto pick = [&](const std::string& from) { return from[rng() % from.size()]; };
+  for (int round = 0; round < 40; ++round) {
+    ResetStore();
+    const int names = 1 + static_cast<int>(rng() % 60);
+    for (int n = 0; n < names; ++n) {
+      std::string name(1, pick(first_bytes));
+      for (int k = static_cast<int>(rng() % 5); k > 0; --k) name += pick(rest_bytes);
+      if (rng() % 3 == 0) RegisterWord(name, "w" + std::to_string(n));
+      else AddCategory(name);
+    }
+    for (int t = 0; t < 60; ++t) {
+      std::string text;
+      for (int k = static_cast<int>(rng() % 8); k > 0; --k) text += pick(rest_bytes + "%z");
+      for (int position = 0; position <= static_cast<int>(text.size()) + 1; ++position)
+        ASSERT_EQ(CategoryTagAt(text, position), CategoryByWalk(text, position))
+            << "round " << round << " text " << text << " at " << position;
+    }
+  }
+}
+
+TEST_F(Words, CategoryTagAtFollowsTheOrderOfAdditionAndTheReset) {
+  AddCategory("axy");
+  EXPECT_EQ(CategoryTagAt("%xy", 1), "axy");
+  AddCategory("bxy");  // same tag, added later: stands first in the list
+  EXPECT_EQ(CategoryTagAt("%xy", 1), "bxy");
+  AddCategory("axy");  // known name: the list and the answer stay
+  EXPECT_EQ(CategoryTagAt("%xy", 1), "bxy");
+  AddCategory("cx");
+  AddCategory("cxyz");
+  EXPECT_EQ(CategoryTagAt("a%xyz", 2), "cxyz");
+  EXPECT_EQ(CategoryTagAt("a%xyz", 1), "");
+  EXPECT_EQ(CategoryTagAt("%xq", 1), "cx");
+  EXPECT_EQ(CategoryTagAt("%x", 1), "cx");
+  ResetStore();
+  EXPECT_EQ(CategoryTagAt("%xy", 1), "");
 }
 
 // A mixed workload with heavy collisions, cycling and stuck chains, checked

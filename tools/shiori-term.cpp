@@ -1,161 +1,503 @@
-// shiori-term: a minimal terminal host for the conversation module. Loads the
-// shared library, hands it a ghost directory, then sends every request read
-// from standard input and prints the responses.
-#include <dlfcn.h>
+// shiori-term: the terminal host. Loads the conversation library (and the
+// translation library when the ghost has tables), hands it a ghost
+// directory and lets a person talk to the ghost with short commands; owns
+// the command table, the session loop and the display of every answer.
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <exception>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <string>
+#include <vector>
+
+#include "term/term_charset.h"
+#include "term/term_host.h"
+#include "term/term_input.h"
+#include "term/term_render.h"
+#include "term/term_requests.h"
 
 namespace {
 
 constexpr char kDefaultDirectory[] = "examples/ghost/";
+constexpr char kPrompt[] = "shiori> ";
+constexpr char kRawPrompt[] = "raw> ";
+constexpr char kDefaultCharset[] = "Shift_JIS";
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
 
 #ifdef SHIORI_LIBRARY_PATH
-constexpr char kDefaultLibrary[] = SHIORI_LIBRARY_PATH;
+constexpr char kDefaultShiori[] = SHIORI_LIBRARY_PATH;
 #else
-constexpr char kDefaultLibrary[] = "";
+constexpr char kDefaultShiori[] = "";
+#endif
+#ifdef MAKOTO_LIBRARY_PATH
+constexpr char kDefaultMakoto[] = MAKOTO_LIBRARY_PATH;
+#else
+constexpr char kDefaultMakoto[] = "";
 #endif
 
 constexpr char kUsage[] =
-    "Usage: shiori-term [--lib PATH] [DIRECTORY]\n"
+    "Usage: shiori-term [OPTIONS] [GHOSTDIR]\n"
     "\n"
-    "Loads the conversation module (libshiori.so) with DIRECTORY as its ghost\n"
-    "directory (default: examples/ghost/), then reads requests from standard\n"
-    "input and prints each response. A request is a request line and header\n"
-    "lines, e.g.\n"
+    "Talks to a ghost without the real host: loads the conversation module\n"
+    "(libshiori.so), calls its load with GHOSTDIR (default: examples/ghost/),\n"
+    "shows the ghost's OnLoad talk and then reads commands; type \"help\" at\n"
+    "the prompt for them. When GHOSTDIR holds makoto0.nft or makoto1.nft (or\n"
+    "--makoto is given) every talk also goes through the translation module\n"
+    "(libmakoto.so), as a host does. Talk is shown as UTF-8 with the two\n"
+    "speakers (\\h and \\u) on lines of their own.\n"
     "\n"
-    "    GET Version SHIORI/2.5\n"
-    "    Sender: shiori-term\n"
-    "\n"
-    "and an empty line (or the end of input) sends it. Lines are sent with\n"
-    "CR LF endings.\n"
+    "With a terminal, lines can be edited and recalled; otherwise standard\n"
+    "input is read line by line, so `shiori-term < script.txt` runs a\n"
+    "scripted session (each command is echoed after the prompt).\n"
     "\n"
     "Options:\n"
-    "  --lib PATH   the shared library to load (default: the one built with\n"
-    "               this program)\n"
-    "  --help       show this text\n";
+    "  --event LINE     send one event (name and references, as at the prompt,\n"
+    "                   e.g. --event \"OnMouseDoubleClick 0 head\"), show the\n"
+    "                   answer, unload and exit\n"
+    "  --raw            show answers byte for byte, unconverted, with CR, LF\n"
+    "                   and control bytes made visible; typed text is sent as\n"
+    "                   typed\n"
+    "  --makoto DIR     load the translation module with the tables of DIR\n"
+    "  --no-makoto      never use the translation module\n"
+    "  --lib PATH       the conversation library (default: the one built with\n"
+    "                   this program)\n"
+    "  --makoto-lib PATH  the translation library (default: likewise)\n"
+    "  --help           show this text\n"
+    "\n"
+    "Exit status: 0, also when the ghost answers with errors; 1 when GHOSTDIR\n"
+    "or the --makoto directory does not exist or a library cannot be loaded;\n"
+    "2 for a bad command line.\n";
 
 struct TOptions {
-  std::string library = kDefaultLibrary;
+  std::string shiori_library = kDefaultShiori;
+  std::string makoto_library = kDefaultMakoto;
   std::string directory = kDefaultDirectory;
+  std::string makoto_directory;  // empty: the ghost directory, if it has tables
+  std::string event;             // --event: the one event line to send
+  bool event_given = false;
+  bool raw = false;
+  bool no_makoto = false;
   bool help = false;
 };
 
-using TLoadFunction = int (*)(char*, long);
-using TRequestFunction = char* (*)(char*, long*);
-using TUnloadFunction = int (*)();
-
-struct TShiori {
-  void* handle = nullptr;
-  TLoadFunction load = nullptr;
-  TRequestFunction request = nullptr;
-  TUnloadFunction unload = nullptr;
+struct TSession {
+  TShioriLibrary shiori;
+  TMakotoLibrary makoto;
+  bool translate = false;
+  std::string directory;
+  std::string charset = kDefaultCharset;
+  bool raw = false;
+  TLineInput input;
+  bool quit = false;
 };
+
+// ---- Command line ----------------------------------------------------------
 
 bool Reject(std::string& error, const std::string& message) {
   error = message;
   return false;
 }
 
-// Fills `options`; false with a message in `error` on bad arguments.
+// The value of an option that takes one; false when it is missing.
+bool OptionValue(int argc, char** argv, int& i, std::string& value, std::string& error) {
+  if (i + 1 >= argc) return Reject(error, std::string(argv[i]) + " needs a value");
+  value = argv[++i];
+  return true;
+}
+
 bool ParseArguments(int argc, char** argv, TOptions& options, std::string& error) {
   bool directory_given = false;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
+    bool ok = true;
     if (argument == "--help" || argument == "-h") {
       options.help = true;
+    } else if (argument == "--raw") {
+      options.raw = true;
+    } else if (argument == "--no-makoto") {
+      options.no_makoto = true;
     } else if (argument == "--lib") {
-      if (i + 1 >= argc) return Reject(error, "--lib needs a path");
-      options.library = argv[++i];
+      ok = OptionValue(argc, argv, i, options.shiori_library, error);
+    } else if (argument == "--makoto-lib") {
+      ok = OptionValue(argc, argv, i, options.makoto_library, error);
+    } else if (argument == "--makoto") {
+      ok = OptionValue(argc, argv, i, options.makoto_directory, error);
+    } else if (argument == "--event") {
+      ok = OptionValue(argc, argv, i, options.event, error);
+      options.event_given = true;
     } else if (argument.size() > 1 && argument[0] == '-') {
       return Reject(error, "unknown option: " + argument);
     } else if (directory_given) {
-      return Reject(error, "more than one directory given: " + argument);
+      return Reject(error, "more than one ghost directory given: " + argument);
     } else {
       options.directory = argument;
       directory_given = true;
     }
+    if (!ok) return false;
+  }
+  if (options.event_given && SplitWords(options.event).empty()) {
+    return Reject(error, "--event needs an event name");
   }
   return true;
 }
 
-// The module appends file names directly to its directory: keep the separator.
-bool CheckDirectory(std::string& directory, std::string& error) {
+// The modules append file names to their directory: keep the separator.
+bool CheckDirectory(std::string& directory, const std::string& what, std::string& error) {
   std::error_code code;
-  if (!std::filesystem::is_directory(directory, code)) {
-    error = "not a directory: " + directory;
-    return false;
+  if (directory.empty() || !std::filesystem::is_directory(directory, code)) {
+    return Reject(error, "no such " + what + ": " + directory);
   }
   if (directory.back() != '/') directory += '/';
   return true;
 }
 
-bool OpenShiori(const std::string& path, TShiori& shiori, std::string& error) {
-  if (path.empty()) return Reject(error, "no library known; give one with --lib PATH");
-  shiori.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (shiori.handle == nullptr) return Reject(error, dlerror());
-  shiori.load = reinterpret_cast<TLoadFunction>(dlsym(shiori.handle, "load"));
-  shiori.request = reinterpret_cast<TRequestFunction>(dlsym(shiori.handle, "request"));
-  shiori.unload = reinterpret_cast<TUnloadFunction>(dlsym(shiori.handle, "unload"));
-  if (shiori.load && shiori.request && shiori.unload) return true;
-  error = path + " does not export load, request and unload";
-  return false;
+bool HasTables(const std::string& directory) {
+  std::error_code code;
+  return std::filesystem::exists(directory + "makoto0.nft", code) ||
+         std::filesystem::exists(directory + "makoto1.nft", code);
 }
 
-// A host block: the module frees it before the call returns.
-char* NewHostBlock(const std::string& text) {
-  char* block = static_cast<char*>(std::malloc(text.size() + 1));
-  if (block == nullptr) throw std::bad_alloc();
-  std::memcpy(block, text.c_str(), text.size() + 1);
-  return block;
-}
-
-std::string SendRequest(const TShiori& shiori, const std::string& text) {
-  long length = static_cast<long>(text.size());
-  char* response = shiori.request(NewHostBlock(text), &length);
-  if (response == nullptr) return std::string();
-  std::string answer(response, static_cast<size_t>(length));
-  std::free(response);
-  return answer;
-}
-
-// Reads one request: lines up to an empty line or the end of input, each
-// sent with CR LF, and the empty line that ends a request. False when the
-// input held no more request lines.
-bool ReadRequest(std::istream& input, std::string& request) {
-  request.clear();
-  std::string line;
-  while (std::getline(input, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) {
-      if (request.empty()) continue;
-      break;
-    }
-    request += line + "\r\n";
+// Opens the libraries the options ask for and loads the translation tables.
+bool OpenLibraries(TOptions& options, TSession& session, std::string& error) {
+  if (!OpenShiori(options.shiori_library, session.shiori, error)) {
+    return Reject(error, "cannot load the conversation library " + options.shiori_library +
+                             ": " + error);
   }
-  if (request.empty()) return false;
-  request += "\r\n";
+  if (options.no_makoto) return true;
+  std::string tables = options.makoto_directory;
+  if (!tables.empty() && !CheckDirectory(tables, "--makoto directory", error)) return false;
+  if (tables.empty() && HasTables(session.directory)) tables = session.directory;
+  if (tables.empty()) return true;
+  if (!OpenMakoto(options.makoto_library, session.makoto, error)) {
+    return Reject(error, "cannot load the translation library " + options.makoto_library +
+                             ": " + error + " (--no-makoto goes without it)");
+  }
+  LoadMakoto(session.makoto, tables);
+  session.translate = true;
   return true;
 }
 
-// load, every request from `input` with its response printed, unload.
-void Converse(const TShiori& shiori, const std::string& directory, std::istream& input,
-              std::ostream& output) {
-  shiori.load(NewHostBlock(directory), static_cast<long>(directory.size()));
-  std::string request;
-  while (ReadRequest(input, request)) {
-    output << SendRequest(shiori, request) << "\r\n" << std::flush;
+// ---- Display ---------------------------------------------------------------
+
+// Each line of `text` after the first is indented by `indent`.
+std::string Indented(const std::string& text, const std::string& indent) {
+  std::string out;
+  for (const char c : text) {
+    out += c;
+    if (c == '\n') out += indent;
   }
-  shiori.unload();
+  return out;
 }
 
-int Fail(const std::string& message) {
+void ShowTalk(const TSession& session, const std::string& talk) {
+  const std::string script = session.translate ? TranslateTalk(session.makoto, talk) : talk;
+  const std::vector<TSpeech> speeches = SplitSpeakers(ToUtf8(script, session.charset));
+  for (const TSpeech& speech : speeches) {
+    std::cout << "  " << speech.speaker << " | "
+              << Indented(VisibleControls(speech.text), "    | ") << "\n";
+  }
+}
+
+void ShowRawResponse(const TSession& session, const std::string& response) {
+  std::cout << VisibleBytes(response);
+  if (response.empty() || response.back() != '\n') std::cout << "\n";
+  const TResponse parsed = ParseResponse(response);
+  const std::string talk = ResponseHeader(parsed, "Sentence");
+  if (session.translate && !talk.empty()) {
+    std::cout << "after makoto: " << VisibleBytes(TranslateTalk(session.makoto, talk)) << "\n";
+  }
+}
+
+void ShowResponse(TSession& session, const std::string& response) {
+  if (response.empty()) {
+    std::cout << "(no response)\n";
+    return;
+  }
+  const TResponse parsed = ParseResponse(response);
+  const std::string charset = ResponseHeader(parsed, "Charset");
+  if (!charset.empty()) session.charset = charset;
+  if (session.raw) {
+    ShowRawResponse(session, response);
+    return;
+  }
+  std::cout << parsed.status << "\n";
+  const bool charset_alone = parsed.headers.size() == 1;
+  for (const TResponseHeader& header : parsed.headers) {
+    if (header.name == "Charset" && !charset_alone) continue;
+    if (header.name == "Sentence") {
+      ShowTalk(session, header.value);
+      continue;
+    }
+    const std::string value = VisibleControls(ToUtf8(header.value, session.charset));
+    const std::string indent(4 + header.name.size(), ' ');
+    std::cout << "  " << header.name << ": " << Indented(value, indent) << "\n";
+  }
+}
+
+void Send(TSession& session, const std::string& request) {
+  ShowResponse(session, SendRequest(session.shiori, request));
+  std::cout << std::flush;
+}
+
+void Complain(const std::string& message) {
+  std::cout << std::flush;
+  std::cerr << "shiori-term: " << message << "\n" << std::flush;
+}
+
+// ---- Commands --------------------------------------------------------------
+
+// A typed line as the command sees it: `line` in the ghost's charset and
+// its words.
+struct TTyped {
+  std::string line;
+  std::vector<std::string> words;
+};
+
+using TCommandFunction = void (*)(TSession&, const TTyped&);
+
+struct TCommand {
+  const char* name;
+  const char* usage;
+  const char* summary;
+  TCommandFunction run;
+  size_t least_words;  // words needed after the command name
+};
+
+std::vector<std::string> WordsFrom(const TTyped& typed, size_t first) {
+  if (first >= typed.words.size()) return {};
+  return std::vector<std::string>(typed.words.begin() + static_cast<long>(first),
+                                   typed.words.end());
+}
+
+void RunEvent(TSession& session, const TTyped& typed) {
+  Send(session, EventRequest(typed.words[1], WordsFrom(typed, 2), false));
+}
+
+void RunExternal(TSession& session, const TTyped& typed) {
+  Send(session, EventRequest(typed.words[1], WordsFrom(typed, 2), true));
+}
+
+void RunTalk(TSession& session, const TTyped& typed) {
+  Send(session, TalkRequest(TextAfterWords(typed.line, 1)));
+}
+
+void RunWord(TSession& session, const TTyped& typed) {
+  Send(session, WordRequest(typed.words[1]));
+}
+
+void RunWords(TSession& session, const TTyped& typed) {
+  Send(session, WordsRequest(TextAfterWords(typed.line, 1)));
+}
+
+void RunReply(TSession& session, const TTyped& typed) {
+  const std::string age = typed.words[2] == "-" ? std::string() : typed.words[2];
+  Send(session, ReplyRequest(typed.words[1], age, TextAfterWords(typed.line, 3)));
+}
+
+void RunStatus(TSession& session, const TTyped&) { Send(session, StatusRequest()); }
+
+void RunString(TSession& session, const TTyped& typed) {
+  Send(session, StringRequest(typed.words[1]));
+}
+
+void RunTeach(TSession& session, const TTyped& typed) {
+  Send(session, TeachRequest(WordsFrom(typed, 1)));
+}
+
+void RunOwner(TSession& session, const TTyped& typed) {
+  Send(session, OwnerRequest(TextAfterWords(typed.line, 1)));
+}
+
+void RunOthers(TSession& session, const TTyped& typed) {
+  std::vector<std::string> names;
+  const std::string list = TextAfterWords(typed.line, 1);
+  size_t start = 0;
+  while (start <= list.size()) {
+    const size_t comma = std::min(list.find(',', start), list.size());
+    const std::string name = TextAfterWords(list.substr(start, comma - start), 0);
+    if (!name.empty()) names.push_back(name);
+    start = comma + 1;
+  }
+  Send(session, OthersRequest(names));
+}
+
+void RunVersion(TSession& session, const TTyped&) { Send(session, VersionRequest()); }
+
+// Reads request lines up to an empty line (or the end of input) and sends
+// them; `first` is a request line already typed, or empty.
+void SendRawRequest(TSession& session, const std::string& first) {
+  std::vector<std::string> lines;
+  if (!first.empty()) lines.push_back(first);
+  std::string line;
+  while (ReadInputLine(session.input, kRawPrompt, line) && !line.empty()) {
+    if (!session.input.interactive) std::cout << kRawPrompt << line << "\n";
+    lines.push_back(line);
+  }
+  if (lines.empty()) {
+    std::cout << "(nothing sent)\n";
+    return;
+  }
+  Send(session, RawRequest(lines));
+}
+
+void RunRaw(TSession& session, const TTyped&) { SendRawRequest(session, std::string()); }
+
+void RunVars(TSession& session, const TTyped&) {
+  std::cout << "The formula variables live inside libshiori.so, which exports only load,\n"
+               "request and unload: the terminal cannot list them. Saved values ("
+            << session.directory << "values.dat):\n";
+  std::ifstream file(session.directory + "values.dat", std::ios::binary);
+  const std::string saved((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (saved.empty()) std::cout << "  (none)\n";
+  size_t start = 0;
+  while (start < saved.size()) {
+    const size_t end = std::min(saved.find("\r\n", start), saved.size());
+    const std::string line = saved.substr(start, end - start);
+    std::cout << "  " << VisibleControls(ToUtf8(line, session.charset)) << "\n";
+    start = end + 2;
+  }
+  std::cout << std::flush;
+}
+
+void RunQuit(TSession& session, const TTyped&) { session.quit = true; }
+
+void RunHelp(TSession& session, const TTyped& typed);
+
+const TCommand kCommands[] = {
+    {"event", "event NAME [REF...]", "an event with up to eight references", RunEvent, 1},
+    {"talk", "talk [WORD]", "random talk; with a word, the talk that word carries", RunTalk, 0},
+    {"word", "word TYPE", "a word of a category, e.g. word \\tool, word \\m?, word \\dms",
+     RunWord, 1},
+    {"words", "words SENTENCE", "the dictionary words found in a sentence", RunWords, 1},
+    {"reply", "reply SENDER AGE SENTENCE",
+     "another character says SENTENCE (AGE a number, or - for none)", RunReply, 3},
+    {"status", "status", "the status line", RunStatus, 0},
+    {"string", "string ID", "the string of an id, e.g. string homepage", RunString, 1},
+    {"teach", "teach REF...", "a TEACH request; \"quote two words\" as one reference", RunTeach,
+     0},
+    {"owner", "owner NAME", "tells the module its own character's name", RunOwner, 1},
+    {"others", "others NAME[,NAME...]", "tells it who else is there (it may greet one)",
+     RunOthers, 1},
+    {"external", "external EVENT [REF...]", "the event as a request from outside the host",
+     RunExternal, 1},
+    {"raw", "raw", "type a whole request, an empty line sends it", RunRaw, 0},
+    {"version", "version", "GET Version", RunVersion, 0},
+    {"vars", "vars", "the saved values (the variables stay inside the library)", RunVars, 0},
+    {"help", "help", "this list", RunHelp, 0},
+    {"quit", "quit", "unload the module (fires OnUnload) and leave; also exit or end of input",
+     RunQuit, 0},
+};
+
+void RunHelp(TSession&, const TTyped&) {
+  std::cout << "Commands:\n"
+            << "  OnEventName [REF...]        an event, e.g. OnMouseDoubleClick 0 head\n";
+  for (const TCommand& command : kCommands) {
+    std::string usage = command.usage;
+    usage.resize(std::max<size_t>(usage.size() + 1, 28), ' ');
+    std::cout << "  " << usage << command.summary << "\n";
+  }
+  std::cout << "  GET ... / NOTIFY ... / TEACH ...  a request typed whole (as raw)\n"
+            << "Typed text is sent in the ghost's charset; answers are shown in UTF-8.\n"
+            << "The OnLoad talk shown at the start is asked for once more after load\n"
+            << "(load keeps the talk of its own OnLoad), so its formulas run twice.\n"
+            << std::flush;
+}
+
+const TCommand* FindCommand(const std::string& name) {
+  for (const TCommand& command : kCommands) {
+    if (name == command.name) return &command;
+  }
+  if (name == "exit") return FindCommand("quit");
+  return nullptr;
+}
+
+bool IsRequestLine(const std::string& word) {
+  return word == "GET" || word == "NOTIFY" || word == "TEACH";
+}
+
+// The typed line in the ghost's charset (as typed with --raw, or when a
+// character has no form in that charset).
+TTyped Typed(const TSession& session, const std::string& line) {
+  TTyped typed;
+  typed.line = line;
+  std::string converted;
+  if (!session.raw && FromUtf8(line, session.charset, converted)) typed.line = converted;
+  typed.words = SplitWords(typed.line);
+  return typed;
+}
+
+void RunLine(TSession& session, const std::string& line) {
+  TTyped typed = Typed(session, line);
+  if (typed.words.empty()) return;
+  const std::string& name = typed.words[0];
+  if (IsRequestLine(name)) return SendRawRequest(session, typed.line);
+  if (name.size() > 2 && name.compare(0, 2, "On") == 0) {
+    typed.words.insert(typed.words.begin(), "event");
+    return RunEvent(session, typed);
+  }
+  const TCommand* command = FindCommand(name);
+  if (command == nullptr) {
+    return Complain("unknown command: " + line + " (\"help\" lists the commands)");
+  }
+  if (typed.words.size() < command->least_words + 1) {
+    return Complain("usage: " + std::string(command->usage));
+  }
+  command->run(session, typed);
+}
+
+// ---- Session ---------------------------------------------------------------
+
+void Start(TSession& session) {
+  LoadShiori(session.shiori, session.directory);
+  const TResponse version = ParseResponse(SendRequest(session.shiori, VersionRequest()));
+  const std::string charset = ResponseHeader(version, "Charset");
+  if (!charset.empty()) session.charset = charset;
+  std::cout << "shiori-term: loaded " << session.directory << " (charset " << session.charset
+            << (session.translate ? ", translation tables on" : "") << ")\n";
+  if (!session.raw && !KnownCharset(session.charset)) {
+    std::cout << "shiori-term: no conversion known from " << session.charset
+              << "; texts are shown as they are\n";
+  }
+  std::cout << kPrompt << "OnLoad\n";
+  Send(session, EventRequest("OnLoad", {}, false, "Self"));
+}
+
+void Converse(TSession& session) {
+  if (session.input.interactive) {
+    std::cout << "Type \"help\" for the commands, \"quit\" to leave.\n" << std::flush;
+  }
+  std::string line;
+  while (!session.quit && ReadInputLine(session.input, kPrompt, line)) {
+    if (!session.input.interactive) std::cout << kPrompt << line << "\n";
+    RunLine(session, line);
+    std::cout << std::flush;
+  }
+  UnloadShiori(session.shiori);
+  std::cout << "shiori-term: unloaded\n" << std::flush;
+}
+
+void SendOneEvent(TSession& session, const std::string& event_line) {
+  LoadShiori(session.shiori, session.directory);
+  const TTyped typed = Typed(session, event_line);
+  Send(session, EventRequest(typed.words[0], WordsFrom(typed, 1), false));
+  UnloadShiori(session.shiori);
+}
+
+void Finish(TSession& session) {
+  if (session.translate) UnloadMakoto(session.makoto);
+  CloseLibrary(session.makoto.handle);
+  CloseLibrary(session.shiori.handle);
+}
+
+int Fail(const std::string& message, int status) {
   std::cerr << "shiori-term: " << message << "\n";
-  return 1;
+  return status;
 }
 
 }  // namespace
@@ -164,22 +506,31 @@ int main(int argc, char** argv) {
   TOptions options;
   std::string error;
   if (!ParseArguments(argc, argv, options, error)) {
-    std::cerr << "shiori-term: " << error << "\n\n" << kUsage;
-    return 2;
+    return Fail(error + "\n\n" + kUsage, kExitUsage);
   }
   if (options.help) {
     std::cout << kUsage;
-    return 0;
+    return kExitOk;
   }
-  if (!CheckDirectory(options.directory, error)) return Fail(error);
-  TShiori shiori;
-  if (!OpenShiori(options.library, shiori, error)) return Fail(error);
-
+  TSession session;
+  session.raw = options.raw;
+  session.directory = options.directory;
+  if (!CheckDirectory(session.directory, "ghost directory", error)) {
+    return Fail(error, kExitFailure);
+  }
+  if (!OpenLibraries(options, session, error)) return Fail(error, kExitFailure);
+  session.input = OpenLineInput();
   try {
-    Converse(shiori, options.directory, std::cin, std::cout);
+    if (options.event_given) {
+      SendOneEvent(session, options.event);
+    } else {
+      Start(session);
+      Converse(session);
+    }
   } catch (const std::exception& e) {
-    return Fail(e.what());
+    Finish(session);
+    return Fail(e.what(), kExitFailure);
   }
-  dlclose(shiori.handle);
-  return 0;
+  Finish(session);
+  return kExitOk;
 }

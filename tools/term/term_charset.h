@@ -1,0 +1,23 @@
+// Charset conversion for the terminal host: the ghost's texts are bytes in
+// its dictionaries' charset; the terminal shows and types UTF-8. Only the
+// terminal converts; the library always gets and gives its own bytes.
+#pragma once
+
+#include <string>
+
+// The iconv name for a charset name as the library writes it. "Shift_JIS"
+// (and its usual aliases) maps to CP932, whose byte 0x5C is a backslash
+// (strict Shift_JIS would show every tag's backslash as a yen sign).
+std::string IconvCharsetName(const std::string& charset);
+
+// `text` from `charset` into UTF-8 for display. A byte that does not convert
+// is shown as <XX> (two hex digits) and conversion goes on after it; when
+// iconv does not know the charset, `text` comes back unchanged.
+std::string ToUtf8(const std::string& text, const std::string& charset);
+
+// Typed UTF-8 `text` into `charset`. False (and `out` empty) when the
+// charset is unknown or a character has no form in it.
+bool FromUtf8(const std::string& text, const std::string& charset, std::string& out);
+
+// True when iconv can convert between `charset` and UTF-8.
+bool KnownCharset(const std::string& charset);
