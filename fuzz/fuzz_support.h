@@ -1,5 +1,5 @@
-// Shared by the fuzz targets: a scratch directory for the files the module
-// writes (values.dat, sealed dictionaries), the sample ghost copied into it,
+// Shared by the conversation module's fuzz targets: the sample ghost copied
+// into the scratch directory,
 // and the return of every conversation-module unit to its start state so
 // that one input's result does not depend on the inputs before it.
 #pragma once
@@ -9,30 +9,20 @@
 
 #include "fileutl.h"
 #include "formula.h"
-#include "fuzz_scratch.h"
 #include "formula_search.h"
+#include "fuzz_scratch.h"
 #include "nsdic.h"
 #include "parse.h"
 #include "random.h"
 
 namespace fuzz {
 
-// The bundled sample ghost when it holds dictionaries, else the small ghost
-// of the Windows transcript test.
-inline std::string SampleGhostSource() {
-  namespace fs = std::filesystem;
-  const std::string sample = std::string(SOURCE_DIR) + "/examples/ghost";
-  std::error_code ignored;
-  for (const auto& entry : fs::directory_iterator(sample, ignored))
-    if (entry.path().extension() == ".txt") return sample;
-  return std::string(SOURCE_DIR) + "/tests/win32/ghost";
-}
-
-// Copies the sample ghost into the scratch directory; gives that directory.
+// Copies the bundled sample ghost into the scratch directory (loading it
+// writes a sealed dictionary beside the plain one); gives that directory.
 inline std::string CopySampleGhost() {
   namespace fs = std::filesystem;
   const std::string target = ScratchDirectory() + "ghost/";
-  fs::copy(SampleGhostSource(), target,
+  fs::copy(std::string(SOURCE_DIR) + "/examples/ghost", target,
            fs::copy_options::recursive | fs::copy_options::overwrite_existing);
   return target;
 }
