@@ -1,7 +1,6 @@
 // Shared by the conversation module's fuzz targets: the sample ghost copied
-// into the scratch directory,
-// and the return of every conversation-module unit to its start state so
-// that one input's result does not depend on the inputs before it.
+// into the scratch directory, and the return of every unit to its start
+// state so that one input's result does not depend on the inputs before it.
 #pragma once
 
 #include <filesystem>
