@@ -18,6 +18,8 @@ namespace {
 
 const char kPlaceholder[] = "__$$REPLACE$$__";
 const char kErrorValue[] = "#err";
+// Whole-text scans one pass may make, counted against the work limit.
+constexpr uint64_t kScansPerPass = 8;
 
 // The stack of pending work: entries 1..Top in use, 0 = empty. The entry
 // just below the top is always a marker ("@", "$", "?", ";", ":=" or a
@@ -319,9 +321,11 @@ std::string Evaluate(const std::string& formula) {
   uint64_t scanned = 0;
   for (int pass = 0; pass < kFormulaPassLimit; ++pass) {
     const bool began_empty = PendingStack.Top == 0;
-    // Every pass scans the work text and may rewrite the entry on top; a
-    // deeply nested formula otherwise costs its length once per bracket.
-    scanned += ev.Work.size() + (began_empty ? 0 : Entry(0).size());
+    // Every pass scans the work text several times (one search for each
+    // operator present, the split, the copies of both parts) and may
+    // rewrite the entry on top; a deeply nested or long chained formula
+    // otherwise costs its length many times over.
+    scanned += kScansPerPass * ev.Work.size() + (began_empty ? 0 : Entry(0).size());
     if (scanned > kFormulaWorkLimit) return Fail();
     RunPass(ev);
     if (ev.Failed || ev.Work.size() > kFormulaTextLimit) return Fail();

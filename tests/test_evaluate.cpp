@@ -2,6 +2,8 @@
 // groups, the bare-word rule and the limits that turn a runaway into "#err".
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -130,6 +132,16 @@ TEST_F(EvaluateTest, DeepNestingStopsAtTheWorkLimit) {
   const std::string deep = std::string(100000, '(') + "1" + std::string(100000, ')');
   EXPECT_EQ(Evaluate(deep), "#err");
   EXPECT_EQ(Evaluate(std::string(600, '(') + "2" + std::string(600, ')')), "2");
+}
+
+TEST_F(EvaluateTest, LongChainOverALargeOperandStopsAtTheWorkLimit) {
+  // Each pass searches the 200 KB text once for every operator it holds.
+  std::string formula(200000, 'a');
+  for (int i = 0; i < 200; ++i) formula += " * 1";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Evaluate(formula), "#err");
+  const auto spent = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::seconds>(spent).count(), 20);
 }
 
 TEST_F(EvaluateTest, SelfReproducingValueStopsAfterThePassLimit) {
