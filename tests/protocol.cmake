@@ -23,7 +23,7 @@ if(NODE_EXECUTABLE AND TARGET shiori AND TARGET makoto)
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/script.txt
         ${CMAKE_BINARY_DIR}/wine-test/linux.txt ${CMAKE_BINARY_DIR}/wine-test/win.txt)
     set_tests_properties(wine_responses_parse PROPERTIES
-      ENVIRONMENT NODE_PATH=${PROTOCOL_NODE_MODULES} LABELS npm
+      ENVIRONMENT NODE_PATH=${PROTOCOL_NODE_MODULES} LABELS "npm;windows"
       FIXTURES_REQUIRED wine_transcripts)
   endif()
 endif()
