@@ -18,6 +18,11 @@
 
 namespace {
 
+constexpr int kExitDone = 0;
+constexpr int kExitTargetMissed = 1;
+constexpr int kExitCheckFailed = 2;
+constexpr int kExitUsage = 64;
+
 const char* const kUsage =
     "usage: ghost-bench GHOSTDIR [options]\n"
     "  GHOSTDIR       a ghost written by gen-ghost (with bench-expect.txt)\n"
@@ -392,13 +397,13 @@ int main(int argc, char** argv) {
   TOptions o;
   if (!ParseOptions(argc, argv, o)) {
     std::fputs(kUsage, stderr);
-    return 64;
+    return kExitUsage;
   }
   TInputs in;
   if (!ReadInputs(o.ghost, in)) {
     std::fprintf(stderr, "ghost-bench: %s is not a ghost written by gen-ghost\n",
                  o.ghost.c_str());
-    return 64;
+    return kExitUsage;
   }
   const std::string machine = Machine();   // load average before the runs
   std::vector<TRow> rows;
@@ -410,7 +415,7 @@ int main(int argc, char** argv) {
   std::string error;
   if (!OpenShiori(o.shiori, shiori, error) || !OpenMakoto(o.makoto, makoto, error)) {
     std::fprintf(stderr, "ghost-bench: %s\n", error.c_str());
-    return 64;
+    return kExitUsage;
   }
   Check(shiori.Load(o.ghost) == 1, "load answers true");
   const bool store_ok = CheckStore(shiori, in);
@@ -425,7 +430,7 @@ int main(int argc, char** argv) {
   const int missed = PrintTable(rows, machine);
   if (g_failed_checks) {
     std::fprintf(stderr, "ghost-bench: %d check(s) of the answers failed\n", g_failed_checks);
-    return 2;
+    return kExitCheckFailed;
   }
-  return o.strict && missed ? 1 : 0;
+  return o.strict && missed ? kExitTargetMissed : kExitDone;
 }

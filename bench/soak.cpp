@@ -10,6 +10,10 @@
 
 namespace {
 
+constexpr int kExitDone = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 64;
+
 const char* const kUsage =
     "usage: soak [GHOSTDIR] [--requests N] [--every N] [--shiori LIB] [--makoto LIB]\n"
     "  GHOSTDIR       the ghost to load (default: the sample ghost, examples/ghost/)\n"
@@ -68,19 +72,19 @@ int main(int argc, char** argv) {
   TOptions o;
   if (!ParseOptions(argc, argv, o)) {
     std::fputs(kUsage, stderr);
-    return 64;
+    return kExitUsage;
   }
   std::string list;
   if (!ReadFile(o.ghost + "tamune.ini", list)) {
     std::fprintf(stderr, "soak: %s holds no tamune.ini\n", o.ghost.c_str());
-    return 1;
+    return kExitFailure;
   }
   TShioriLibrary shiori;
   TMakotoLibrary makoto;
   std::string error;
   if (!OpenShiori(o.shiori, shiori, error) || !OpenMakoto(o.makoto, makoto, error)) {
     std::fprintf(stderr, "soak: %s\n", error.c_str());
-    return 1;
+    return kExitFailure;
   }
   const long before = ResidentBytes();
   shiori.Load(o.ghost);
@@ -100,5 +104,5 @@ int main(int argc, char** argv) {
   std::printf("growth since request %ld: %+.2f MiB\n", first,
               (s.rss_final - s.rss_after_first) / 1048576.0);
   if (MissingNulCount()) std::printf("response blocks without NUL: %ld\n", MissingNulCount());
-  return 0;
+  return kExitDone;
 }
