@@ -2,6 +2,7 @@
 # is the quick loop (Linux build and its tests), `make test` installs what is
 # missing, builds everything and runs every test.
 BUILD      ?= build
+RUN_BUILD  ?= build-run
 WIN32_BUILD ?= build-win32
 WIN64_BUILD ?= build-win64
 BENCH_BUILD ?= build-bench
@@ -20,13 +21,15 @@ configure:
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Only the two libraries and the terminal host; line editing (libedit-dev)
-# is installed first when it is missing and this runs as root.
+# Only the two libraries and the terminal host, in a folder of their own
+# built without optimisation (a third of the compile time; the answers are
+# the same) and without the tests (no GoogleTest needed). Line editing
+# (libedit-dev) is installed first when it is missing and this runs as root.
 run:
 	@scripts/bootstrap --line-editing
-	cmake -S . -B $(BUILD) $(CMAKE_ARGS) >/dev/null
-	cmake --build $(BUILD) -j $(JOBS) --target shiori makoto shiori-term
-	$(BUILD)/tools/shiori-term $(GHOST)
+	cmake -S . -B $(RUN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DGHOST_BUILD_TESTS=OFF $(CMAKE_ARGS) >/dev/null
+	cmake --build $(RUN_BUILD) -j $(JOBS) --target shiori makoto shiori-term
+	$(RUN_BUILD)/tools/shiori-term $(GHOST)
 
 # The quick loop: the Linux build and its CTest suites. Installs nothing and
 # leaves out the Windows DLLs, Wine, the npm parser and fuzzing.
@@ -65,7 +68,7 @@ bench:
 	bench/run $(BENCH_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(NPM_BUILD)
+	rm -rf $(BUILD) $(RUN_BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(NPM_BUILD)
 
 # Hardening: every unit and end-to-end test again, built with AddressSanitizer
 # and UndefinedBehaviorSanitizer and the invariant checks; the fuzz targets
