@@ -19,6 +19,7 @@ them for people who write pages):
 File options: utf-8 (write the text as UTF-8 instead of Shift_JIS), lf (LF
 line ends instead of CR LF), noeol (no line end after the last line), add
 (add to the ghost of the previous run block instead of starting a new one),
+append (add the lines at the end of that ghost's file of the same name),
 dir=NAME (the ghost folder's name, default "ghost").
 Session options: seed=N, clock="YYYY-MM-DD hh:mm:ss", raw, no-makoto,
 args="..." (further shiori-term options). A block that needs an option
@@ -44,7 +45,7 @@ PROMPT = "shiori> "
 RAW_PROMPT = "raw> "
 BANNER = re.compile(r"^shiori-term: (loaded .*|unloaded)$")
 RAW_STARTERS = ("raw", "GET", "NOTIFY", "TEACH")
-SYSTEM_COMMANDS = ("ls", "cat")
+SYSTEM_COMMANDS = ("ls", "cat", "cp", "mv", "rm", "mkdir")
 TIMEOUT = 60
 
 
@@ -134,7 +135,7 @@ class Ghost:
 
     def add(self, block):
         lines = [text for _, text in block.lines]
-        names = [f for f in block.flags if f not in ("utf-8", "lf", "noeol", "add")]
+        names = [f for f in block.flags if f not in ("utf-8", "lf", "noeol", "add", "append")]
         if block.kind == "table":
             if names not in (["0"], ["1"]):
                 raise DocError(block.line, "a table block is \"table 0\" or \"table 1\"")
@@ -146,8 +147,14 @@ class Ghost:
             if block.kind == "file" and not names:
                 raise DocError(block.line, "a file block needs a file name")
             name = names[0] if names else "dic.txt"
+            data = encode_text(block, lines)
+            if "append" in block.flags:
+                old = [f for f in self.files if f[0] == name]
+                if not old:
+                    raise DocError(block.line, "nothing to append to: no file %s above" % name)
+                data = old[0][1] + data
             self.files = [f for f in self.files if f[0] != name]
-            self.files.append((name, encode_text(block, lines), block.kind == "dic"))
+            self.files.append((name, data, block.kind == "dic"))
         self.written = False
 
     def folder(self):
@@ -323,7 +330,8 @@ class Runner:
         ok = True
         if not startup_shown and actual and actual[0][0] == PROMPT + "OnLoad":
             answer = strip_trailing(actual[0][1])
-            if answer != ["204 No Content"]:
+            if answer not in (["204 No Content"],
+                              ["SHIORI/2.5 204 No Content<CR><LF>", "<CR><LF>"]):
                 self.fail(block, block.line, "the ghost talks at OnLoad; show it with a first "
                           "line \"shiori> OnLoad\" and its answer", ["204 No Content"], answer)
                 return
@@ -380,8 +388,8 @@ class Runner:
             prepared.append((number, text, lines, argv))
         ghost.write(self.tools)
         for number, text, lines, argv in prepared:
-            result = subprocess.run(argv, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                    cwd=ghost.root, timeout=TIMEOUT)
+            result = subprocess.run(argv, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                    stderr=subprocess.STDOUT, cwd=ghost.root, timeout=TIMEOUT)
             have = decode_output(result.stdout)
             if result.returncode != 0:
                 have = strip_trailing(have) + ["[exit %d]" % result.returncode]
@@ -407,7 +415,8 @@ class Runner:
         for block in blocks:
             try:
                 if block.kind in FILE_KINDS:
-                    if ghost is None or (fresh and "add" not in block.flags):
+                    if ghost is None or (fresh and "add" not in block.flags
+                                         and "append" not in block.flags):
                         if ghost is not None:
                             ghost.remove()
                         ghost = Ghost(block.options.get("dir", "ghost"))
