@@ -308,7 +308,7 @@ class Runner:
             inputs.append("")
 
         ghost.write(self.tools)
-        result = subprocess.run(command + [ghost.folder() + "/"],
+        result = subprocess.run(command + [ghost.name + "/"],
                                 input=("\n".join(inputs) + "\n").encode("utf-8"),
                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                 cwd=ghost.root, timeout=TIMEOUT)
