@@ -519,6 +519,52 @@ def coverage(pages):
     return shown
 
 
+def slug(heading):
+    text = re.sub(r"[^\w\- ]", "", heading.strip().lower())
+    return text.replace(" ", "-")
+
+
+def check_links(folder, names):
+    """Every page is linked from README.md; every link to a page or a
+    heading of this manual leads somewhere."""
+    problems = []
+    anchors, links = {}, {}
+    for name in names:
+        with open(os.path.join(folder, name), encoding="utf-8") as handle:
+            lines = handle.read().split("\n")
+        anchors[name], links[name], fenced = set(), [], False
+        for number, line in enumerate(lines, 1):
+            if line.startswith("```"):
+                fenced = not fenced
+                continue
+            if fenced:
+                continue
+            match = re.match(r"^#+\s+(.*)$", line)
+            if match:
+                anchors[name].add(slug(match.group(1)))
+            for target in re.findall(r"\]\(([^)\s]+)\)", line):
+                links[name].append((number, target))
+    base = os.path.basename(os.path.normpath(folder))
+    for name in names:
+        for number, target in links[name]:
+            if re.match(r"^[a-z]+:", target):
+                continue
+            page, _, anchor = target.partition("#")
+            page = page or name
+            if page not in anchors:
+                if not os.path.exists(os.path.normpath(os.path.join(folder, page))):
+                    problems.append("%s/%s:%d: no such page: %s" % (base, name, number, target))
+                continue
+            if anchor and anchor not in anchors[page]:
+                problems.append("%s/%s:%d: no such heading: %s" % (base, name, number, target))
+    if "README.md" in links:
+        linked = {t.partition("#")[0] for _, t in links["README.md"]}
+        for name in names:
+            if name != "README.md" and name not in linked:
+                problems.append("%s/README.md: does not link %s" % (base, name))
+    return problems
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--docs", required=True, help="the folder of the manual")
@@ -543,6 +589,12 @@ def main():
             pages.append(result)
 
     if not args.page:
+        problems = check_links(args.docs, names)
+        for problem in problems:
+            print(problem)
+        runner.failed += len(problems)
+        print("links: %d pages, %s" % (len(names), "%d broken" % len(problems)
+                                        if problems else "every page linked from README.md"))
         shown = coverage(pages)
         wanted = (list(ENTRY_KINDS) + ["%" + v for v in SYSTEM_VALUES] + BUILTINS
                   + ["operator " + o for o in OPERATORS])
