@@ -112,3 +112,28 @@ test('the oracle itself: a gathered talk, its end, a block comment and NSDeclare
     'entry:option', 'entry:free-talk', 'continuation', 'entry:tag-word-list', 'entry:option', 'entry:word-list',
   ]);
 });
+
+test('random lines of the format\'s characters tokenize quickly and completely', async () => {
+  // A fixed seed: the same lines on every run.
+  let seed = 0x2545f491;
+  const random = () => {
+    seed = (seed + 0x6d2b79f5) | 0;
+    let t = Math.imul(seed ^ (seed >>> 15), 1 | seed);
+    t = (t + Math.imul(t ^ (t >>> 7), 61 | t)) ^ t;
+    return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
+  };
+  const pieces = ['\\', ',', '%', '(', ')', '"', '[', ']', '@', '&', '*', '$', '+', '#', '/', ';', ':=', '=', '<', '>',
+    '?', ':', '|', '-', '.', ' ', '\t', 'a', 'e', 'h', 'ms', 'ref0', 'rand', 'nohit', 'Option', 'NSDeclare True',
+    '\\e', '\\re', '\\id', '/*', '*/', '//', '0', '7', 'あ', '漢', 'ア'];
+  const text = Array.from({ length: 400 }, () =>
+    Array.from({ length: Math.floor(random() * 40) }, () => pieces[Math.floor(random() * pieces.length)]).join('')).join('\r\n');
+  const started = Date.now();
+  const lines = await tokenize(text);
+  const elapsed = Date.now() - started;
+  assert.equal(lines.length, 400);
+  for (const line of lines) {
+    assert.equal(line.tokens.at(-1).end, line.text.length, JSON.stringify(line.text));
+  }
+  assert.ok(elapsed < 10000, `${elapsed} ms for 400 lines`);
+  console.log(`# 400 random lines in ${elapsed} ms`);
+});
