@@ -52,7 +52,7 @@ describe('the manifest', () => {
   });
 
   test('dependencies are pinned and locked', () => {
-    for (const folder of [EXTENSION, __dirname]) {
+    for (const folder of [EXTENSION, path.join(EXTENSION, 'packaging'), __dirname]) {
       const manifest = readJson(path.join(folder, 'package.json'));
       const lock = readJson(path.join(folder, 'package-lock.json'));
       for (const [name, version] of Object.entries(manifest.dependencies)) {

@@ -135,5 +135,4 @@ test('random lines of the format\'s characters tokenize quickly and completely',
     assert.equal(line.tokens.at(-1).end, line.text.length, JSON.stringify(line.text));
   }
   assert.ok(elapsed < 10000, `${elapsed} ms for 400 lines`);
-  console.log(`# 400 random lines in ${elapsed} ms`);
 });

@@ -122,6 +122,7 @@ const GROUPS = {
   ],
   comments: [
     ['// line', 'dic_events.txt', '// References:', 'comment.line.double-slash', { within: true }],
+    ['a line class is decided after the leading blanks', '   // indented\n@OnA,x', '// indented', 'comment.line.double-slash', { within: true }],
     ['# line', '# also a comment\n@OnA,x', '# also a comment', 'comment.line.number-sign'],
     ['# sealing header', 'dic_workshop.txt', '#たむねＡＩ辞書 with WITHKEYWORDFORDICTIONARYSEALING', 'keyword.other.seal-header', { inComment: true }],
     [', line', ', and this\n@OnA,x', ', and this', 'comment.line.comma'],
