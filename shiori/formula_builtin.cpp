@@ -1,13 +1,15 @@
 // The built-in functions that formulas call by assignment, the two timestamp
 // formats, and the value file "values.dat" in the module directory, which
 // "_save" rewrites and "_load" reads on every call.
+#include "formula_builtin.h"
+
 #include <string>
 
 #include "fileutl.h"
-#include "formula.h"
 #include "formula_search.h"
 #include "formula_values.h"
-#include "nsdic.h"
+#include "ghost_limits.h"
+#include "nsdic_words.h"
 #include "strutl.h"
 
 namespace {
@@ -74,7 +76,7 @@ std::string LoadValue(const std::string& key) {
 
 std::string InStr(const std::string& arguments) {
   std::string rest = arguments;
-  const std::string text = Unquote(SplitAt(rest, " ", 2));
+  const std::string text = Unquote(SplitAt(rest, " ", TSplitMode::FirstUnquoted));
   const std::string pattern = Unquote(rest);
   if (text.empty() || pattern.empty()) return "0";
   const std::size_t at = text.find(pattern);
@@ -110,7 +112,7 @@ std::string Replace(const std::string& arguments) {
   SplitAtFirstSpace(rest, old_text, new_text);
   std::string result;
   if (!ReplaceAllWithin(Unquote(head), Unquote(old_text), Unquote(new_text),
-                        kFormulaTextLimit, result)) {
+                        kTextLimit, result)) {
     return "#err";
   }
   return Quoted(result);
@@ -144,7 +146,7 @@ std::string CountWord(const std::string& arguments) {
 
 std::string RegistWord(const std::string& arguments) {
   std::string word = arguments;
-  const std::string category = SplitAt(word, " ", 2);
+  const std::string category = SplitAt(word, " ", TSplitMode::FirstUnquoted);
   if (!category.empty() && !word.empty()) RegisterWord("\\" + category, word);
   return word;
 }
@@ -164,8 +166,8 @@ std::string SlashedTimestamp(const std::string& arguments) {
 }
 
 struct TBuiltin {
-  const char* Name;
-  std::string (*Run)(const std::string&);
+  const char* name;
+  std::string (*run)(const std::string&);
 };
 
 // The functions whose names begin with an underscore, in dispatch order.
@@ -198,7 +200,7 @@ std::string CallBuiltin(const std::string& name, const std::string& arguments) {
   if (name == "timestamp") return FormatTimestamp(arguments, false);
   if (name.empty() || name[0] != '_') return arguments;
   for (const TBuiltin& builtin : kBuiltins) {
-    if (name == builtin.Name) return builtin.Run(arguments);
+    if (name == builtin.name) return builtin.run(arguments);
   }
   return arguments;
 }

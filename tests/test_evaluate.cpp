@@ -8,11 +8,15 @@
 #include <utility>
 #include <vector>
 
+#include "nsdic_words.h"
+#include "formula_builtin.h"
+#include "formula_vars.h"
 #include "fileutl.h"
 #include "formula.h"
 #include "formula_search.h"
 #include "formula_values.h"
 #include "nsdic.h"
+#include "shiori.h"
 #include "scratch_dir.h"
 
 namespace {
@@ -20,12 +24,9 @@ namespace {
 class EvaluateTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetCharset();
-    ResetFileUtl();
-    ResetStore();
-    ResetFormula();
+    ResetModule();
   }
-  void TearDown() override { ResetFormula(); }
+  void TearDown() override { ResetModule(); }
 
   static void ExpectAll(const std::vector<std::pair<std::string, std::string>>& cases) {
     for (const auto& [formula, result] : cases) {
@@ -123,7 +124,7 @@ TEST_F(EvaluateTest, OutgrownWorkTextGivesError) {
   std::string copies = "(\\big := 1)";
   for (int i = 0; i < 10; ++i) copies += " + (\\big := 1)";
   EXPECT_EQ(Evaluate(copies), "#err");
-  EXPECT_EQ(Evaluate("\"" + std::string(kFormulaTextLimit, 'b') + "\""), "#err");
+  EXPECT_EQ(Evaluate("\"" + std::string(kTextLimit, 'b') + "\""), "#err");
 }
 
 TEST_F(EvaluateTest, DeepNestingStopsAtTheWorkLimit) {

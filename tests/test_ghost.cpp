@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "formula_vars.h"
 #include "formula.h"
 #include "formula_search.h"
 #include "formula_values.h"
@@ -12,6 +13,7 @@
 #include "nsdic_parse.h"
 #include "random.h"
 #include "strutl.h"
+#include "shiori.h"
 
 namespace {
 
@@ -27,10 +29,7 @@ std::string Ghost(int i) { return Var("\\ghosts[" + IntToStr(i) + "]"); }
 class Ghosts : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetCharset();
-    ResetVariables();
-    ResetFormula();
-    ResetStore();
+    ResetModule();
     SetRandomSeed(77);
   }
 };

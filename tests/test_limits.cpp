@@ -14,6 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "parse_handlers.h"
+#include "nsdic_expand.h"
+#include "nsdic_words.h"
+#include "formula_vars.h"
+#include "nsdic_links.h"
+#include "nsdic_cache.h"
 #include "fileutl.h"
 #include "formula.h"
 #include "formula_search.h"
@@ -27,6 +33,7 @@
 #include "shiori_library.h"
 #include "strutl.h"
 #include "strutl.h"
+#include "shiori.h"
 
 namespace {
 
@@ -97,11 +104,7 @@ bool RunOnSmallStack(const std::function<void()>& work) {
 class Limits : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetFileUtl();
-    ResetCharset();
-    ResetFormula();
-    ResetStore();
-    ResetParse();
+    ResetModule();
     SetRandomSeed(20240102u);
   }
 };

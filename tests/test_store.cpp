@@ -4,28 +4,32 @@
 
 #include <string>
 
+#include "nsdic_cache.h"
+#include "nsdic_words.h"
+#include "nsdic_links.h"
 #include "nsdic.h"
 #include "random.h"
+#include "shiori.h"
 
 namespace {
 
 class Store : public ::testing::Test {
  protected:
-  void SetUp() override { ResetStore(); }
+  void SetUp() override { ResetModule(); }
 };
 
 }  // namespace
 
 TEST_F(Store, ResetLeavesEverythingEmptyWithTheDefaultStatusLine) {
   RegisterWord("\\m", "word");
-  AddSentence("talk", 0, 0);
+  AddSentence("talk", TSentenceKind::FreeTalk, 0);
   AddReply(1, "");
   StatusList[1] = "extra";
   StatusCount = 1;
   NSDeclare = AIStateComplex = true;
   OwnerName = "owner";
   CacheWord("\\m", "word", 0);
-  ResetStore();
+  ResetModule();
   EXPECT_EQ(WordCount + CategoryCount + SentenceCount + ReplyCount + StatusCount, 0);
   EXPECT_FALSE(NSDeclare);
   EXPECT_FALSE(AIStateComplex);
@@ -61,7 +65,7 @@ TEST_F(Store, StatusLineOrdersCategoriesAndRepliesByForm) {
   for (int i = 0; i < 98; ++i) AddReply(0, "");
   AddHello(0, "");
   RegisterConditional("OnBoot", "", "hi");
-  AddSentence("a", 0, 0);
+  AddSentence("a", TSentenceKind::FreeTalk, 0);
   // W=9 L=1 C=3 R=99 E=1 S=2
   BuildStatusLine();
   EXPECT_EQ(StatusList[0], "9,1,3,99,1,2");
@@ -80,7 +84,7 @@ TEST_F(Store, CountByLetter) {
   EXPECT_EQ(CountByLetter('t'), "2");
   RegisterLink("a1", 1, 2);
   RegisterConditional("OnBoot", "", "talk");
-  AddSentence("x", 0, 0);
+  AddSentence("x", TSentenceKind::FreeTalk, 0);
   AddReply(1, "");
   AddReply(1, "");
   AddHello(1, "");
@@ -101,8 +105,8 @@ TEST_F(Store, WeightIsHalfTheByteLengthPlusTen) {
 }
 
 TEST_F(Store, AppendingStopsAtEachCapacity) {
-  for (int i = 1; i <= kSentenceCapacity; ++i) ASSERT_EQ(AddSentence("s", 0, 0), i);
-  EXPECT_EQ(AddSentence("over", 2, 5), 0);
+  for (int i = 1; i <= kSentenceCapacity; ++i) ASSERT_EQ(AddSentence("s", TSentenceKind::FreeTalk, 0), i);
+  EXPECT_EQ(AddSentence("over", TSentenceKind::Reply, 5), 0);
   EXPECT_EQ(SentenceCount, kSentenceCapacity);
   EXPECT_EQ(SentenceTable[kSentenceCapacity].Text, "s");
 

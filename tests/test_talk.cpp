@@ -7,21 +7,23 @@
 #include <set>
 #include <string>
 
+#include "nsdic_links.h"
+#include "formula_vars.h"
+#include "nsdic_words.h"
 #include "formula.h"
 #include "formula_search.h"
 #include "formula_values.h"
 #include "nsdic.h"
 #include "nsdic_talk.h"
 #include "random.h"
+#include "shiori.h"
 
 namespace {
 
 class Talk : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetStore();
-    ResetFormula();
-    ResetCharset();
+    ResetModule();
     SetRandomSeed(4242);
   }
   // Registers an event response; gives its sentence number.
@@ -32,7 +34,7 @@ class Talk : public ::testing::Test {
     return EventTable[e].Sentence;
   }
   static int Reply(const std::string& condition, const std::string& text) {
-    const int s = AddSentence(text, 2, 0);
+    const int s = AddSentence(text, TSentenceKind::Reply, 0);
     EXPECT_GT(AddReply(s, condition), 0);
     return s;
   }
@@ -135,7 +137,7 @@ TEST_F(Talk, ContextWhileAndAfterAnEvent) {
 
 TEST_F(Talk, FreeTalkRedirection) {
   Event("OnIdle", "", "\\a");
-  AddSentence("free talk", 0, 0);
+  AddSentence("free talk", TSentenceKind::FreeTalk, 0);
   EXPECT_EQ(Fire("OnIdle"), "free talk");
 }
 

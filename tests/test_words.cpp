@@ -11,9 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "nsdic_scan.h"
+#include "nsdic_words.h"
+#include "nsdic_cache.h"
+#include "nsdic_index.h"
+#include "nsdic_links.h"
 #include "formula_search.h"
 #include "nsdic.h"
 #include "random.h"
+#include "shiori.h"
 
 namespace {
 
@@ -36,13 +42,13 @@ constexpr int kCategoryStaySum = 12508;
 constexpr int kEventStaySum = 2159;
 
 // Slot of an index that holds `record`, or 0.
-int SlotOf(StoreIndex index, int record) {
+int SlotOf(TStoreIndex index, int record) {
   for (int slot = 1; slot <= kIndexSlots; ++slot)
     if (IndexSlotValue(index, slot) == record) return slot;
   return 0;
 }
 
-int OccupiedSlots(StoreIndex index) {
+int OccupiedSlots(TStoreIndex index) {
   int n = 0;
   for (int slot = 1; slot <= kIndexSlots; ++slot) n += IndexSlotValue(index, slot) != 0;
   return n;
@@ -118,7 +124,7 @@ struct LiteralStore {
 class Words : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetStore();
+    ResetModule();
     SetRandomSeed(20240601);
   }
 };
@@ -145,7 +151,7 @@ TEST_F(Words, NarrowProbingLeavesOnlyTheHomeSlotAboveTheRegion) {
   for (int v = 0; v < 5; ++v) {
     const int record = RegisterWord("\\m", WordWithSum(kCycleOfFourSum, v));
     ASSERT_EQ(record, v + 1);
-    slots.push_back(SlotOf(StoreIndex::Word, record));
+    slots.push_back(SlotOf(TStoreIndex::Word, record));
   }
   EXPECT_EQ(slots[0], home);
   for (int v = 1; v < 5; ++v) {
@@ -240,7 +246,7 @@ TEST_F(Words, CategoryTagAtAgreesWithTheWalkOfCategoryList) {
   const std::string rest_bytes = "xy%";
   auto pick = [&](const std::string& from) { return from[rng() % from.size()]; };
   for (int round = 0; round < 40; ++round) {
-    ResetStore();
+    ResetModule();
     const int names = 1 + static_cast<int>(rng() % 60);
     for (int n = 0; n < names; ++n) {
       std::string name(1, pick(first_bytes));
@@ -271,7 +277,7 @@ TEST_F(Words, CategoryTagAtFollowsTheOrderOfAdditionAndTheReset) {
   EXPECT_EQ(CategoryTagAt("a%xyz", 1), "");
   EXPECT_EQ(CategoryTagAt("%xq", 1), "cx");
   EXPECT_EQ(CategoryTagAt("%x", 1), "cx");
-  ResetStore();
+  ResetModule();
   EXPECT_EQ(CategoryTagAt("%xy", 1), "");
 }
 
@@ -302,8 +308,8 @@ TEST_F(Words, RegistrationAndLookupsMatchTheLiteralWalks) {
   }
   ASSERT_GE(refused, 5);  // the cycling and the stuck word chains ran out
   for (int slot = 1; slot <= kIndexSlots; ++slot) {
-    ASSERT_EQ(IndexSlotValue(StoreIndex::Word, slot), literal.word_slots[slot]) << slot;
-    ASSERT_EQ(IndexSlotValue(StoreIndex::Category, slot), literal.category_slots[slot]) << slot;
+    ASSERT_EQ(IndexSlotValue(TStoreIndex::Word, slot), literal.word_slots[slot]) << slot;
+    ASSERT_EQ(IndexSlotValue(TStoreIndex::Category, slot), literal.category_slots[slot]) << slot;
   }
   for (const auto& [category, word] : work) ASSERT_EQ(FindWord(word), literal.Find(word)) << word;
   for (const std::string& category : categories) {
@@ -324,11 +330,11 @@ TEST_F(Words, RegistrationAndLookupsMatchTheLiteralWalks) {
 TEST_F(Words, FullWordTableRefusesNewWordsWithoutTouchingTheIndex) {
   for (int i = 0; i < kWordCapacity; ++i)
     ASSERT_EQ(RegisterWord("\\m", WordWithSum(300 + i, 0)), i + 1);
-  const int occupied = OccupiedSlots(StoreIndex::Word);
+  const int occupied = OccupiedSlots(TStoreIndex::Word);
   EXPECT_EQ(RegisterWord("\\m", "fresh"), 0);
   EXPECT_EQ(RegisterWord("\\other", WordWithSum(300, 0)), 0);
   EXPECT_EQ(WordCount, kWordCapacity);
-  EXPECT_EQ(OccupiedSlots(StoreIndex::Word), occupied);
+  EXPECT_EQ(OccupiedSlots(TStoreIndex::Word), occupied);
   EXPECT_EQ(FindWord("fresh"), 0);
   EXPECT_EQ(CategoryOfWord(WordWithSum(300, 0)), "\\m");
   EXPECT_EQ(RegisterWord("\\m", WordWithSum(301, 0)), 2);  // known pair still answers
@@ -341,7 +347,7 @@ TEST_F(Words, ACategoryWalkFilesItsWordOnTheLastAllowedSlot) {
   EXPECT_EQ(CategoryMember("\\big", 0), 4097);
   EXPECT_EQ(CategoryMember("\\big", 4097), 4097);
   EXPECT_EQ(CategoryMember("\\big", 4098), 0);
-  EXPECT_EQ(OccupiedSlots(StoreIndex::Category), 4097);
+  EXPECT_EQ(OccupiedSlots(TStoreIndex::Category), 4097);
 }
 
 namespace {
@@ -443,7 +449,7 @@ TEST_F(Words, PrefixChooser) {
   EXPECT_EQ(WordTable[1].CoolDown, -4999);  // the 5000th refusal keeps its value
   EXPECT_EQ(RandomSeed(), SeedAfter(seed, 5000));
 
-  ResetStore();
+  ResetModule();
   RegisterWord("\\ms", "abcd");
   EXPECT_EQ(RandomWordByPrefix("\\m"), "abcd");
   EXPECT_EQ(WordTable[1].CoolDown, 14);  // full length plus 10
@@ -515,7 +521,7 @@ TEST_F(Words, LinkTableRefusesPastItsCapacityAndFullChainsLeaveLinksUnindexed) {
   RegisterWord("\\n", "to");
   EXPECT_EQ(RegisterLink(stuck, 1, 2), 1);
   EXPECT_EQ(RegisterLink(stuck, 1, 2), 2);  // stored, but its walk never leaves the home slot
-  EXPECT_EQ(OccupiedSlots(StoreIndex::Link), 1);
+  EXPECT_EQ(OccupiedSlots(TStoreIndex::Link), 1);
   // The walk meets the one indexed link on each of its 16385 slots.
   EXPECT_EQ(LinkedMember(stuck, "\\n", 0), 16385);
   EXPECT_EQ(LinkedMember(stuck, "\\n", 16385), 2);
@@ -536,7 +542,7 @@ TEST_F(Words, EventTalksLineUpByName) {
   EXPECT_EQ(EventTable[3].Name, "OnBoot");
   EXPECT_EQ(EventTable[3].Condition, "%hour > 12");
   EXPECT_EQ(SentenceTable[3].Text, "good afternoon");
-  EXPECT_EQ(SentenceTable[3].Kind, 4);
+  EXPECT_EQ(SentenceTable[3].Kind, TSentenceKind::Event);
   EXPECT_EQ(SentenceTable[3].CoolDown, Weight("good afternoon"));
   EXPECT_EQ(ConditionalMember("OnBoot", 0), 2);
   EXPECT_EQ(ConditionalMember("OnBoot", 1), 1);
@@ -566,11 +572,11 @@ TEST_F(Words, EventRegistrationRefusals) {
   EXPECT_EQ(SentenceCount, kEventCapacity);
   EXPECT_EQ(ConditionalMember("OnOther", 0), 0);
 
-  ResetStore();
-  while (SentenceCount < kSentenceCapacity) AddSentence("s", 0, 0);
+  ResetModule();
+  while (SentenceCount < kSentenceCapacity) AddSentence("s", TSentenceKind::FreeTalk, 0);
   EXPECT_EQ(RegisterConditional("OnBoot", "", "x"), 0);
   EXPECT_EQ(EventCount, 0);
-  EXPECT_EQ(OccupiedSlots(StoreIndex::Event), 0);
+  EXPECT_EQ(OccupiedSlots(TStoreIndex::Event), 0);
 }
 
 TEST_F(Words, WordCacheKeepsLongestKeyFirstAndLatestFirstAmongEquals) {
@@ -647,7 +653,7 @@ std::string ReferenceWordsInText(const std::string& text) {
 
 class WordsInTextTest : public Words {
  protected:
-  void TearDown() override { ResetCharset(); }
+  void TearDown() override { ResetModule(); }
 };
 
 }  // namespace
