@@ -15,6 +15,7 @@
 namespace {
 
 const char kValueFileName[] = "values.dat";
+const std::string kLineEnd = "\r\n";  // ends every line of the value file
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -39,7 +40,11 @@ std::size_t FindKeyLine(const std::string& content, const std::string& key) {
   const std::string head = key + ",";
   for (std::size_t at = content.find(head); at != std::string::npos;
        at = content.find(head, at + 1)) {
-    if (at == 0 || (at >= 2 && content.compare(at - 2, 2, "\r\n") == 0)) return at;
+    if (at == 0) return at;
+    if (at >= kLineEnd.size() &&
+        content.compare(at - kLineEnd.size(), kLineEnd.size(), kLineEnd) == 0) {
+      return at;
+    }
   }
   return std::string::npos;
 }
@@ -48,8 +53,8 @@ std::size_t FindKeyLine(const std::string& content, const std::string& key) {
 void RemoveKeyLine(std::string& content, const std::string& key) {
   const std::size_t at = FindKeyLine(content, key);
   if (at == std::string::npos) return;
-  const std::size_t crlf = content.find("\r\n", at);
-  content.erase(at, crlf == std::string::npos ? std::string::npos : crlf + 2 - at);
+  const std::size_t end = content.find(kLineEnd, at);
+  content.erase(at, end == std::string::npos ? std::string::npos : end + kLineEnd.size() - at);
 }
 
 std::string SaveValue(const std::string& arguments) {
@@ -57,7 +62,7 @@ std::string SaveValue(const std::string& arguments) {
   if (!SplitAtFirstSpace(arguments, key, value)) return arguments;
   std::string content = ReadWholeFile(ValueFilePath());
   RemoveKeyLine(content, key);
-  if (!value.empty()) content += key + "," + value + "\r\n";
+  if (!value.empty()) content += key + "," + value + kLineEnd;
   WriteWholeFile(content, ValueFilePath());
   return value;
 }
@@ -67,9 +72,9 @@ std::string LoadValue(const std::string& key) {
   const std::size_t at = FindKeyLine(content, key);
   if (at == std::string::npos) return std::string();
   const std::size_t start = at + key.size() + 1;
-  const std::size_t crlf = content.find("\r\n", start);
-  if (crlf == std::string::npos) return std::string();
-  return content.substr(start, crlf - start);
+  const std::size_t end = content.find(kLineEnd, start);
+  if (end == std::string::npos) return std::string();
+  return content.substr(start, end - start);
 }
 
 // ---- Text functions ---------------------------------------------------------------

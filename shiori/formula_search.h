@@ -15,7 +15,7 @@ void SetCharset(const std::string& name);
 const std::string& CharsetName();
 // The Shift_JIS flag (`ShiftJisMode`).
 bool ShiftJisMode();
-// "Shift_JIS" with the flag on. Run at library attach.
+// The start state: "Shift_JIS" with the flag on.
 void ResetCharset();
 
 // Lead byte as FindFirst and TakeField see it: 0xE0-0xFF always, 0x80-0x9F

@@ -34,5 +34,5 @@ void RemoveVariable(const std::string& name);
 const std::string* FindVariable(const std::string& name);
 // Every pair in store order (longest name first). For tools and tests.
 std::vector<std::pair<std::string, std::string>> ListVariables();
-// Empties the store. Run at library attach.
+// The start state: the store empty.
 void ResetVariables();

@@ -28,6 +28,8 @@
 
 namespace {
 
+constexpr char kFormulaOpen[] = "%(";
+constexpr std::size_t kFormulaOpenLength = sizeof(kFormulaOpen) - 1;
 constexpr char kLeftMarker = '\x03';     // a "%" passed over for now
 constexpr char kNumberedMarker = '\x02'; // a numbered tag kept during a sweep
 
@@ -139,10 +141,11 @@ bool FormulaAt(int a, const std::string& text, std::string& out) {
   const std::size_t close = MatchingBracket(text, percent + 1);
   if (close == std::string::npos) {
     out = text;
-    out.erase(percent, 2);
+    out.erase(percent, kFormulaOpenLength);
     return true;
   }
-  const std::string inner = text.substr(percent + 2, close - percent - 2);
+  const std::size_t inner_start = percent + kFormulaOpenLength;
+  const std::string inner = text.substr(inner_start, close - inner_start);
   const std::string value = Unquote(Evaluate(ExpandTemplate(inner)));
   const std::size_t size = text.size() - (close + 1 - percent) + value.size();
   if (!FitsCap(size, text.size())) return false;
@@ -300,7 +303,7 @@ std::string ExpandTemplate(const std::string& template_text) {
 }
 
 std::string ExpandFormulaAt(int position, const std::string& text) {
-  if (!MatchAt(position, text, "%(")) return text;
+  if (!MatchAt(position, text, kFormulaOpen)) return text;
   std::string out;
   if (!FormulaAt(position, text, out)) return text;
   return out;

@@ -64,6 +64,12 @@ void RememberCategoryTag(const std::string& category) {
   if (at == lengths.end() || *at != category.size()) lengths.insert(at, category.size());
 }
 
+// The rest the prefix chooser gives the word it takes: its whole length in
+// bytes plus 10 (twice as long as Weight for long words).
+int32_t PrefixWeight(const std::string& text) {
+  return static_cast<int32_t>(text.size()) + 10;
+}
+
 bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
@@ -157,7 +163,7 @@ std::string RandomWordByPrefix(const std::string& prefix) {
   for (int draw = 1; draw <= kPrefixDraws; ++draw) {
     TDicWord& word = WordTable[Random(WordCount) + 1];
     if (word.CoolDown <= 0 && StartsWith(word.Category, prefix)) {
-      word.CoolDown += static_cast<int32_t>(word.Text.size()) + 10;
+      word.CoolDown += PrefixWeight(word.Text);
       return word.Text;
     }
     if (draw < kPrefixDraws) --word.CoolDown;
