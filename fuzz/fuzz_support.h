@@ -8,7 +8,6 @@
 
 #include "fileutl.h"
 #include "fuzz_scratch.h"
-#include "parse_handlers.h"
 #include "random.h"
 #include "shiori.h"
 

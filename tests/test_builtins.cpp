@@ -7,14 +7,13 @@
 #include <utility>
 #include <vector>
 
-#include "nsdic_words.h"
-#include "formula_builtin.h"
 #include "fileutl.h"
 #include "formula.h"
-#include "formula_search.h"
+#include "formula_builtin.h"
 #include "formula_values.h"
-#include "nsdic.h"
+#include "nsdic_words.h"
 #include "shiori.h"
+
 #include "scratch_dir.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include "fileutl.h"
 #include "random.h"
 #include "shiori.h"
+
 #include "scratch_dir.h"
 
 namespace {

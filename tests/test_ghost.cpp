@@ -4,16 +4,14 @@
 
 #include <string>
 
-#include "formula_vars.h"
-#include "formula.h"
-#include "formula_search.h"
 #include "formula_values.h"
+#include "formula_vars.h"
 #include "nsdic.h"
 #include "nsdic_ghost.h"
 #include "nsdic_parse.h"
 #include "random.h"
-#include "strutl.h"
 #include "shiori.h"
+#include "strutl.h"
 
 namespace {
 

@@ -4,13 +4,10 @@
 
 #include <string>
 
-#include "formula_vars.h"
-#include "formula.h"
-#include "formula_search.h"
 #include "formula_values.h"
+#include "formula_vars.h"
 #include "nsdic.h"
 #include "nsdic_parse.h"
-#include "parse.h"
 #include "parse_handlers.h"
 #include "random.h"
 #include "shiori.h"

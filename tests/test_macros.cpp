@@ -8,7 +8,6 @@
 #include <initializer_list>
 #include <string>
 
-#include "formula_search.h"
 #include "nsdic.h"
 #include "nsdic_parse.h"
 #include "shiori.h"

@@ -6,10 +6,10 @@
 #include <initializer_list>
 #include <string>
 
-#include "nsdic_words.h"
 #include "formula_search.h"
 #include "nsdic.h"
 #include "nsdic_parse.h"
+#include "nsdic_words.h"
 #include "shiori.h"
 
 namespace {

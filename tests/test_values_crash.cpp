@@ -16,12 +16,10 @@
 #include <string>
 #include <thread>
 
-#include "formula_vars.h"
 #include "fileutl.h"
-#include "formula.h"
-#include "formula_search.h"
-#include "nsdic.h"
+#include "formula_vars.h"
 #include "shiori.h"
+
 #include "scratch_dir.h"
 
 namespace {

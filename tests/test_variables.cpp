@@ -6,15 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "formula_vars.h"
-#include "nsdic_words.h"
-#include "formula.h"
 #include "formula_search.h"
 #include "formula_values.h"
-#include "nsdic.h"
+#include "formula_vars.h"
+#include "nsdic_words.h"
 #include "random.h"
-#include "strutl.h"
 #include "shiori.h"
+#include "strutl.h"
 
 namespace {
 
