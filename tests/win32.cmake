@@ -37,5 +37,5 @@ if(WIN32_BUILD_DIR AND TARGET shiori AND TARGET makoto AND TARGET shiori-seal)
       $<TARGET_FILE:shiori-seal> ${WIN32_BUILD_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/win32
       ${CMAKE_BINARY_DIR}/win32-vm)
   set_tests_properties(win32_vm_transcript_matches_linux PROPERTIES
-    TIMEOUT 2400 FIXTURES_REQUIRED win32_build)
+    TIMEOUT 1200 FIXTURES_REQUIRED win32_build)
 endif()

@@ -3,9 +3,9 @@
 # Wine, in a Japanese locale (ANSI code page 932). The files are copied from
 # /share/in to C:\test on the VM's own disk first: run straight from the 9p
 # share, Wine mapped host.exe with its code read as zeros and crashed. The
-# programs' output goes to /share/out, Wine's messages to out/wine.err, each exit status
-# to out/status, and the ghost directories, with what the modules wrote into
-# them, are copied back to out/.
+# programs' output goes to /share/out, Wine's messages to out/wine.err, each
+# exit status to out/status, and the ghost directories, with what the modules
+# wrote into them, are copied back to out/.
 . /share/env.sh
 export LANG=ja_JP.UTF-8 WINEPREFIX=/root/.wine WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
 wine=/usr/lib/wine/wine

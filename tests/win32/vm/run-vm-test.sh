@@ -127,7 +127,7 @@ failed() { echo "$1"; status=1; }
 # The first differing response, not the whole of a long difference.
 compare_text() {
   if ! diff -u "$1" "$2" > "$work/diff.txt"; then
-    head -n 40 "$work/diff.txt"
+    awk '/^@@/ { hunks++ } hunks < 2' "$work/diff.txt" | head -n 30
     failed "$3"
   fi
 }
