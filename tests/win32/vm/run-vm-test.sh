@@ -52,7 +52,7 @@ ghost() {
 }
 
 # "ソース表示" (source display): its Shift_JIS bytes for the Linux run, the
-# same name in UTF-8 for the file in the VM that Wine maps it to.
+# same name in UTF-8 for the directory in the VM that Wine maps it to.
 sjis_name=$'\x83\x5c\x81\x5b\x83\x58\x95\x5c\x8e\xa6'
 utf8_name=$(printf '%s' "$sjis_name" | iconv -f SHIFT_JIS -t UTF-8)
 printf "sjis_dir='%s'\n" "$utf8_name" > "$share/env.sh"
