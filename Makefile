@@ -4,6 +4,7 @@ BUILD      ?= build
 WIN32_BUILD ?= build-win32
 WIN64_BUILD ?= build-win64
 BENCH_BUILD ?= build-bench
+NPM_BUILD  ?= build-npm
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 GHOST      ?= examples/ghost/
 CMAKE_ARGS ?=
@@ -22,7 +23,7 @@ run: build
 	$(BUILD)/tools/shiori-term $(GHOST)
 
 bootstrap:
-	scripts/bootstrap
+	NPM_BUILD=$(NPM_BUILD) scripts/bootstrap
 
 # The deliverables: 32-bit Windows DLLs (i686 mingw-w64), in $(WIN32_BUILD)/.
 win32:
@@ -37,7 +38,7 @@ win64:
 test: bootstrap
 	$(MAKE) win32 win64
 	cmake -S . -B $(BUILD) $(CMAKE_ARGS) -DWIN32_BUILD_DIR=$(abspath $(WIN32_BUILD)) \
-	  -DWIN64_BUILD_DIR=$(abspath $(WIN64_BUILD))
+	  -DWIN64_BUILD_DIR=$(abspath $(WIN64_BUILD)) -DGHOST_NPM_DIR=$(abspath $(NPM_BUILD))
 	cmake --build $(BUILD) -j $(JOBS)
 	scripts/vm/build-image
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -68,7 +69,7 @@ bench:
 	bench/run $(BENCH_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(WIN32_BUILD) $(WIN64_BUILD)
+	rm -rf $(BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(NPM_BUILD)
 
 # Hardening: every unit and end-to-end test again, built with AddressSanitizer
 # and UndefinedBehaviorSanitizer; and each fuzz target (clang, libFuzzer) for
@@ -83,7 +84,8 @@ FUZZ_FLAGS   ?=
 # Built without optimisation: compiling with the sanitizers at -O2 costs
 # several times as much as the tests then save.
 test-asan:
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug $(CMAKE_ARGS) -DGHOST_SANITIZE=address,undefined
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug $(CMAKE_ARGS) -DGHOST_SANITIZE=address,undefined \
+	  -DGHOST_NPM_DIR=$(abspath $(NPM_BUILD))
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 

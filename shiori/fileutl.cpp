@@ -158,6 +158,38 @@ void SetBaseDirectory(const std::string& directory) {
 
 const std::string& BaseDirectory() { return g_base_directory; }
 
+namespace {
+
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
+// Lead bytes of a Shift_JIS double-byte character, the code page of the
+// paths a Japanese Windows host hands over.
+bool IsShiftJisLead(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// True when the last byte is "/", or a backslash that starts a character (not
+// the trail byte of a double-byte character such as 0x83 0x5C).
+bool EndsWithSeparator(const std::string& directory) {
+  const size_t last = directory.size() - 1;
+  if (directory[last] == '/') return true;
+  if (directory[last] != '\\') return false;
+  size_t i = 0;
+  while (i < last) i += IsShiftJisLead(static_cast<unsigned char>(directory[i])) ? 2 : 1;
+  return i == last;
+}
+
+}  // namespace
+
+std::string WithTrailingSeparator(const std::string& directory) {
+  if (directory.empty() || EndsWithSeparator(directory)) return directory;
+  return directory + kPathSeparator;
+}
+
 std::string ReadWholeFile(const std::string& path) {
   try {
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(

@@ -5,7 +5,14 @@
 
 // Stores the module directory (with its trailing separator) as base directory.
 void SetBaseDirectory(const std::string& directory);
+
 const std::string& BaseDirectory();
+
+// The directory with a path separator at its end: a backslash on Windows, "/"
+// elsewhere, appended unless it already ends in either. A backslash byte that
+// is the second byte of a Shift_JIS character is no separator. Empty stays
+// empty.
+std::string WithTrailingSeparator(const std::string& directory);
 
 // The file's bytes exactly; empty when it cannot be opened or read.
 // Opens for reading only.

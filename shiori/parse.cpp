@@ -105,6 +105,17 @@ std::string TalkResponse(const std::string& talk) {
   return StatusResponse(kStatusOk) + talk + kCrLf + CharsetLine();
 }
 
+// A message ends with an empty line: one more CR LF, unless the last header
+// line already brought its own (word lines end that way).
+std::string WithClosingLine(std::string response) {
+  const std::string closing = std::string(kCrLf) + kCrLf;
+  if (response.size() < closing.size() ||
+      response.compare(response.size() - closing.size(), closing.size(), closing) != 0) {
+    response += kCrLf;
+  }
+  return response;
+}
+
 // ---- Dispatch ---------------------------------------------------------------------
 
 int RequestTypeOf(const std::string& line) {
@@ -119,7 +130,10 @@ std::string HandleGetVersion(const std::string&, const std::string&, const std::
   return StatusResponse(kStatusOk) + CharsetLine();
 }
 
-std::string HandleRequest(const std::string& request) {
+namespace {
+
+// The response a handler (or the access rule) wrote, before the empty line.
+std::string ResponseBody(const std::string& request) {
   const std::string line = RequestLine(request);
   const std::string security_level = HeaderValue(request, "SecurityLevel");
   const std::string sender = HeaderValue(request, "Sender");
@@ -131,6 +145,12 @@ std::string HandleRequest(const std::string& request) {
   const int type = RequestTypeOf(line);
   if (type == 0) return StatusResponse(kStatusBadRequest);
   return kRequestTypes[type - 1].handler(request, line, sender, references);
+}
+
+}  // namespace
+
+std::string HandleRequest(const std::string& request) {
+  return WithClosingLine(ResponseBody(request));
 }
 
 // The request unit keeps nothing between requests.

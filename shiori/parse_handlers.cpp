@@ -43,11 +43,13 @@ bool RemovePlain(std::string& talk, const std::string& tag) {
   return true;
 }
 
-// The last line of a talk-carrying response: "Sentence: " + talk + "\e",
-// or nothing for an empty talk.
-std::string SentenceLine(const std::string& talk) {
+// The last line of a talk-carrying response: "Sentence: " + talk + "\e".
+std::string SentenceLine(const std::string& talk) { return "Sentence: " + talk + kEndOfScript; }
+
+// SentenceLine, or nothing for an empty talk.
+std::string SentenceLineOf(const std::string& talk) {
   if (talk.empty()) return talk;
-  return "Sentence: " + talk + kEndOfScript;
+  return SentenceLine(talk);
 }
 
 std::string Quoted(const std::string& value) { return "\"" + value + "\""; }
@@ -61,13 +63,13 @@ std::string SentenceOfRequest(const std::string& request, const std::string& sen
   const std::string event = HeaderValue(request, "Event");
   if (!event.empty()) {
     ReadReferences(request, references);
-    return SentenceLine(EventTalk(event, sender, references));
+    return SentenceLineOf(EventTalk(event, sender, references));
   }
   const std::string word = HeaderValue(request, "Word");
-  if (!word.empty()) return SentenceLine(TalkOfWord(word));
+  if (!word.empty()) return SentenceLineOf(TalkOfWord(word));
   const std::string sentence = HeaderValue(request, "Sentence");
   if (!sentence.empty()) return CommunicateReply(sentence, sender, HeaderValue(request, "Age"));
-  return SentenceLine(RandomTalk());
+  return SentenceLineOf(RandomTalk());
 }
 
 // ---- GET Word ---------------------------------------------------------------------
@@ -114,7 +116,8 @@ std::string HintName(int i) { return "\\hint" + IntToStr(i); }
 // ---- NOTIFY -----------------------------------------------------------------------
 
 // The talk addressed to another character with the lines that keep the
-// conversation going, or only its "Sentence:" line when it has "\ns_ce".
+// conversation going, or only its "Sentence:" line when it has "\ns_ce"
+// (also when the tag was all the talk said).
 std::string AddressedLines(std::string talk, const std::string& target) {
   if (talk.empty()) return talk;
   if (RemovePlain(talk, kNoContinuationTag)) return SentenceLine(talk);
@@ -212,7 +215,8 @@ std::string HandleNotify(const std::string& request, const std::string& line,
 // ---- Parts of the handlers --------------------------------------------------------
 
 // The "Sender:" line names this module's own character; the sender passed
-// in is the other side's.
+// in is the other side's. A reply that was only "\ns_ce" still answers, with
+// an empty sentence.
 std::string CommunicateReply(const std::string& sentence, const std::string& sender,
                              const std::string& age) {
   std::string reply = AnswerTalk(sentence, sender, age);

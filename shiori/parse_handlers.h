@@ -27,6 +27,8 @@ std::string StatusResponse(const char* status);
 std::string HeaderLine(const std::string& name, const std::string& value);
 // "Charset: " + the charset name + CR LF.
 std::string CharsetLine();
+// The response with the empty line that ends every message.
+std::string WithClosingLine(std::string response);
 // The rules shared by the talk-carrying requests: "*" answers 400, an empty
 // talk 204, anything else 200 with the talk as its line(s) and the charset
 // line last.

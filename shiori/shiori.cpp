@@ -25,7 +25,7 @@
 
 namespace {
 
-// The exact text the host passed to load, trailing separator included.
+// The directory load received, with its trailing separator.
 std::string ModuleDirectoryText;
 bool Attached = false;
 
@@ -99,11 +99,13 @@ const std::string& ModuleDirectory() { return ModuleDirectoryText; }
 
 // ---- The work of the exports ------------------------------------------------------
 
-// Keeps the directory and makes it the base directory of the file layer, even
-// when empty; with a directory, reads "tamune.ini" and the dictionaries it
+// Keeps the directory (a separator added when the host left it off, as hosts
+// that pass the dirname of the module do) and makes it the base directory of
+// the file layer, even when empty; with a directory, reads "tamune.ini" and the dictionaries it
 // lists into the store; then fires "OnLoad". Nothing is emptied first: a
 // second load adds to the tables.
-void ShioriLoad(const std::string& directory) {
+void ShioriLoad(const std::string& host_directory) {
+  const std::string directory = WithTrailingSeparator(host_directory);
   ModuleDirectoryText = directory;
   SetBaseDirectory(directory);
   if (!directory.empty()) {

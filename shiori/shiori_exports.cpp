@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr char kLastResortResponse[] = "SHIORI/2.5 400 Bad Request\r\n";
+constexpr char kLastResortResponse[] = "SHIORI/2.5 400 Bad Request\r\n\r\n";
 
 int LoadModule(void* block, long length) noexcept {
   try {

@@ -18,8 +18,9 @@
 
 namespace {
 
-const std::string kVersionOk = "SHIORI/2.5 200 OK\r\nCharset: Shift_JIS\r\n";
-const std::string kBadRequest = "SHIORI/2.5 400 Bad Request\r\n";
+// Whole messages, each ended by its empty line.
+const std::string kVersionOk = "SHIORI/2.5 200 OK\r\nCharset: Shift_JIS\r\n\r\n";
+const std::string kBadRequest = "SHIORI/2.5 400 Bad Request\r\n\r\n";
 
 }  // namespace
 
@@ -66,7 +67,7 @@ TEST(HostBlocks, AttachRunsOnceUntilDetach) {
   EXPECT_EQ(VariableCount(), 1);
   EXPECT_EQ(OwnerName, "Emma");
   EXPECT_EQ(ShioriRequest("GET Version SHIORI/2.5\r\n"),
-            "SHIORI/2.5 200 OK\r\nCharset: UTF-8\r\n");
+            "SHIORI/2.5 200 OK\r\nCharset: UTF-8\r\n\r\n");
 
   ModuleDetach();
   EXPECT_EQ(ModuleDirectory(), "");

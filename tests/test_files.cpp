@@ -48,6 +48,17 @@ TEST_F(FilesTest, BaseDirectoryIsKeptUntilReset) {
   EXPECT_EQ(BaseDirectory(), "");
 }
 
+// The Linux build adds "/"; a final backslash byte counts only when it starts
+// a character (0x83 0x5C is one Shift_JIS character, not a separator).
+TEST_F(FilesTest, DirectoryGetsItsTrailingSeparator) {
+  EXPECT_EQ(WithTrailingSeparator(""), "");
+  EXPECT_EQ(WithTrailingSeparator("/ghost"), "/ghost/");
+  EXPECT_EQ(WithTrailingSeparator("/ghost/"), "/ghost/");
+  EXPECT_EQ(WithTrailingSeparator("C:\\ghost\\"), "C:\\ghost\\");
+  EXPECT_EQ(WithTrailingSeparator("/g\x83\\"), "/g\x83\\/");
+  EXPECT_EQ(WithTrailingSeparator("/g\x83\\\\"), "/g\x83\\\\");
+}
+
 TEST_F(FilesTest, ReadGivesExactBytesOrNothing) {
   const std::string bytes = std::string("a\0b\r\n\n\xFF", 7);
   Put("f.bin", bytes);

@@ -17,6 +17,7 @@ namespace {
 
 constexpr char kAbsent[] = "<absent>";
 const std::string kCharset = "Charset: Shift_JIS\r\n";
+const std::string kEnd = "\r\n";  // the empty line that ends a message
 
 std::string Var(const std::string& name) {
   const std::string* value = FindVariable(name);
@@ -89,11 +90,11 @@ TEST_F(Handlers, MarkersAreSearchedCharacterAware) {
       "@OnBoot,ok\r\n"
       "\\re,,\x81\\ns_ce\r\n");
   EXPECT_EQ(HandleRequest("TEACH SHIORI/2.5\r\n"),
-            "SHIORI/2.5 200 OK\r\nSentence: \x81\\[success]\r\n" + kCharset);
+            "SHIORI/2.5 200 OK\r\nSentence: \x81\\[success]\r\n" + kCharset + kEnd);
   EXPECT_EQ(HandleRequest("GET Sentence SHIORI/2.5\r\nSecurityLevel: external\r\nEvent: OnBoot\r\n"),
-            "SHIORI/2.5 200 OK\r\nSentence: ok\\e\r\n" + kCharset);
+            "SHIORI/2.5 200 OK\r\nSentence: ok\\e\r\n" + kCharset + kEnd);
   EXPECT_EQ(HandleRequest("GET Sentence SHIORI/2.5\r\nSentence: hi\r\nAge: 1\r\n"),
-            "SHIORI/2.5 200 OK\r\nSentence: \x81\\e\r\n" + kCharset);
+            "SHIORI/2.5 200 OK\r\nSentence: \x81\\e\r\n" + kCharset + kEnd);
 }
 
 TEST_F(Handlers, ExternalRuleHandsTheRequestToItsEvent) {
@@ -118,6 +119,6 @@ TEST_F(Handlers, ServedExternalRequestUsesItsOwnReferences) {
       "@OnBoot,[%ref0][%ref1]\r\n");
   EXPECT_EQ(HandleRequest("GET Sentence SHIORI/2.5\r\nSecurityLevel: external\r\n"
                           "Event: OnBoot\r\nReference1: one\r\n"),
-            "SHIORI/2.5 200 OK\r\nSentence: [][one]\\e\r\n" + kCharset);
+            "SHIORI/2.5 200 OK\r\nSentence: [][one]\\e\r\n" + kCharset + kEnd);
   EXPECT_EQ(Var("\\seen"), "\"OnBoot\"");
 }

@@ -8,8 +8,9 @@
 
 namespace {
 
-const std::string kVersionOk = "SHIORI/2.5 200 OK\r\nCharset: Shift_JIS\r\n";
-const std::string kBadRequest = "SHIORI/2.5 400 Bad Request\r\n";
+// Whole messages, each ended by its empty line.
+const std::string kVersionOk = "SHIORI/2.5 200 OK\r\nCharset: Shift_JIS\r\n\r\n";
+const std::string kBadRequest = "SHIORI/2.5 400 Bad Request\r\n\r\n";
 
 }  // namespace
 
@@ -98,7 +99,7 @@ TEST(RequestTypes, OrderAndTrailingBlanks) {
 TEST(Responses, LayoutRules) {
   EXPECT_EQ(StatusResponse(kStatusAdvice), "SHIORI/2.5 312 Advice\r\n");
   EXPECT_EQ(HeaderLine("Word", "apple"), "Word: apple\r\n");
-  EXPECT_EQ(TalkResponse("*"), kBadRequest);
+  EXPECT_EQ(TalkResponse("*"), "SHIORI/2.5 400 Bad Request\r\n");
   EXPECT_EQ(TalkResponse(""), "SHIORI/2.5 204 No Content\r\n");
   EXPECT_EQ(TalkResponse("Sentence: hi\\e"),
             "SHIORI/2.5 200 OK\r\nSentence: hi\\e\r\nCharset: Shift_JIS\r\n");
@@ -110,6 +111,19 @@ TEST(HandleRequest, AnswersVersion) {
   EXPECT_EQ(HandleRequest("GET Version SHIORI/2.5\r\nSender: host\r\n\r\n"), kVersionOk);
   EXPECT_EQ(HandleRequest("  GET Version SHIORI/2.5"), kVersionOk);
   EXPECT_EQ(HandleRequest("GET Version SHIORI/3.0\r\n"), kVersionOk);
+  // The versions hosts send: the type is matched by its prefix, the answer
+  // keeps its own version.
+  for (const char* version : {"2.0", "2.2", "2.3", "2.4", "2.6"}) {
+    EXPECT_EQ(HandleRequest(std::string("GET Version SHIORI/") + version + "\r\n"), kVersionOk);
+  }
+}
+
+// One closing empty line, not two, after word lines that end with their own.
+TEST(HandleRequest, EveryMessageEndsWithOneEmptyLine) {
+  EXPECT_EQ(WithClosingLine("SHIORI/2.5 204 No Content\r\n"), "SHIORI/2.5 204 No Content\r\n\r\n");
+  EXPECT_EQ(WithClosingLine("SHIORI/2.5 200 OK\r\nWord: a,\\b\r\n\r\n"),
+            "SHIORI/2.5 200 OK\r\nWord: a,\\b\r\n\r\n");
+  EXPECT_EQ(WithClosingLine("\n"), "\n\r\n");
 }
 
 TEST(HandleRequest, RejectsWhatNoTypeServes) {
@@ -125,7 +139,7 @@ TEST(HandleRequest, RejectsWhatNoTypeServes) {
 TEST(HandleRequest, VersionCarriesTheCurrentCharset) {
   SetCharset("EUC-JP");
   EXPECT_EQ(HandleRequest("GET Version SHIORI/2.5\r\n"),
-            "SHIORI/2.5 200 OK\r\nCharset: EUC-JP\r\n");
+            "SHIORI/2.5 200 OK\r\nCharset: EUC-JP\r\n\r\n");
   EXPECT_FALSE(ShiftJisMode());
   ResetCharset();
   EXPECT_EQ(HandleRequest("GET Version SHIORI/2.5\r\n"), kVersionOk);

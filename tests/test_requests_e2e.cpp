@@ -18,9 +18,12 @@
 
 namespace {
 
-const std::string kOk = "SHIORI/2.5 200 OK\r\n";
-const std::string kNoContent = "SHIORI/2.5 204 No Content\r\n";
-const std::string kBadRequest = "SHIORI/2.5 400 Bad Request\r\n";
+// Every message ends with an empty line.
+const std::string kEnd = "\r\n";
+const std::string kOkLine = "SHIORI/2.5 200 OK\r\n";
+const std::string kOk = kOkLine + kEnd;
+const std::string kNoContent = "SHIORI/2.5 204 No Content\r\n" + kEnd;
+const std::string kBadRequest = "SHIORI/2.5 400 Bad Request\r\n" + kEnd;
 const std::string kCharset = "Charset: Shift_JIS\r\n";
 const std::string kDefaultStatus = "100,100,100,100,100,100,100,50,50,100,100,50";
 
@@ -34,7 +37,7 @@ std::string Lines(std::initializer_list<const char*> lines) {
 std::string Req(std::initializer_list<const char*> lines) { return Lines(lines); }
 
 // A "200 OK" response carrying a talk line (or lines) and the charset.
-std::string Talk(const std::string& lines) { return kOk + lines + "\r\n" + kCharset; }
+std::string Talk(const std::string& lines) { return kOkLine + lines + "\r\n" + kCharset + kEnd; }
 
 const std::string kTalkDictionary = Lines({
     R"(@OnLoad,-%(\lastnote := (\_load := note))-%(\_save := booted.yes))",
@@ -52,6 +55,7 @@ const std::string kTalkDictionary = Lines({
     R"(\hl,Bob,\helloto[Zed]\h\s[0]Hey %ghostname!)",
     R"(\hl,Quiet,\h\s[0]Psst %ghostname.\ns_ce)",
     R"(*greeting,Hello\[1]World\[2]!)",
+    R"(*homeurl,https://example.org/emily/)",
     R"(*lastnote,Last note: %lastnote)",
     R"(*asked,%asked|%whole)",
     R"(*ghosts,%ghostcount:%ghosts[0]:%ghosts[1]:%ghosts[2])",
@@ -154,17 +158,17 @@ TEST_F(Requests, GetWordStatusAndString) {
     auto ask = [&](std::initializer_list<const char*> lines) {
       return library.Request(Req(lines)).text;
     };
-    CHILD_EQ(ask({"GET Word SHIORI/2.5", R"(Type: \fruit)"}), kOk + "Word: apple\r\n");
-    CHILD_EQ(ask({"GET Word SHIORI/2.5", R"(Type: \m?)"}), kOk + "Word: blue\r\n");
-    CHILD_EQ(ask({"GET Word SHIORI/2.5", R"(Type: \dms)"}), kOk + "Word: sunny day\r\n");
+    CHILD_EQ(ask({"GET Word SHIORI/2.5", R"(Type: \fruit)"}), kOkLine + "Word: apple\r\n" + kEnd);
+    CHILD_EQ(ask({"GET Word SHIORI/2.5", R"(Type: \m?)"}), kOkLine + "Word: blue\r\n" + kEnd);
+    CHILD_EQ(ask({"GET Word SHIORI/2.5", R"(Type: \dms)"}), kOkLine + "Word: sunny day\r\n" + kEnd);
     CHILD_EQ(ask({"GET Word SHIORI/2.5", R"(Type: \nothing)"}), kNoContent);
     CHILD_EQ(ask({"GET Word SHIORI/2.5", R"(Type: \star)"}), kBadRequest);
     CHILD_EQ(ask({"GET Word SHIORI/2.5", "Sender: host"}), kBadRequest);
     // The word list keeps its own CR LF.
     CHILD_EQ(ask({"GET Word SHIORI/2.5", R"(Type: \dms)", "Sentence: I ate an apple today"}),
-             kOk + "Word: apple,\\fruit\r\n\r\n");
+             kOkLine + "Word: apple,\\fruit\r\n\r\n");
 
-    CHILD_EQ(ask({"GET Status SHIORI/2.5"}), kOk + "Status: 3,50,25\r\n");
+    CHILD_EQ(ask({"GET Status SHIORI/2.5"}), kOkLine + "Status: 3,50,25\r\n" + kEnd);
 
     CHILD_EQ(ask({"GET String SHIORI/2.5", "ID: greeting"}),
              Talk("String: Hello\x01World\x02!"));
@@ -183,7 +187,7 @@ TEST_F(Requests, Teach) {
     // References 0 and 3 only: "\hint1" is deleted, reference 3 is the last.
     CHILD_EQ(ask({"TEACH SHIORI/2.5", "Reference0: red", "Reference3: green"}),
              "SHIORI/2.5 312 Advice\r\n"
-             R"(Sentence: \h\s[0]Learned green (green/red/%hint1/green))" "\r\n" + kCharset);
+             R"(Sentence: \h\s[0]Learned green (green/red/%hint1/green))" "\r\n" + kCharset + kEnd);
     // The teach variables are gone after the response.
     CHILD_EQ(ask({"GET String SHIORI/2.5", "ID: teach"}),
              Talk("String: [%hint0][%word][%lastnum][%lasthint]"));
@@ -192,7 +196,7 @@ TEST_F(Requests, Teach) {
     CHILD_EQ(ask({"TEACH SHIORI/2.5", "Word: more"}),
              Talk(R"(Sentence: \h\s[0]Tell me more.\[shortage])"));
     CHILD_EQ(ask({"TEACH SHIORI/2.5", "Word: short"}),
-             "SHIORI/2.5 311 Not Enough\r\n" R"(Sentence: \h\s[0]Too short.)" "\r\n" + kCharset);
+             "SHIORI/2.5 311 Not Enough\r\n" R"(Sentence: \h\s[0]Too short.)" "\r\n" + kCharset + kEnd);
     CHILD_EQ(ask({"TEACH SHIORI/2.5", "Word: unknown"}), Talk("Sentence: "));
   }));
 }
@@ -250,6 +254,38 @@ TEST_F(Requests, Notify) {
   }));
 }
 
+// What a host sends in one session: other protocol versions on the request
+// line, its own headers, and the directory without its trailing separator,
+// as hosts that pass the dirname of the module path do.
+TEST_F(Requests, RealisticHostSession) {
+  const std::string dir = Dir().substr(0, Dir().size() - 1);
+  EXPECT_TRUE(InFreshProcess([&](TShioriLibrary& library, TChildChecks& checks) {
+    CHILD_TRUE(library.Load(dir) == 1);
+    auto ask = [&](std::initializer_list<const char*> lines) {
+      return library.Request(Req(lines)).text;
+    };
+    CHILD_EQ(ask({"GET Version SHIORI/2.6", "Charset: UTF-8", "Sender: Crow"}),
+             kOkLine + kCharset + kEnd);
+    CHILD_EQ(ask({"NOTIFY OwnerGhostName SHIORI/2.3", "Sender: Crow", "Ghost: Emily"}), kOk);
+    CHILD_EQ(ask({"NOTIFY OtherGhostName SHIORI/2.3", "Sender: Crow", "GhostEx: Bob\x01" "0\x01" "10",
+                  "GhostEx: Carol", "GhostEx: Dave\x01" "3\x01" "4"}),
+             Talk("Sender: Emily\r\nTo: Zed\r\nAge: 0\r\n" R"(Sentence: \h\s[0]Hey Zed!\e)"));
+    CHILD_EQ(ask({"GET Sentence SHIORI/2.2", "Sender: Crow", "SecurityLevel: local",
+                  "Event: OnBoot", "Reference0: a", "Reference1: b", "Reference2: c"}),
+             Talk(R"(Sentence: \h\s[0]Boot a/c.\e)"));
+    CHILD_EQ(ask({"GET Word SHIORI/2.0", "Sender: Crow", R"(Type: \fruit)"}),
+             kOkLine + "Word: apple\r\n" + kEnd);
+    CHILD_EQ(ask({"TEACH SHIORI/2.4", "Sender: Crow", "Word: good"}),
+             Talk(R"(Sentence: \h\s[0]Thanks.)"));
+    CHILD_EQ(ask({"GET String SHIORI/2.5", "Sender: Crow", "ID: homeurl"}),
+             Talk("String: https://example.org/emily/"));
+    CHILD_EQ(ask({"GET String SHIORI/2.5", "ID: ghosts"}), Talk("String: 3:Emily:Bob:Carol"));
+    CHILD_EQ(ask({"GET Status SHIORI/2.0", "Sender: Crow"}), kOkLine + "Status: 3,50,25\r\n" + kEnd);
+  }));
+  // The dictionaries were found, and the value file went into the directory.
+  EXPECT_EQ(ValueFile(), "booted,yes\r\n");
+}
+
 TEST_F(Requests, SavedValuesAndSealedCopyReachASecondProcess) {
   const std::string dir = Dir();
   ASSERT_TRUE(InFreshProcess([&](TShioriLibrary& library, TChildChecks& checks) {
@@ -283,7 +319,7 @@ TEST_F(Requests, LoadWithLengthZeroReadsNothing) {
     auto ask = [&](std::initializer_list<const char*> lines) {
       return library.Request(Req(lines)).text;
     };
-    CHILD_EQ(ask({"GET Status SHIORI/2.5"}), kOk + "Status: " + kDefaultStatus + "\r\n");
+    CHILD_EQ(ask({"GET Status SHIORI/2.5"}), kOkLine + "Status: " + kDefaultStatus + "\r\n" + kEnd);
     CHILD_EQ(ask({"GET Sentence SHIORI/2.5"}), kNoContent);
     CHILD_EQ(ask({"GET Sentence SHIORI/2.5", "Event: OnBoot"}), kNoContent);
     CHILD_EQ(ask({"GET Word SHIORI/2.5", R"(Type: \fruit)"}), kNoContent);
@@ -303,7 +339,7 @@ TEST_F(Requests, UnloadFiresOnUnloadAndRequestsGoOn) {
     CHILD_EQ(ReadWholeFile(dir + "values.dat"), "booted,yes\r\nbye,now\r\n");
     CHILD_EQ(library.Request(Req({"GET Sentence SHIORI/2.5", "Event: OnBoot"})).text,
              Talk(R"(Sentence: \h\s[0]Boot /.\e)"));
-    CHILD_EQ(library.Request(Req({"GET Status SHIORI/2.5"})).text, kOk + "Status: 3,50,25\r\n");
+    CHILD_EQ(library.Request(Req({"GET Status SHIORI/2.5"})).text, kOkLine + "Status: 3,50,25\r\n" + kEnd);
   }));
 }
 
@@ -315,8 +351,25 @@ TEST(RequestsOfAPlainGhost, ComputedStatusLineAndCharset) {
   EXPECT_TRUE(InFreshProcess([&](TShioriLibrary& library, TChildChecks& checks) {
     library.Load(dir);
     // Words, links, categories, replies and hellos, events, sentences.
-    CHILD_EQ(library.Request(Req({"GET Status SHIORI/2.5"})).text, kOk + "Status: 2,0,1,0,1,1\r\n");
+    CHILD_EQ(library.Request(Req({"GET Status SHIORI/2.5"})).text, kOkLine + "Status: 2,0,1,0,1,1\r\n" + kEnd);
     CHILD_EQ(library.Request(Req({"GET Sentence SHIORI/2.5", "Event: OnBoot"})).text,
-             kOk + "Sentence: hi\\e\r\nCharset: UTF-8\r\n");
+             kOkLine + "Sentence: hi\\e\r\nCharset: UTF-8\r\n" + kEnd);
+  }));
+}
+
+// A reply or a hello whose whole talk is "\ns_ce" still answers: the talk is
+// tested for emptiness before the tag is taken out.
+TEST(RequestsOfAPlainGhost, TalkOfOnlyTheNoContinuationTag) {
+  ScratchDir scratch;
+  const std::string dir = scratch.path();
+  PutFile(dir + "tamune.ini", "only.txt");
+  PutFile(dir + "only.txt", Lines({R"(\re,,\ns_ce)", R"(\hl,,\ns_ce)"}));
+  EXPECT_TRUE(InFreshProcess([&](TShioriLibrary& library, TChildChecks& checks) {
+    library.Load(dir);
+    const std::string empty_sentence = Talk(R"(Sentence: \e)");
+    CHILD_EQ(library.Request(Req({"GET Sentence SHIORI/2.5", "Sentence: hi", "Age: 3"})).text,
+             empty_sentence);
+    CHILD_EQ(library.Request(Req({"NOTIFY OtherGhostName SHIORI/2.5", "Ghost: Kuro"})).text,
+             empty_sentence);
   }));
 }

@@ -141,7 +141,8 @@ TEST(ShioriTerm, OneEventRawViewAndTypedRequests) {
   const TRun raw = RunTerm("--raw --no-makoto " + ghost.path(), "string menu\n");
   EXPECT_TRUE(Has(raw.output, "SHIORI/2.5 200 OK<CR><LF>\n"
                               "String: Fix a clock<01>OnMenuFix<02>Tea break<01>OnMenuTea<02><CR><LF>\n"
-                              "Charset: Shift_JIS<CR><LF>\n"))
+                              "Charset: Shift_JIS<CR><LF>\n"
+                              "<CR><LF>\n"))
       << raw.output;
 
   const TRun typed = RunTerm(ghost.path(),
