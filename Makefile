@@ -56,9 +56,26 @@ test: bootstrap
 	cmake -S . -B $(BUILD) $(CMAKE_ARGS) -DWIN32_BUILD_DIR=$(abspath $(WIN32_BUILD)) \
 	  -DWIN64_BUILD_DIR=$(abspath $(WIN64_BUILD)) -DGHOST_NPM_DIR=$(abspath $(NPM_BUILD))
 	cmake --build $(BUILD) -j $(JOBS)
+	scripts/vm/build-image
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@echo "32-bit DLLs in the VM: $$(cat $(BUILD)/win32-vm/result)"
 	$(MAKE) test-asan
 	$(MAKE) fuzz-replay
+
+# The 32-bit DLLs under 32-bit Wine in a VM (scripts/vm, tests/win32/vm),
+# compared with the Linux libraries. vm-image builds the VM image when the
+# cache has none for the current recipe (as root; a few minutes).
+.PHONY: vm-image test-win32-vm
+vm-image: bootstrap
+	scripts/vm/build-image
+
+test-win32-vm: vm-image
+	$(MAKE) win32
+	cmake -S . -B $(BUILD) $(CMAKE_ARGS) -DWIN32_BUILD_DIR=$(abspath $(WIN32_BUILD))
+	cmake --build $(BUILD) -j $(JOBS) --target shiori makoto makoto-table shiori-seal \
+	  win32_host_linux win32_proxy_host_linux
+	cd $(BUILD) && ctest --output-on-failure -R '^win32_vm_'
+	@cat $(BUILD)/win32-vm/result
 
 # Benchmarks: an optimised build of their own, the synthetic ghost, one table.
 bench:

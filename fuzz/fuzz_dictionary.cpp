@@ -9,6 +9,7 @@
 
 #include "fuzz_support.h"
 #include "nsdic_parse.h"
+#include "parse_handlers.h"
 #include "strutl.h"
 
 namespace {

@@ -6,15 +6,12 @@
 #include <filesystem>
 #include <string>
 
+#include "formula.h"
+#include "formula_vars.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // The store is emptied only when a formula registered words: emptying
-  // every table costs more than most evaluations.
-  ResetFormula();
-  if (WordCount > 0) ResetStore();
-  SetBaseDirectory(fuzz::ScratchDirectory());
-  SetRandomSeed(0x2545F491u);
+  fuzz::ResetConversationModule();
   std::error_code ignored;
   std::filesystem::remove(fuzz::ScratchDirectory() + "values.dat", ignored);
 

@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
-#include <vector>
 
+#include "formula_vars.h"
 #include "fuzz_support.h"
+#include "nsdic_expand.h"
 #include "nsdic_parse.h"
-#include "nsdic_talk.h"
 
 namespace {
 
@@ -29,39 +29,18 @@ const char kStore[] =
     "\\e,%name eats %ms.\\e\r\n"
     "@OnFuzz,%(\\v := 1)\\e\r\n";
 
-int g_words = 0;
-std::vector<int32_t> g_word_cool_downs, g_sentence_cool_downs;
-
-// The store as parsed, its cool-downs remembered.
+// The store as parsed from the start state: expansion changes cool-downs,
+// variables and (through "_registword") the words, so every input gets a
+// fresh one.
 void LoadStore() {
   fuzz::ResetConversationModule();
   ParseDictionary(std::string(kStore, sizeof kStore - 1));
-  g_words = WordCount;
-  g_word_cool_downs.assign(WordCount + 1, 0);
-  for (int i = 1; i <= WordCount; ++i) g_word_cool_downs[i] = WordTable[i].CoolDown;
-  g_sentence_cool_downs.assign(SentenceCount + 1, 0);
-  for (int i = 1; i <= SentenceCount; ++i) g_sentence_cool_downs[i] = SentenceTable[i].CoolDown;
-}
-
-// Back to the parsed store: expansion changes only cool-downs, variables and
-// (through "_registword") the words; parsing again only for new words.
-void RestoreStore() {
-  if (WordCount != g_words) LoadStore();
-  for (int i = 1; i <= WordCount; ++i) WordTable[i].CoolDown = g_word_cool_downs[i];
-  for (int i = 1; i <= SentenceCount; ++i) SentenceTable[i].CoolDown = g_sentence_cool_downs[i];
-  ResetFormula();
-  SetRandomSeed(0x2545F491u);
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  LoadStore();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  RestoreStore();
+  LoadStore();
   std::error_code ignored;
   std::filesystem::remove(fuzz::ScratchDirectory() + "values.dat", ignored);
   Assign("\\v", "\"quoted value\"");

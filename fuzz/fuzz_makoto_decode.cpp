@@ -27,6 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   makoto::LoadTableFromBytes(0, rest);
   for (const makoto::TableEntry& entry : makoto::TableEntries(0))
     if (entry.Source.empty()) __builtin_trap();
-  makoto::ResetTables();
+  makoto::ResetModule();
   return 0;
 }

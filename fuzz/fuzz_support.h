@@ -7,12 +7,9 @@
 #include <string>
 
 #include "fileutl.h"
-#include "formula.h"
-#include "formula_search.h"
 #include "fuzz_scratch.h"
-#include "nsdic.h"
-#include "parse.h"
 #include "random.h"
+#include "shiori.h"
 
 namespace fuzz {
 
@@ -30,11 +27,7 @@ inline std::string CopySampleGhost() {
 // directory pointing at the scratch directory and the generator at a fixed
 // seed.
 inline void ResetConversationModule() {
-  ResetFileUtl();
-  ResetCharset();
-  ResetFormula();
-  ResetStore();
-  ResetParse();
+  ResetModule();
   SetBaseDirectory(ScratchDirectory());
   SetRandomSeed(0x2545F491u);
 }

@@ -9,6 +9,8 @@
 #include <iterator>
 #include <limits>
 
+#include "makoto_assert.h"
+
 namespace makoto {
 namespace {
 
@@ -16,18 +18,18 @@ constexpr uint32_t kNoEntry = std::numeric_limits<uint32_t>::max();
 
 // Sources are indexed by a byte trie of at most kTrieDepth levels, so that
 // its size stays a small multiple of the entry count whatever the sources'
-// lengths. `Entry` is the earliest entry whose source ends at the node;
+// lengths. `entry` is the earliest entry whose source ends at the node;
 // sources longer than kTrieDepth are listed in file order at the deepest
-// node of their first bytes (`Longer`) and compared in full there.
-// `EarliestBelow` is the earliest entry at the node or deeper, which lets a
+// node of their first bytes (`longer`) and compared in full there.
+// `earliest_below` is the earliest entry at the node or deeper, which lets a
 // walk stop once nothing better can follow.
 constexpr std::size_t kTrieDepth = 4;
 
-struct TrieNode {
-  uint32_t Entry = kNoEntry;
-  uint32_t EarliestBelow = kNoEntry;
-  std::vector<std::pair<unsigned char, uint32_t>> Children;  // sorted by byte
-  std::vector<uint32_t> Longer;
+struct TTrieNode {
+  uint32_t entry = kNoEntry;
+  uint32_t earliest_below = kNoEntry;
+  std::vector<std::pair<unsigned char, uint32_t>> children;  // sorted by byte
+  std::vector<uint32_t> longer;
 };
 
 constexpr std::array<uint32_t, 256> NoChildren() {
@@ -36,19 +38,19 @@ constexpr std::array<uint32_t, 256> NoChildren() {
   return none;
 }
 
-struct Table {
-  std::vector<TableEntry> Entries;
-  std::vector<TrieNode> Nodes{TrieNode{}};  // node 0 is the root
-  std::array<uint32_t, 256> RootChild = NoChildren();  // the root's children by byte
+struct TTable {
+  std::vector<TableEntry> entries;
+  std::vector<TTrieNode> nodes{TTrieNode{}};  // node 0 is the root
+  std::array<uint32_t, 256> root_child = NoChildren();  // the root's children by byte
 };
 
-std::array<Table, 2> g_tables;
+std::array<TTable, 2> g_tables;
 
 // Children are kept sorted by byte; a plain binary search finds one.
-uint32_t FindChild(const TrieNode& node, unsigned char byte) {
-  const auto* children = node.Children.data();
+uint32_t FindChild(const TTrieNode& node, unsigned char byte) {
+  const auto* children = node.children.data();
   std::size_t lo = 0;
-  std::size_t hi = node.Children.size();
+  std::size_t hi = node.children.size();
   while (lo < hi) {
     const std::size_t mid = (lo + hi) / 2;
     const unsigned char at = children[mid].first;
@@ -62,62 +64,66 @@ uint32_t FindChild(const TrieNode& node, unsigned char byte) {
   return kNoEntry;
 }
 
-uint32_t ChildOrNew(Table& table, uint32_t node, unsigned char byte) {
-  const uint32_t found = FindChild(table.Nodes[node], byte);
+uint32_t ChildOrNew(TTable& table, uint32_t node, unsigned char byte) {
+  const uint32_t found = FindChild(table.nodes[node], byte);
   if (found != kNoEntry) return found;
-  const auto fresh = static_cast<uint32_t>(table.Nodes.size());
-  table.Nodes.emplace_back();
-  auto& children = table.Nodes[node].Children;
+  const auto fresh = static_cast<uint32_t>(table.nodes.size());
+  table.nodes.emplace_back();
+  auto& children = table.nodes[node].children;
   auto at = std::find_if(children.begin(), children.end(),
                          [byte](const auto& child) { return child.first > byte; });
   children.insert(at, {byte, fresh});
-  if (node == 0) table.RootChild[byte] = fresh;
+  GHOST_MAKOTO_ASSERT(std::is_sorted(children.begin(), children.end()));
+  if (node == 0) table.root_child[byte] = fresh;
   return fresh;
 }
 
 // Entries are added in file order, so the first entry to reach a node is
 // the earliest one there.
-void AddEntry(Table& table, std::string source, std::string replacement) {
-  const auto index = static_cast<uint32_t>(table.Entries.size());
+void AddEntry(TTable& table, std::string source, std::string replacement) {
+  // An empty source would match everywhere without moving the scan on.
+  GHOST_MAKOTO_ASSERT(!source.empty());
+  const auto index = static_cast<uint32_t>(table.entries.size());
   const std::size_t depth = std::min(source.size(), kTrieDepth);
   uint32_t node = 0;
   for (std::size_t i = 0; i < depth; ++i) {
     node = ChildOrNew(table, node, static_cast<unsigned char>(source[i]));
-    auto& reached = table.Nodes[node];
-    reached.EarliestBelow = std::min(reached.EarliestBelow, index);
+    auto& reached = table.nodes[node];
+    reached.earliest_below = std::min(reached.earliest_below, index);
   }
-  auto& last = table.Nodes[node];
+  auto& last = table.nodes[node];
   if (source.size() > kTrieDepth) {
-    last.Longer.push_back(index);
+    last.longer.push_back(index);
   } else {
-    last.Entry = std::min(last.Entry, index);
+    last.entry = std::min(last.entry, index);
   }
-  table.Entries.push_back({std::move(source), std::move(replacement)});
+  table.entries.push_back({std::move(source), std::move(replacement)});
 }
 
 // The first of a deepest node's longer sources that stands at `pos`, when
 // it comes before `best`; otherwise `best`.
-uint32_t EarliestLonger(const Table& table, const TrieNode& node, const std::string& text,
+uint32_t EarliestLonger(const TTable& table, const TTrieNode& node, const std::string& text,
                         std::size_t pos, uint32_t best) {
-  for (uint32_t index : node.Longer) {
+  for (uint32_t index : node.longer) {
     if (index >= best) break;
-    const std::string& source = table.Entries[index].Source;
+    const std::string& source = table.entries[index].Source;
     if (text.compare(pos, source.size(), source) == 0) return index;
   }
   return best;
 }
 
 // The earliest entry whose source stands in `text` at `pos`, or kNoEntry.
-uint32_t EarliestMatch(const Table& table, const std::string& text, std::size_t pos) {
-  const TrieNode* nodes = table.Nodes.data();
+uint32_t EarliestMatch(const TTable& table, const std::string& text, std::size_t pos) {
+  const TTrieNode* nodes = table.nodes.data();
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
-  uint32_t node = table.RootChild[bytes[pos]];
+  uint32_t node = table.root_child[bytes[pos]];
   uint32_t best = kNoEntry;
   for (std::size_t depth = 1; node != kNoEntry; ++depth) {
-    const TrieNode& reached = nodes[node];
-    if (reached.EarliestBelow >= best) break;
-    if (reached.Entry < best) best = reached.Entry;
+    const TTrieNode& reached = nodes[node];
+    GHOST_MAKOTO_ASSERT(reached.earliest_below <= reached.entry);
+    if (reached.earliest_below >= best) break;
+    if (reached.entry < best) best = reached.entry;
     if (depth == kTrieDepth) return EarliestLonger(table, reached, text, pos, best);
     if (pos + depth >= size) break;
     node = FindChild(reached, bytes[pos + depth]);
@@ -144,12 +150,14 @@ int TagTableAt(const std::string& text, std::size_t pos) {
 }  // namespace
 
 void ResetTables() {
-  for (auto& table : g_tables) table = Table{};
+  for (auto& table : g_tables) table = TTable{};
 }
 
+void ResetModule() { ResetTables(); }
+
 int LoadTableFromBytes(int table, std::string_view file_bytes) {
-  Table& target = g_tables.at(static_cast<std::size_t>(table));
-  target = Table{};
+  TTable& target = g_tables.at(static_cast<std::size_t>(table));
+  target = TTable{};
   const std::vector<TableLine> lines = SplitTableLines(file_bytes);
   std::string source;
   std::string replacement;
@@ -161,7 +169,7 @@ int LoadTableFromBytes(int table, std::string_view file_bytes) {
       AddEntry(target, std::move(source), std::move(replacement));
     }
   }
-  return static_cast<int>(target.Entries.size());
+  return static_cast<int>(target.entries.size());
 }
 
 int LoadTables(const std::string& directory) {
@@ -175,7 +183,7 @@ int LoadTables(const std::string& directory) {
 }
 
 const std::vector<TableEntry>& TableEntries(int table) {
-  return g_tables.at(static_cast<std::size_t>(table)).Entries;
+  return g_tables.at(static_cast<std::size_t>(table)).entries;
 }
 
 std::string ReplaceFromTables(const std::string& script) {
@@ -191,13 +199,13 @@ std::string ReplaceFromTables(const std::string& script) {
       pos += 2;
       continue;
     }
-    const Table& table = g_tables[static_cast<std::size_t>(current)];
+    const TTable& table = g_tables[static_cast<std::size_t>(current)];
     const uint32_t match = EarliestMatch(table, script, pos);
     if (match == kNoEntry) {
       ++pos;
       continue;
     }
-    const TableEntry& entry = table.Entries[match];
+    const TableEntry& entry = table.entries[match];
     out.append(script, copied, pos - copied);
     out += entry.Replacement;
     pos += entry.Source.size();

@@ -1,6 +1,6 @@
 // Table file lines: the line key, deciphering and enciphering of one line,
 // the line reader's rules and the split of a plain line into an entry.
-#include "makoto.h"
+#include "makoto_cipher.h"
 
 namespace makoto {
 namespace {

@@ -1,25 +1,14 @@
 // The translation module's library boundary: the three exports, the copy of
 // the host's blocks and the block allocation of the platform. No exception
 // leaves an export.
+#include "makoto_exports.h"
+
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "makoto.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#define MAKOTO_EXPORT extern "C"
-#define MAKOTO_CALL __cdecl
-using HostBlock = HGLOBAL;
-using HostBool = BOOL;
-#else
-#define MAKOTO_EXPORT extern "C" __attribute__((visibility("default")))
-#define MAKOTO_CALL
-using HostBlock = char*;
-using HostBool = int;
-#endif
 
 namespace {
 
@@ -41,10 +30,10 @@ void FreeBlock(void* block) noexcept {
 #endif
 }
 
-const char* BytesOf(HostBlock block) { return static_cast<const char*>(static_cast<void*>(block)); }
+const char* BytesOf(THostBlock block) { return static_cast<const char*>(static_cast<void*>(block)); }
 
 // The directory path: at most `length` bytes, ending early at a NUL.
-std::string CopyPath(HostBlock block, long length) {
+std::string CopyPath(THostBlock block, long length) {
   if (block == nullptr || length <= 0) return {};
   const char* bytes = BytesOf(block);
   const void* nul = std::memchr(bytes, 0, static_cast<std::size_t>(length));
@@ -54,14 +43,14 @@ std::string CopyPath(HostBlock block, long length) {
 }
 
 // The script: exactly `length` bytes; a negative length copies nothing.
-std::string CopyScript(HostBlock block, long length) {
+std::string CopyScript(THostBlock block, long length) {
   if (block == nullptr || length <= 0) return {};
   return std::string(BytesOf(block), static_cast<std::size_t>(length));
 }
 
 // A new block of exactly the text's bytes (no NUL); the length goes to
 // `length`. A failed allocation gives no block and length 0.
-HostBlock ToBlock(const std::string& text, long* length) noexcept {
+THostBlock ToBlock(const std::string& text, long* length) noexcept {
   void* block = text.size() <= static_cast<unsigned long>(LONG_MAX)
                     ? AllocBlock(text.empty() ? 1 : text.size())
                     : nullptr;
@@ -71,19 +60,20 @@ HostBlock ToBlock(const std::string& text, long* length) noexcept {
   }
   if (!text.empty()) std::memcpy(block, text.data(), text.size());
   *length = static_cast<long>(text.size());
-  return static_cast<HostBlock>(block);
+  return static_cast<THostBlock>(block);
 }
 
 }  // namespace
 
 // Copies the directory path (the block stays the host's), loads both
 // tables and seeds the generator. Always 1.
-MAKOTO_EXPORT HostBool MAKOTO_CALL load(HostBlock h, long len) {
+GHOST_EXPORT THostBool GHOST_CALL load(THostBlock h, long len) {
   try {
+    makoto::ResetModule();
     makoto::LoadTables(CopyPath(h, len));
   } catch (...) {
     try {
-      makoto::ResetTables();
+      makoto::ResetModule();
     } catch (...) {
     }
   }
@@ -92,9 +82,9 @@ MAKOTO_EXPORT HostBool MAKOTO_CALL load(HostBlock h, long len) {
 }
 
 // Releases both tables. Always 1.
-MAKOTO_EXPORT HostBool MAKOTO_CALL unload(void) {
+GHOST_EXPORT THostBool GHOST_CALL unload(void) {
   try {
-    makoto::ResetTables();
+    makoto::ResetModule();
   } catch (...) {
   }
   return 1;
@@ -103,7 +93,7 @@ MAKOTO_EXPORT HostBool MAKOTO_CALL unload(void) {
 // Takes the script block (and frees it), returns the rewritten script in a
 // new block of exactly its length. Should the rewriting fail, the script
 // comes back unchanged.
-MAKOTO_EXPORT HostBlock MAKOTO_CALL execute(HostBlock h, long* len) {
+GHOST_EXPORT THostBlock GHOST_CALL execute(THostBlock h, long* len) {
   std::string script;
   try {
     script = CopyScript(h, len ? *len : 0);

@@ -1,17 +1,19 @@
 // The random forms of the second pass ("&r(", "&s(", "&t(") and the C
 // library generator they draw from.
-#include "makoto.h"
+#include "makoto_forms.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <stdexcept>
+#include <vector>
+
+#include "makoto_limits.h"
 
 namespace makoto {
 namespace {
 
-constexpr std::size_t kMaxChoiceItems = 200;
 constexpr int64_t kIntMin = INT32_MIN;
 constexpr int64_t kIntMax = INT32_MAX;
 

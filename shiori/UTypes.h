@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <string>
 
+#include "ghost_assert.h"
+#include "ghost_limits.h"
+
 // One registered word.
 struct TDicWord {
   std::string Text;
@@ -14,10 +17,19 @@ struct TDicWord {
   int32_t Sentence = 0;   // SentenceTable record attached by "\ft", 0 = none
 };
 
+// What a sentence is for, by the entry that made it.
+enum class TSentenceKind : int32_t {
+  FreeTalk = 0,  // "\e": random talk
+  WordTalk = 1,  // "\ft": the talk of a word
+  Reply = 2,     // "\re": a reply to another character
+  Hello = 3,     // "\hl": a hello to another character
+  Event = 4,     // "@name", "\ev": an event response
+};
+
 // One sentence: a talk template as written in the dictionary.
 struct TSentences {
   std::string Text;
-  int32_t Kind = 0;       // 0 free talk, 1 word talk, 2 reply, 3 hello, 4 event
+  TSentenceKind Kind = TSentenceKind::FreeTalk;
   int32_t CoolDown = 0;
 };
 
@@ -62,13 +74,14 @@ struct TReferences {
   std::string Reference0, Reference1, Reference2, Reference3;
   std::string Reference4, Reference5, Reference6, Reference7;
 
-  // Reference i; callers pass 0..7.
+  // Reference i; callers pass 0..kReferenceCount - 1.
   std::string& operator[](int i) { return *Slot(this, i); }
   const std::string& operator[](int i) const { return *Slot(this, i); }
 
  private:
   template <typename Self>
   static auto Slot(Self* self, int i) -> decltype(&self->Reference0) {
+    GHOST_ASSERT(i >= 0 && i < kReferenceCount);
     switch (i) {
       case 0: return &self->Reference0;
       case 1: return &self->Reference1;

@@ -26,16 +26,16 @@ const std::string kSealedExtension = ".xdi";
 
 // A non-negative number as little-endian 32-bit words, no zero word on top.
 // Four base-95 digits are handled per step, as 95^4 fits one word.
-using Words = std::vector<uint32_t>;
+using TWords = std::vector<uint32_t>;
 constexpr uint32_t kPowersOf95[] = {1, 95, 9025, 857375, 81450625};
 constexpr int kDigitsPerWord = 4;
 
-void DropZeroTop(Words& number) {
+void DropZeroTop(TWords& number) {
   while (!number.empty() && number.back() == 0) number.pop_back();
 }
 
-Words WordsFromBytes(const std::string& bytes) {
-  Words number((bytes.size() + 3) / 4, 0);
+TWords WordsFromBytes(const std::string& bytes) {
+  TWords number((bytes.size() + 3) / 4, 0);
   for (size_t i = 0; i < bytes.size(); ++i)
     number[i / 4] |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * (i % 4));
   DropZeroTop(number);
@@ -43,7 +43,7 @@ Words WordsFromBytes(const std::string& bytes) {
 }
 
 // The little-endian bytes of the number, without zero bytes on top.
-std::string BytesFromWords(const Words& number) {
+std::string BytesFromWords(const TWords& number) {
   std::string bytes;
   for (const uint32_t word : number)
     for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((word >> shift) & 0xFF);
@@ -53,7 +53,7 @@ std::string BytesFromWords(const Words& number) {
 
 // Divides the number in place, most significant word first; gives the
 // remainder.
-uint32_t DivideWords(Words& number, uint32_t divisor) {
+uint32_t DivideWords(TWords& number, uint32_t divisor) {
   uint64_t remainder = 0;
   for (size_t i = number.size(); i-- > 0;) {
     const uint64_t current = (remainder << 32) | number[i];
@@ -65,7 +65,7 @@ uint32_t DivideWords(Words& number, uint32_t divisor) {
 }
 
 // number := number * factor + addend.
-void MultiplyAdd(Words& number, uint32_t factor, uint32_t addend) {
+void MultiplyAdd(TWords& number, uint32_t factor, uint32_t addend) {
   uint64_t carry = addend;
   for (uint32_t& word : number) {
     const uint64_t current = static_cast<uint64_t>(word) * factor + carry;
@@ -87,7 +87,7 @@ uint32_t DigitValue(char c) {
 // is the filler. Digits are taken from the most significant end, a group of
 // up to four at a time.
 std::string DecodeDigitLine(const std::string& digits) {
-  Words number;
+  TWords number;
   for (size_t end = digits.size(); end > 0;) {
     const size_t count = (end - 1) % kDigitsPerWord + 1;
     uint32_t group = 0;
@@ -124,8 +124,9 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 }  // namespace
 
 std::string DigitLine(const std::string& line, unsigned char filler) {
-  Words number = WordsFromBytes(line + static_cast<char>(filler));
+  TWords number = WordsFromBytes(line + static_cast<char>(filler));
   std::string digits;
+  // A byte takes log(256) / log(95), about 1.22, digits.
   digits.reserve((line.size() + 1) * 61 / 50 + 4);
   while (!number.empty()) {
     uint32_t group = DivideWords(number, kPowersOf95[kDigitsPerWord]);
@@ -205,7 +206,7 @@ std::string SealedName(const std::string& name) {
 namespace {
 
 // One line of the list file: the dictionary name and its one-byte flag.
-struct ListEntry {
+struct TListEntry {
   std::string name;
   std::string flag;
 };
@@ -221,7 +222,7 @@ std::string TakeListLine(const std::string& list, size_t& pos) {
 }
 
 // Splits "name,flag..." at its first comma; only one flag byte is kept.
-ListEntry ParseListLine(const std::string& line) {
+TListEntry ParseListLine(const std::string& line) {
   const size_t comma = line.find(',');
   if (comma == std::string::npos) return {line, std::string()};
   return {line.substr(0, comma), line.substr(comma + 1, 1)};
@@ -230,7 +231,7 @@ ListEntry ParseListLine(const std::string& line) {
 // The text of one listed dictionary: the plain file, else its sealed form,
 // unsealed; a plain file flagged "e" that carries the header is sealed beside
 // it on the way.
-std::string ReadDictionary(const std::string& directory, const ListEntry& entry) {
+std::string ReadDictionary(const std::string& directory, const TListEntry& entry) {
   std::string content = ReadWholeFile(directory + entry.name);
   const std::string sealed_path = directory + SealedName(entry.name);
   if (content.empty()) {

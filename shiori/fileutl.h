@@ -28,5 +28,6 @@ void WriteWholeFile(const std::string& data, const std::string& path);
 // written is left alone and counts as a failure.
 bool ReplaceWholeFile(const std::string& data, const std::string& path);
 
-// Back to the start state (base directory empty). Run at library attach.
+// The start state: base directory empty. (The counter behind temporary names
+// goes on, so that no name is used twice in one process.)
 void ResetFileUtl();

@@ -2,7 +2,7 @@
 // sets a bracketed group or the right side of the loosest operator aside on
 // the pending stack, or takes the remaining operator-free text as a value and
 // combines it with the work pending. No recursion: all nesting lives on the
-// fixed-size PendingStack. Also owns the talk context and the unit's reset.
+// fixed-size stack of pending work, which this unit owns.
 #include "formula.h"
 
 #include <cstdint>
@@ -10,9 +10,10 @@
 
 #include "formula_search.h"
 #include "formula_values.h"
+#include "formula_vars.h"
+#include "ghost_assert.h"
+#include "ghost_limits.h"
 #include "strutl.h"
-
-TalkContext CurrentTalk;
 
 namespace {
 
@@ -21,45 +22,84 @@ const char kErrorValue[] = "#err";
 // Whole-text scans one pass may make, counted against the work limit.
 constexpr uint64_t kScansPerPass = 8;
 
-// The stack of pending work: entries 1..Top in use, 0 = empty. The entry
+// The stack of pending work: entries 1..top in use, 0 = empty. The entry
 // just below the top is always a marker ("@", "$", "?", ";", ":=" or a
-// binary operator).
+// binary operator): work is set aside as a marker and what follows it.
 struct TPendingStack {
-  std::string Entries[kPendingCapacity + 1];
-  int Top = 0;
+  std::string entries[kPendingCapacity + 1];
+  int top = 0;
 };
-TPendingStack PendingStack;
+TPendingStack g_pending;
+
+// True while an Evaluate runs (kept in checked builds only).
+bool g_evaluating = false;
+
+// Evaluate shares one stack, so it must never run inside itself; nothing it
+// calls evaluates (built-ins and word macros do not), and checked builds
+// prove it.
+struct TEvaluateGuard {
+  TEvaluateGuard() {
+    if constexpr (kGhostChecked) {
+      GHOST_ASSERT(!g_evaluating);
+      g_evaluating = true;
+    }
+  }
+  ~TEvaluateGuard() {
+    if constexpr (kGhostChecked) g_evaluating = false;
+  }
+  TEvaluateGuard(const TEvaluateGuard&) = delete;
+  TEvaluateGuard& operator=(const TEvaluateGuard&) = delete;
+};
 
 // One evaluation in progress.
 struct TEvaluation {
-  std::string Work;
-  bool Failed = false;  // stack overflow or an outgrown text: result "#err"
+  std::string work;
+  bool failed = false;  // stack overflow or an outgrown text: result "#err"
 };
 
+bool IsMarker(const std::string& entry) {
+  static const char* const kMarkers[] = {"@",  "$",  "?", ";", ":=", "|", "&",
+                                         ">=", "<=", "<>", ">", "<", "=", "+",
+                                         "-",  "%",  "*",  "/"};
+  for (const char* marker : kMarkers) {
+    if (entry == marker) return true;
+  }
+  return false;
+}
+
+// The stack's invariant: empty, or a marker just below the top.
+bool StackInShape() {
+  if (g_pending.top == 0) return true;
+  return g_pending.top >= 2 && g_pending.top <= kPendingCapacity &&
+         IsMarker(g_pending.entries[g_pending.top - 1]);
+}
+
 void ClearPending() {
-  for (int i = 1; i <= PendingStack.Top; ++i) PendingStack.Entries[i].clear();
-  PendingStack.Top = 0;
+  for (int i = 1; i <= g_pending.top; ++i) g_pending.entries[i].clear();
+  g_pending.top = 0;
 }
 
 bool Push(TEvaluation& ev, std::string entry) {
-  if (PendingStack.Top >= kPendingCapacity) {
-    ev.Failed = true;
+  if (g_pending.top >= kPendingCapacity) {
+    ev.failed = true;
     return false;
   }
-  PendingStack.Entries[++PendingStack.Top] = std::move(entry);
+  g_pending.entries[++g_pending.top] = std::move(entry);
   return true;
 }
 
 // Removes `count` entries from the top, releasing their texts.
 void Pop(int count) {
-  for (; count > 0 && PendingStack.Top > 0; --count) {
-    PendingStack.Entries[PendingStack.Top].clear();
-    --PendingStack.Top;
+  for (; count > 0 && g_pending.top > 0; --count) {
+    g_pending.entries[g_pending.top].clear();
+    --g_pending.top;
   }
 }
 
+// The entry `below_top` places below the top (0 = the top itself).
 std::string& Entry(int below_top) {
-  return PendingStack.Entries[PendingStack.Top - below_top];
+  GHOST_ASSERT(below_top >= 0 && below_top < g_pending.top);
+  return g_pending.entries[g_pending.top - below_top];
 }
 
 // ---- Step 3: groups -----------------------------------------------------------
@@ -78,22 +118,22 @@ int ClosingBracket(const std::string& text, int open) {
 // The innermost last group is set aside with its template; true when the
 // pass ends here. An unclosed "(" becomes a space and the pass goes on.
 bool TakeGroup(TEvaluation& ev) {
-  if (ev.Work.find('(') == std::string::npos) return false;
-  const int open = FindLastUnquoted("(", ev.Work);
+  if (ev.work.find('(') == std::string::npos) return false;
+  const int open = FindLastUnquoted("(", ev.work);
   if (open == 0) return false;
-  const int close = ClosingBracket(ev.Work, open);
+  const int close = ClosingBracket(ev.work, open);
   if (close == 0) {
-    ev.Work[open - 1] = ' ';
+    ev.work[open - 1] = ' ';
     return false;
   }
-  const std::string group = ev.Work.substr(open - 1, close - open + 1);
+  const std::string group = ev.work.substr(open - 1, close - open + 1);
   std::string templ;
-  if (!ReplaceAllWithin(ev.Work, group, kPlaceholder, kFormulaTextLimit, templ)) {
-    ev.Failed = true;
+  if (!ReplaceAllWithin(ev.work, group, kPlaceholder, kTextLimit, templ)) {
+    ev.failed = true;
     return true;
   }
   if (Push(ev, "@")) Push(ev, std::move(templ));
-  ev.Work = ev.Work.substr(open, close - open - 1);
+  ev.work = ev.work.substr(open, close - open - 1);
   return true;
 }
 
@@ -102,36 +142,36 @@ bool TakeGroup(TEvaluation& ev) {
 // Splits the work text at the last `separator`: pushes op, "$" and the right
 // part; the left part stays the work text.
 void SetRightAside(TEvaluation& ev, const std::string& separator, const std::string& op) {
-  std::string right = std::move(ev.Work);
-  ev.Work = SplitAtLast(right, separator);
+  std::string right = std::move(ev.work);
+  ev.work = SplitAtLast(right, separator);
   if (Push(ev, op) && Push(ev, "$")) Push(ev, std::move(right));
 }
 
 bool SplitIfFound(TEvaluation& ev, const std::string& separator, const std::string& op) {
-  if (FindLastUnquoted(separator, ev.Work) == 0) return false;
+  if (FindLastUnquoted(separator, ev.work) == 0) return false;
   SetRightAside(ev, separator, op);
   return true;
 }
 
 // name := value: the name waits, the value is evaluated.
 bool SplitAssignment(TEvaluation& ev) {
-  if (FindLastUnquoted(":=", ev.Work) == 0) return false;
-  std::string value = std::move(ev.Work);
+  if (FindLastUnquoted(":=", ev.work) == 0) return false;
+  std::string value = std::move(ev.work);
   std::string name = SplitAtLast(value, ":=");
   if (Push(ev, ":=")) Push(ev, std::move(name));
-  ev.Work = std::move(value);
+  ev.work = std::move(value);
   return true;
 }
 
 // condition ? true part : false part; only the condition is evaluated now.
 bool SplitCondition(TEvaluation& ev) {
-  if (FindLastUnquoted("?", ev.Work) == 0) return false;
-  std::string branches = std::move(ev.Work);
+  if (FindLastUnquoted("?", ev.work) == 0) return false;
+  std::string branches = std::move(ev.work);
   std::string condition = SplitAtLast(branches, "?");
   std::string false_part = std::move(branches);
   std::string true_part = SplitAtLast(false_part, ":");
   if (Push(ev, std::move(true_part)) && Push(ev, "?")) Push(ev, std::move(false_part));
-  ev.Work = std::move(condition);
+  ev.work = std::move(condition);
   return true;
 }
 
@@ -147,8 +187,8 @@ bool SplitComparisons(TEvaluation& ev) {
 
 // Whichever of the two operators stands further right.
 bool SplitEitherOf(TEvaluation& ev, const char* first, const char* second) {
-  const int a = FindLastUnquoted(first, ev.Work);
-  const int b = FindLastUnquoted(second, ev.Work);
+  const int a = FindLastUnquoted(first, ev.work);
+  const int b = FindLastUnquoted(second, ev.work);
   if (a == 0 && b == 0) return false;
   const char* op = a > b ? first : second;
   SetRightAside(ev, op, op);
@@ -169,8 +209,8 @@ bool IsFinishedNegative(const std::string& text) {
 bool TakeOperator(TEvaluation& ev) {
   // A text without any operator byte cannot hold an operator: one cheap scan
   // spares the sixteen searches for long values.
-  if (ev.Work.find_first_of(";:?|&<>=+-%*/") == std::string::npos) return false;
-  if (IsFinishedNegative(ev.Work)) return false;
+  if (ev.work.find_first_of(";:?|&<>=+-%*/") == std::string::npos) return false;
+  if (IsFinishedNegative(ev.work)) return false;
   return SplitIfFound(ev, ";", ";") || SplitAssignment(ev) || SplitCondition(ev) ||
          SplitIfFound(ev, "|", "|") || SplitIfFound(ev, "&", "&") ||
          SplitComparisons(ev) || SplitEitherOf(ev, "+", "-") ||
@@ -186,7 +226,7 @@ bool InSentence(const std::string& word) {
 
 bool InReferences(const std::string& word) {
   std::string all;
-  for (int i = 0; i < 8; ++i) {
+  for (int i = 0; i < kReferenceCount; ++i) {
     all += CurrentTalk.References[i];
     all += ' ';
   }
@@ -196,11 +236,11 @@ bool InReferences(const std::string& word) {
 // A bare word found in the talk being answered counts as true. The empty
 // text is never taken as found.
 void ResolveAtom(TEvaluation& ev) {
-  if (ev.Work.empty() || IsWholeInteger(ev.Work)) return;
-  const bool found = InSentence(ev.Work) || (PendingStack.Top <= 1 &&
-                                              !Unquote(ev.Work).empty() &&
-                                              InReferences(ev.Work));
-  if (found) ev.Work.assign(1, '1');
+  if (ev.work.empty() || IsWholeInteger(ev.work)) return;
+  const bool found = InSentence(ev.work) || (g_pending.top <= 1 &&
+                                              !Unquote(ev.work).empty() &&
+                                              InReferences(ev.work));
+  if (found) ev.work.assign(1, '1');
 }
 
 // ---- Step 6: reduction ------------------------------------------------------------
@@ -251,30 +291,30 @@ std::string ApplyOperator(const std::string& op, const std::string& l, const std
 
 // Combines the finished work text with the work pending below it.
 void Reduce(TEvaluation& ev) {
-  if (PendingStack.Top < 2) return;
+  if (g_pending.top < 2) return;
   const std::string marker = Entry(1);
   if (marker == "@") {
     std::string filled;
-    if (!ReplaceAllWithin(Entry(0), kPlaceholder, ev.Work, kFormulaTextLimit, filled)) {
-      ev.Failed = true;
+    if (!ReplaceAllWithin(Entry(0), kPlaceholder, ev.work, kTextLimit, filled)) {
+      ev.failed = true;
       return;
     }
-    ev.Work = std::move(filled);
+    ev.work = std::move(filled);
     Pop(2);
   } else if (marker == "$") {
-    std::swap(Entry(1), ev.Work);
-    ev.Work = std::move(Entry(0));
+    std::swap(Entry(1), ev.work);
+    ev.work = std::move(Entry(0));
     Pop(1);
   } else if (marker == ";") {
     Pop(2);
   } else if (marker == ":=") {
-    ev.Work = Assign(Entry(0), ev.Work);
+    ev.work = Assign(Entry(0), ev.work);
     Pop(2);
   } else if (marker == "?") {
-    ev.Work = std::move(ToInt(ev.Work) != 0 ? Entry(2) : Entry(0));
+    ev.work = std::move(ToInt(ev.work) != 0 ? Entry(2) : Entry(0));
     Pop(3);
   } else {
-    ev.Work = ApplyOperator(marker, Entry(0), ev.Work);
+    ev.work = ApplyOperator(marker, Entry(0), ev.work);
     Pop(2);
   }
 }
@@ -292,50 +332,30 @@ std::string Fail() {
 
 }  // namespace
 
-bool ReplaceAllWithin(const std::string& text, const std::string& old_text,
-                      const std::string& new_text, std::size_t limit,
-                      std::string& out) {
-  std::size_t count = 0;
-  if (!old_text.empty()) {
-    for (std::size_t at = text.find(old_text); at != std::string::npos;
-         at = text.find(old_text, at + old_text.size())) {
-      ++count;
-    }
-  }
-  uint64_t size = text.size();
-  if (new_text.size() >= old_text.size()) {
-    size += count * static_cast<uint64_t>(new_text.size() - old_text.size());
-  } else {
-    size -= count * static_cast<uint64_t>(old_text.size() - new_text.size());
-  }
-  if (size > limit) return false;
-  out = count == 0 ? text : ReplaceAll(text, old_text, new_text);
-  return true;
-}
-
 std::string Evaluate(const std::string& formula) {
+  const TEvaluateGuard guard;
   ClearPending();
   TEvaluation ev;
-  ev.Work = TrimBlanks(formula);
-  if (ev.Work.size() > kFormulaTextLimit) return Fail();
+  ev.work = TrimBlanks(formula);
+  if (ev.work.size() > kTextLimit) return Fail();
   uint64_t scanned = 0;
   for (int pass = 0; pass < kFormulaPassLimit; ++pass) {
-    const bool began_empty = PendingStack.Top == 0;
+    const bool began_empty = g_pending.top == 0;
     // Every pass scans the work text several times (one search for each
     // operator present, the split, the copies of both parts) and may
     // rewrite the entry on top; a deeply nested or long chained formula
     // otherwise costs its length many times over.
-    scanned += kScansPerPass * ev.Work.size() + (began_empty ? 0 : Entry(0).size());
+    scanned += kScansPerPass * ev.work.size() + (began_empty ? 0 : Entry(0).size());
     if (scanned > kFormulaWorkLimit) return Fail();
+    GHOST_ASSERT(StackInShape());
     RunPass(ev);
-    if (ev.Failed || ev.Work.size() > kFormulaTextLimit) return Fail();
-    if (began_empty && PendingStack.Top == 0) return ev.Work;
+    if (ev.failed || ev.work.size() > kTextLimit) return Fail();
+    if (began_empty && g_pending.top == 0) return ev.work;
   }
   return Fail();
 }
 
 void ResetFormula() {
-  ResetVariables();
-  CurrentTalk = TalkContext{};
   ClearPending();
+  g_evaluating = false;
 }

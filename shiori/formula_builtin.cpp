@@ -1,18 +1,21 @@
 // The built-in functions that formulas call by assignment, the two timestamp
 // formats, and the value file "values.dat" in the module directory, which
 // "_save" rewrites and "_load" reads on every call.
+#include "formula_builtin.h"
+
 #include <string>
 
 #include "fileutl.h"
-#include "formula.h"
 #include "formula_search.h"
 #include "formula_values.h"
-#include "nsdic.h"
+#include "ghost_limits.h"
+#include "nsdic_words.h"
 #include "strutl.h"
 
 namespace {
 
 const char kValueFileName[] = "values.dat";
+const std::string kLineEnd = "\r\n";  // ends every line of the value file
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -37,7 +40,11 @@ std::size_t FindKeyLine(const std::string& content, const std::string& key) {
   const std::string head = key + ",";
   for (std::size_t at = content.find(head); at != std::string::npos;
        at = content.find(head, at + 1)) {
-    if (at == 0 || (at >= 2 && content.compare(at - 2, 2, "\r\n") == 0)) return at;
+    if (at == 0) return at;
+    if (at >= kLineEnd.size() &&
+        content.compare(at - kLineEnd.size(), kLineEnd.size(), kLineEnd) == 0) {
+      return at;
+    }
   }
   return std::string::npos;
 }
@@ -46,8 +53,8 @@ std::size_t FindKeyLine(const std::string& content, const std::string& key) {
 void RemoveKeyLine(std::string& content, const std::string& key) {
   const std::size_t at = FindKeyLine(content, key);
   if (at == std::string::npos) return;
-  const std::size_t crlf = content.find("\r\n", at);
-  content.erase(at, crlf == std::string::npos ? std::string::npos : crlf + 2 - at);
+  const std::size_t end = content.find(kLineEnd, at);
+  content.erase(at, end == std::string::npos ? std::string::npos : end + kLineEnd.size() - at);
 }
 
 std::string SaveValue(const std::string& arguments) {
@@ -55,7 +62,7 @@ std::string SaveValue(const std::string& arguments) {
   if (!SplitAtFirstSpace(arguments, key, value)) return arguments;
   std::string content = ReadWholeFile(ValueFilePath());
   RemoveKeyLine(content, key);
-  if (!value.empty()) content += key + "," + value + "\r\n";
+  if (!value.empty()) content += key + "," + value + kLineEnd;
   WriteWholeFile(content, ValueFilePath());
   return value;
 }
@@ -65,16 +72,16 @@ std::string LoadValue(const std::string& key) {
   const std::size_t at = FindKeyLine(content, key);
   if (at == std::string::npos) return std::string();
   const std::size_t start = at + key.size() + 1;
-  const std::size_t crlf = content.find("\r\n", start);
-  if (crlf == std::string::npos) return std::string();
-  return content.substr(start, crlf - start);
+  const std::size_t end = content.find(kLineEnd, start);
+  if (end == std::string::npos) return std::string();
+  return content.substr(start, end - start);
 }
 
 // ---- Text functions ---------------------------------------------------------------
 
 std::string InStr(const std::string& arguments) {
   std::string rest = arguments;
-  const std::string text = Unquote(SplitAt(rest, " ", 2));
+  const std::string text = Unquote(SplitAt(rest, " ", TSplitMode::FirstUnquoted));
   const std::string pattern = Unquote(rest);
   if (text.empty() || pattern.empty()) return "0";
   const std::size_t at = text.find(pattern);
@@ -110,7 +117,7 @@ std::string Replace(const std::string& arguments) {
   SplitAtFirstSpace(rest, old_text, new_text);
   std::string result;
   if (!ReplaceAllWithin(Unquote(head), Unquote(old_text), Unquote(new_text),
-                        kFormulaTextLimit, result)) {
+                        kTextLimit, result)) {
     return "#err";
   }
   return Quoted(result);
@@ -144,7 +151,7 @@ std::string CountWord(const std::string& arguments) {
 
 std::string RegistWord(const std::string& arguments) {
   std::string word = arguments;
-  const std::string category = SplitAt(word, " ", 2);
+  const std::string category = SplitAt(word, " ", TSplitMode::FirstUnquoted);
   if (!category.empty() && !word.empty()) RegisterWord("\\" + category, word);
   return word;
 }
@@ -164,8 +171,8 @@ std::string SlashedTimestamp(const std::string& arguments) {
 }
 
 struct TBuiltin {
-  const char* Name;
-  std::string (*Run)(const std::string&);
+  const char* name;
+  std::string (*run)(const std::string&);
 };
 
 // The functions whose names begin with an underscore, in dispatch order.
@@ -198,7 +205,7 @@ std::string CallBuiltin(const std::string& name, const std::string& arguments) {
   if (name == "timestamp") return FormatTimestamp(arguments, false);
   if (name.empty() || name[0] != '_') return arguments;
   for (const TBuiltin& builtin : kBuiltins) {
-    if (name == builtin.Name) return builtin.Run(arguments);
+    if (name == builtin.name) return builtin.run(arguments);
   }
   return arguments;
 }

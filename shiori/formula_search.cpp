@@ -20,7 +20,7 @@ std::string& CharsetSlot() {
   return name;
 }
 
-bool shiftJisFlag = true;
+bool g_shift_jis = true;
 
 bool IsHighLeadRange(unsigned char b) { return b >= 0xE0; }
 bool IsLowLeadRange(unsigned char b) { return b >= 0x80 && b <= 0x9F; }
@@ -29,21 +29,21 @@ bool IsLowLeadRange(unsigned char b) { return b >= 0x80 && b <= 0x9F; }
 
 void SetCharset(const std::string& name) {
   CharsetSlot() = name;
-  shiftJisFlag = (name == "Shift_JIS");
+  g_shift_jis = (name == "Shift_JIS");
 }
 
 const std::string& CharsetName() { return CharsetSlot(); }
 
-bool ShiftJisMode() { return shiftJisFlag; }
+bool ShiftJisMode() { return g_shift_jis; }
 
 void ResetCharset() { SetCharset("Shift_JIS"); }
 
 bool IsLeadByte(unsigned char b) {
-  return IsHighLeadRange(b) || (shiftJisFlag && IsLowLeadRange(b));
+  return IsHighLeadRange(b) || (g_shift_jis && IsLowLeadRange(b));
 }
 
 bool IsModeLeadByte(unsigned char b) {
-  return shiftJisFlag && (IsHighLeadRange(b) || IsLowLeadRange(b));
+  return g_shift_jis && (IsHighLeadRange(b) || IsLowLeadRange(b));
 }
 
 // ---- Searches --------------------------------------------------------------
@@ -57,7 +57,7 @@ bool StandsAt(std::size_t i, const std::string& text, const std::string& pattern
 
 // The quote-aware scan: compares only outside double quotes, before the
 // byte at the position flips the quote state; gives the first or last hit.
-int ScanUnquoted(const std::string& pattern, const std::string& text, bool keepLast) {
+int ScanUnquoted(const std::string& pattern, const std::string& text, bool keep_last) {
   // A pattern whose bytes appear nowhere in the text cannot stand anywhere.
   if (!pattern.empty() && text.find(pattern) == std::string::npos) return 0;
   int found = 0;
@@ -66,7 +66,7 @@ int ScanUnquoted(const std::string& pattern, const std::string& text, bool keepL
   while (i < text.size()) {
     if (!inside && StandsAt(i, text, pattern)) {
       found = static_cast<int>(i) + 1;
-      if (!keepLast) return found;
+      if (!keep_last) return found;
     }
     const unsigned char b = static_cast<unsigned char>(text[i]);
     if (b == '"') {
@@ -112,13 +112,14 @@ bool TryFindLastUnquoted(const std::string& pattern, const std::string& text, in
 
 namespace {
 
-int FindSeparator(const std::string& separator, const std::string& text, int mode) {
+int FindSeparator(const std::string& separator, const std::string& text, TSplitMode mode) {
   switch (mode) {
-    case 0: return FindFirst(separator, text);
-    case 1: return FindLastUnquoted(separator, text);
-    case 2: return FindFirstUnquoted(separator, text);
-    default: return PosFrom(1, text, separator);
+    case TSplitMode::First: return FindFirst(separator, text);
+    case TSplitMode::LastUnquoted: return FindLastUnquoted(separator, text);
+    case TSplitMode::FirstUnquoted: return FindFirstUnquoted(separator, text);
+    case TSplitMode::Plain: break;
   }
+  return PosFrom(1, text, separator);
 }
 
 bool IsBlank(char b) { return b == ' ' || b == '\t'; }
@@ -138,7 +139,7 @@ void TrimInPlace(std::string& text) {
 
 }  // namespace
 
-std::string SplitAt(std::string& text, const std::string& separator, int mode) {
+std::string SplitAt(std::string& text, const std::string& separator, TSplitMode mode) {
   if (text.empty() || separator.empty()) return "";
   TrimInPlace(text);
   const int p = FindSeparator(separator, text, mode);
@@ -148,13 +149,13 @@ std::string SplitAt(std::string& text, const std::string& separator, int mode) {
     return whole;
   }
   std::string before = TrimmedRange(text, 0, static_cast<std::size_t>(p - 1));
-  const std::size_t restStart = static_cast<std::size_t>(p - 1) + separator.size();
-  text = restStart < text.size() ? TrimmedRange(text, restStart, text.size()) : std::string();
+  const std::size_t rest_start = static_cast<std::size_t>(p - 1) + separator.size();
+  text = rest_start < text.size() ? TrimmedRange(text, rest_start, text.size()) : std::string();
   return before;
 }
 
 std::string SplitAtLast(std::string& text, const std::string& separator) {
-  return SplitAt(text, separator, 1);
+  return SplitAt(text, separator, TSplitMode::LastUnquoted);
 }
 
 std::string TakeCommaField(std::string& text) {
@@ -241,14 +242,14 @@ std::string TakeFieldFrom(const std::string& text, std::size_t& pos) {
 // latest first among equals"; an update keeps the stamp and so the place.
 
 struct TNameListImpl {
-  struct Entry {
+  struct TEntry {
     std::string value;
     uint64_t stamp;
   };
-  using StampIndex = std::map<uint64_t, const std::string*, std::greater<uint64_t>>;
-  std::unordered_map<std::string, Entry> byName;
-  std::map<std::size_t, StampIndex, std::greater<std::size_t>> byLength;
-  uint64_t nextStamp = 1;
+  using TStampIndex = std::map<uint64_t, const std::string*, std::greater<uint64_t>>;
+  std::unordered_map<std::string, TEntry> by_name;
+  std::map<std::size_t, TStampIndex, std::greater<std::size_t>> by_length;
+  uint64_t next_stamp = 1;
 };
 
 TNameList::TNameList() : impl(new TNameListImpl) {}
@@ -258,24 +259,24 @@ TNameList::~TNameList() { delete impl; }
 void NameListPut(const std::string& name, const std::string& value, TNameList& list) {
   if (name.empty()) return;
   TNameListImpl& l = *list.impl;
-  auto found = l.byName.find(name);
-  if (found != l.byName.end()) {
+  auto found = l.by_name.find(name);
+  if (found != l.by_name.end()) {
     found->second.value = value;
     return;
   }
-  const uint64_t stamp = l.nextStamp++;
-  auto placed = l.byName.emplace(name, TNameListImpl::Entry{value, stamp}).first;
-  l.byLength[name.size()].emplace(stamp, &placed->first);
+  const uint64_t stamp = l.next_stamp++;
+  auto placed = l.by_name.emplace(name, TNameListImpl::TEntry{value, stamp}).first;
+  l.by_length[name.size()].emplace(stamp, &placed->first);
 }
 
 void NameListRemove(const std::string& name, TNameList& list) {
   TNameListImpl& l = *list.impl;
-  auto found = l.byName.find(name);
-  if (found == l.byName.end()) return;
-  auto group = l.byLength.find(name.size());
+  auto found = l.by_name.find(name);
+  if (found == l.by_name.end()) return;
+  auto group = l.by_length.find(name.size());
   group->second.erase(found->second.stamp);
-  if (group->second.empty()) l.byLength.erase(group);
-  l.byName.erase(found);
+  if (group->second.empty()) l.by_length.erase(group);
+  l.by_name.erase(found);
 }
 
 const std::string* NameListFind(const std::string& name, const TNameList& list) {
@@ -285,27 +286,27 @@ const std::string* NameListFind(const std::string& name, const TNameList& list) 
 
 const std::string* NameListFindStamped(const std::string& name, const TNameList& list,
                                        uint64_t& stamp) {
-  auto found = list.impl->byName.find(name);
-  if (found == list.impl->byName.end()) return nullptr;
+  auto found = list.impl->by_name.find(name);
+  if (found == list.impl->by_name.end()) return nullptr;
   stamp = found->second.stamp;
   return &found->second.value;
 }
 
 int NameListCount(const TNameList& list) {
-  return static_cast<int>(list.impl->byName.size());
+  return static_cast<int>(list.impl->by_name.size());
 }
 
 void NameListClear(TNameList& list) {
-  list.impl->byLength.clear();
-  list.impl->byName.clear();
+  list.impl->by_length.clear();
+  list.impl->by_name.clear();
 }
 
 std::vector<std::pair<std::string, std::string>> NameListPairs(const TNameList& list) {
   std::vector<std::pair<std::string, std::string>> pairs;
-  pairs.reserve(list.impl->byName.size());
-  for (const auto& group : list.impl->byLength) {
+  pairs.reserve(list.impl->by_name.size());
+  for (const auto& group : list.impl->by_length) {
     for (const auto& slot : group.second) {
-      pairs.emplace_back(*slot.second, list.impl->byName.at(*slot.second).value);
+      pairs.emplace_back(*slot.second, list.impl->by_name.at(*slot.second).value);
     }
   }
   return pairs;
@@ -313,7 +314,7 @@ std::vector<std::pair<std::string, std::string>> NameListPairs(const TNameList& 
 
 std::vector<int> NameListLengths(const TNameList& list) {
   std::vector<int> lengths;
-  lengths.reserve(list.impl->byLength.size());
-  for (const auto& group : list.impl->byLength) lengths.push_back(static_cast<int>(group.first));
+  lengths.reserve(list.impl->by_length.size());
+  for (const auto& group : list.impl->by_length) lengths.push_back(static_cast<int>(group.first));
   return lengths;
 }

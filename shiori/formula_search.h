@@ -15,7 +15,7 @@ void SetCharset(const std::string& name);
 const std::string& CharsetName();
 // The Shift_JIS flag (`ShiftJisMode`).
 bool ShiftJisMode();
-// "Shift_JIS" with the flag on. Run at library attach.
+// The start state: "Shift_JIS" with the flag on.
 void ResetCharset();
 
 // Lead byte as FindFirst and TakeField see it: 0xE0-0xFF always, 0x80-0x9F
@@ -35,9 +35,16 @@ bool TryFindLastUnquoted(const std::string& pattern, const std::string& text, in
 
 // ---- Splitters -------------------------------------------------------------
 
-// Mode 0 FindFirst, 1 FindLastUnquoted, 2 FindFirstUnquoted, other: plain.
+// The search SplitAt finds its separator with.
+enum class TSplitMode {
+  First,          // FindFirst: the first that starts a character
+  LastUnquoted,   // FindLastUnquoted
+  FirstUnquoted,  // FindFirstUnquoted
+  Plain,          // PosFrom: the first byte-wise
+};
+
 // Gives the trimmed part before the separator; `text` keeps the trimmed rest.
-std::string SplitAt(std::string& text, const std::string& separator, int mode);
+std::string SplitAt(std::string& text, const std::string& separator, TSplitMode mode);
 std::string SplitAtLast(std::string& text, const std::string& separator);
 // Part before the first ","; `text` keeps the part after it. No trimming.
 std::string TakeCommaField(std::string& text);

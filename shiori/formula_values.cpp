@@ -3,6 +3,7 @@
 #include "formula_values.h"
 
 #include "formula_search.h"
+#include "ghost_assert.h"
 #include "strutl.h"
 
 // ---- Values ------------------------------------------------------------------
@@ -108,6 +109,7 @@ void PutVariable(const std::string& name, const std::string& value) {
   // refuses the others); ExpandUserVariable relies on it.
   if (name.size() < 2 || name[0] != '\\') return;
   NameListPut(name, value, Store());
+  GHOST_ASSERT(VariableCount() <= kVariableCapacity);
 }
 
 void RemoveVariable(const std::string& name) { NameListRemove(name, Store()); }

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-constexpr int kVariableCapacity = 8192;
+#include "ghost_limits.h"
 
 bool IsQuoted(const std::string& text);
 // Removes one pair of enclosing double quotes (a lone '"' or '""' gives "").
@@ -26,7 +26,7 @@ std::string ExpandUserVariable(int position, const std::string& text);
 
 // ---- VariableStore -----------------------------------------------------------
 int VariableCount();
-// Inserts or replaces; the caller (Assign) enforces the capacity. Names
+// Inserts or replaces; the caller (Assign) enforces kVariableCapacity. Names
 // shorter than 2 bytes or not beginning with a backslash are ignored.
 void PutVariable(const std::string& name, const std::string& value);
 void RemoveVariable(const std::string& name);
@@ -34,5 +34,5 @@ void RemoveVariable(const std::string& name);
 const std::string* FindVariable(const std::string& name);
 // Every pair in store order (longest name first). For tools and tests.
 std::vector<std::pair<std::string, std::string>> ListVariables();
-// Empties the store. Run at library attach.
+// The start state: the store empty.
 void ResetVariables();

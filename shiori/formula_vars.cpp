@@ -1,20 +1,33 @@
-// Variables and system values: Assign (word macros, built-in calls, storing
-// and removing), the expansion of one %-name at a position (user variables,
-// then the system names in their fixed order, then the %rand forms), the
-// week names and the clock reading with its test override.
+// Variables and system values: the talk context, Assign (word macros,
+// built-in calls, storing and removing), the expansion of one %-name at a
+// position (user variables, then the system names in their fixed order, then
+// the %rand forms), the week names and the clock reading with its test
+// override.
+#include "formula_vars.h"
+
 #include <ctime>
+#include <iterator>
 #include <string>
 
-#include "formula.h"
+#include "formula_builtin.h"
 #include "formula_search.h"
 #include "formula_values.h"
+#include "ghost_limits.h"
 #include "nsdic.h"
+#include "nsdic_words.h"
 #include "random.h"
 #include "strutl.h"
 
-const char* const WeekNames[7] = {"sun", "mon", "tue", "wed", "thu", "fri", "sat"};
+TalkContext CurrentTalk;
+
+const char* const kWeekNames[7] = {"sun", "mon", "tue", "wed", "thu", "fri", "sat"};
 
 namespace {
+
+constexpr char kRandName[] = "%rand";
+constexpr int kRandLength = sizeof(kRandName) - 1;
+// "%randN" and "%rand[": the name and the byte that tells the form.
+constexpr int kRandFormLength = kRandLength + 1;
 
 bool g_clock_fixed = false;
 TClockReading g_clock_override{};
@@ -57,7 +70,7 @@ std::string DotsToSpaces(const std::string& value) {
 std::string RunWordMacro(const std::string& category, const std::string& value) {
   std::string result;
   if (!ReplaceAllWithin(RandomWordOfCategory(category), "%arg0%", value,
-                        kFormulaTextLimit, result)) {
+                        kTextLimit, result)) {
     return "#err";
   }
   return result;
@@ -74,29 +87,29 @@ std::string CallByAssignment(const std::string& name, const std::string& value) 
 // ---- System names -----------------------------------------------------------------
 
 struct TSystemName {
-  const char* Name;
-  std::string (*Value)(const TClockReading&);
-  bool UsesClock = false;
+  const char* name;
+  std::string (*value)(const TClockReading&);
+  bool uses_clock = false;
 };
 
 // The clock, read the first time a name that needs it stands at the position.
-class LazyClock {
- public:
+struct TLazyClock {
+  TClockReading reading{};
+  bool read = false;
   const TClockReading& Get() {
-    if (!read_) {
-      reading_ = ReadClock();
-      read_ = true;
+    if (!read) {
+      reading = ReadClock();
+      read = true;
     }
-    return reading_;
+    return reading;
   }
-
- private:
-  TClockReading reading_{};
-  bool read_ = false;
 };
 
 std::string Ref(int i) { return CurrentTalk.References[i]; }
-std::string WeekName(int day) { return WeekNames[(day % 7 + 7) % 7]; }
+std::string WeekName(int day) {
+  constexpr int kDays = static_cast<int>(std::size(kWeekNames));
+  return kWeekNames[(day % kDays + kDays) % kDays];
+}
 
 // Tried in this order; earlier names win where one is a prefix of another.
 const TSystemName kSystemNames[] = {
@@ -117,13 +130,13 @@ const TSystemName kSystemNames[] = {
     {"%ref5", [](const TClockReading&) { return Ref(5); }},
     {"%ref6", [](const TClockReading&) { return Ref(6); }},
     {"%ref7", [](const TClockReading&) { return Ref(7); }},
-    {"%year", [](const TClockReading& c) { return IntToStr(c.Year); }, true},
-    {"%month", [](const TClockReading& c) { return IntToStr(c.Month); }, true},
-    {"%week", [](const TClockReading& c) { return WeekName(c.WeekDay); }, true},
-    {"%day", [](const TClockReading& c) { return IntToStr(c.Day); }, true},
-    {"%hour", [](const TClockReading& c) { return IntToStr(c.Hour); }, true},
-    {"%minute", [](const TClockReading& c) { return IntToStr(c.Minute); }, true},
-    {"%second", [](const TClockReading& c) { return IntToStr(c.Second); }, true},
+    {"%year", [](const TClockReading& c) { return IntToStr(c.year); }, true},
+    {"%month", [](const TClockReading& c) { return IntToStr(c.month); }, true},
+    {"%week", [](const TClockReading& c) { return WeekName(c.week_day); }, true},
+    {"%day", [](const TClockReading& c) { return IntToStr(c.day); }, true},
+    {"%hour", [](const TClockReading& c) { return IntToStr(c.hour); }, true},
+    {"%minute", [](const TClockReading& c) { return IntToStr(c.minute); }, true},
+    {"%second", [](const TClockReading& c) { return IntToStr(c.second); }, true},
     {"%sentence", [](const TClockReading&) { return CurrentTalk.IncomingSentence; }},
     {"%age", [](const TClockReading&) { return CurrentTalk.Age; }},
 };
@@ -137,12 +150,12 @@ bool PercentAt(int position, const std::string& text) {
 // the %rand forms come last.
 void ExpandSystemName(int position, std::string& text) {
   static const TClockReading kNoClock{};
-  LazyClock clock;
+  TLazyClock clock;
   for (const TSystemName& entry : kSystemNames) {
     // A name that does not stand at the position leaves the "%" in place.
-    if (!MatchAt(position, text, entry.Name)) continue;
-    const TClockReading& reading = entry.UsesClock ? clock.Get() : kNoClock;
-    if (!ReplaceNameAt(position, text, entry.Name, entry.Value(reading))) return;
+    if (!MatchAt(position, text, entry.name)) continue;
+    const TClockReading& reading = entry.uses_clock ? clock.Get() : kNoClock;
+    if (!ReplaceNameAt(position, text, entry.name, entry.value(reading))) return;
   }
   text = ExpandRand(position, text);
 }
@@ -185,19 +198,21 @@ std::string ReplaceRandName(const std::string& text, const std::string& name,
 std::string ExpandRandDigits(int position, const std::string& text, int digits) {
   std::string value(1, static_cast<char>('1' + Random(9)));
   for (int i = 1; i < digits; ++i) value += static_cast<char>('0' + Random(10));
-  const std::string name = TaggedName(text, position, 6);
-  return ReplaceRandName(text, name, value, name.size() > 6);
+  const std::string name = TaggedName(text, position, kRandFormLength);
+  return ReplaceRandName(text, name, value,
+                         name.size() > static_cast<std::size_t>(kRandFormLength));
 }
 
 // "%rand[N]": a number from 0 to N - 1 ("0" for N of 0 or less).
 std::string ExpandRandBound(int position, const std::string& text) {
-  const int close = PosFrom(position + 6, text, "]");
+  const int bound_start = position + kRandFormLength;
+  const int close = PosFrom(bound_start, text, "]");
   if (close == 0) {
     std::string out = text;
     out.erase(position - 1, 1);
     return out;
   }
-  const std::string bound = text.substr(position + 5, close - position - 6);
+  const std::string bound = text.substr(bound_start - 1, close - bound_start);
   if (!IsWholeInteger(bound)) return text;
   const std::string value = IntToStr(Random(ToInt(bound)));
   const std::size_t length = close - position + 1;
@@ -209,7 +224,12 @@ std::string ExpandRandBound(int position, const std::string& text) {
 
 void SetClockOverride(const TClockReading* reading) {
   g_clock_fixed = reading != nullptr;
-  if (reading) g_clock_override = *reading;
+  g_clock_override = reading ? *reading : TClockReading{};
+}
+
+void ResetFormulaVars() {
+  CurrentTalk = TalkContext{};
+  SetClockOverride(nullptr);
 }
 
 std::string Assign(const std::string& name, const std::string& value) {
@@ -236,9 +256,9 @@ std::string ExpandPercentName(int position, const std::string& text) {
 }
 
 std::string ExpandRand(int position, const std::string& text) {
-  if (position < 1 || position >= static_cast<int>(text.size()) - 5) return text;
-  if (!MatchAt(position, text, "%rand")) return text;
-  const char kind = text[position + 4];
+  if (position < 1 || position >= static_cast<int>(text.size()) - kRandLength) return text;
+  if (!MatchAt(position, text, kRandName)) return text;
+  const char kind = text[position - 1 + kRandLength];
   if (kind >= '1' && kind <= '9') return ExpandRandDigits(position, text, kind - '0');
   if (kind == '[') return ExpandRandBound(position, text);
   return text;

@@ -1,12 +1,11 @@
 // The dictionary store: every fixed-capacity table with its count, the two
-// option flags, the status line, the count query and the reset run at
-// library attach. The hash indexes over the tables live in nsdic_index.cpp.
+// option flags, the status line, the count query and the store's reset.
 #include "nsdic.h"
 
 #include <cmath>
+#include <iterator>
 
-#include "nsdic_index.h"
-#include "random.h"
+#include "ghost_assert.h"
 
 const char* const kDefaultStatusLine = "100,100,100,100,100,100,100,50,50,100,100,50";
 
@@ -37,7 +36,16 @@ bool AIStateComplex = false;
 
 namespace {
 
-// Assigns a default-constructed record to every element of a table.
+// Empties records 0..count of a 1-based table, and sets the count to 0. The
+// records past the count are empty already, so a reset costs what was used.
+template <typename T, size_t N>
+void ClearRecords(T (&table)[N], int& count) {
+  GHOST_ASSERT(count >= 0 && static_cast<size_t>(count) < N);
+  for (int i = 0; i <= count; ++i) table[i] = T{};
+  count = 0;
+}
+
+// Assigns a default-constructed record to every element of a small table.
 template <typename T, size_t N>
 void ClearTable(T (&table)[N]) {
   for (T& record : table) record = T{};
@@ -60,8 +68,10 @@ std::string JoinWithCommas(const int* numbers, int count) {
 // Appends a condition record to a TJoken table unless it is full.
 int AppendJoken(TJoken* table, int& count, int capacity, int sentence,
                 const std::string& condition) {
+  GHOST_ASSERT(count >= 0 && count <= capacity);
   if (count >= capacity) return 0;
   ++count;
+  GHOST_ASSERT(table[count].Sentence == 0 && table[count].Condition.empty());
   table[count] = TJoken{sentence, std::string(), condition};
   return count;
 }
@@ -69,26 +79,21 @@ int AppendJoken(TJoken* table, int& count, int capacity, int sentence,
 }  // namespace
 
 void ResetStore() {
-  ClearTable(WordTable);
-  ClearTable(CategoryList);
-  ClearTable(LinkTable);
-  ClearTable(SentenceTable);
-  ClearTable(ReplyTable);
-  ClearTable(HelloTable);
-  ClearTable(EventTable);
+  ClearRecords(WordTable, WordCount);
+  ClearRecords(CategoryList, CategoryCount);
+  ClearRecords(LinkTable, LinkCount);
+  ClearRecords(SentenceTable, SentenceCount);
+  ClearRecords(ReplyTable, ReplyCount);
+  ClearRecords(HelloTable, HelloCount);
+  ClearRecords(EventTable, EventCount);
   ClearTable(StringTable);
   ClearTable(StatusList);
   ClearTable(GhostNames);
-  WordCount = CategoryCount = LinkCount = SentenceCount = 0;
-  ReplyCount = HelloCount = EventCount = StringCount = StatusCount = GhostCount = 0;
+  StringCount = StatusCount = GhostCount = 0;
   OwnerName.clear();
   NSDeclare = false;
   AIStateComplex = false;
   StatusList[0] = kDefaultStatusLine;
-  ResetIndexes();
-  ResetCategoryTags();
-  ResetWordCache();
-  SeedRandomFromClock();
 }
 
 void BuildStatusLine() {
@@ -96,13 +101,13 @@ void BuildStatusLine() {
   const int c = CategoryCount, e = EventCount, s = SentenceCount;
   if (!AIStateComplex) {
     const int numbers[] = {w, l, c, r, e, s};
-    StatusList[0] = JoinWithCommas(numbers, 6);
+    StatusList[0] = JoinWithCommas(numbers, static_cast<int>(std::size(numbers)));
     return;
   }
   const int numbers[] = {w, l, r, c, e, s,
                          ScaledCount(w), ScaledCount(l), ScaledCount(r),
                          ScaledCount(c), ScaledCount(e), ScaledCount(s)};
-  StatusList[0] = JoinWithCommas(numbers, 12);
+  StatusList[0] = JoinWithCommas(numbers, static_cast<int>(std::size(numbers)));
 }
 
 std::string CountByLetter(char letter) {
@@ -122,9 +127,11 @@ int32_t Weight(const std::string& text) {
   return static_cast<int32_t>(text.size() / 2 + 10);
 }
 
-int AddSentence(const std::string& text, int32_t kind, int32_t cool_down) {
+int AddSentence(const std::string& text, TSentenceKind kind, int32_t cool_down) {
+  GHOST_ASSERT(SentenceCount >= 0 && SentenceCount <= kSentenceCapacity);
   if (SentenceCount >= kSentenceCapacity) return 0;
   ++SentenceCount;
+  GHOST_ASSERT(SentenceTable[SentenceCount].Text.empty());
   SentenceTable[SentenceCount] = TSentences{text, kind, cool_down};
   return SentenceCount;
 }

@@ -1,8 +1,10 @@
 // The word cache: the word chosen for each tag during one expansion, kept
-// longest key first (latest first among keys of equal length), at most 500.
+// longest key first (latest first among keys of equal length).
+#include "nsdic_cache.h"
+
 #include <algorithm>
 
-#include "nsdic.h"
+#include "ghost_assert.h"
 #include "nsdic_index.h"
 
 int WordCacheCount = 0;
@@ -15,6 +17,7 @@ const TWordCache kNoEntry{};
 }  // namespace
 
 void CacheWord(const std::string& key, const std::string& value, int32_t digit) {
+  GHOST_ASSERT(WordCacheCount >= 0 && WordCacheCount <= kWordCacheCapacity);
   if (key.empty() || WordCacheCount >= kWordCacheCapacity) return;
   const int position = LongestFirstPosition(
       WordCacheCount, key.size(), [](int i) { return g_cache[i].Key.size(); });
@@ -29,6 +32,9 @@ void CacheWord(const std::string& key, const std::string& value, int32_t digit) 
                      g_cache + WordCacheCount + 2);
   g_cache[position] = TWordCache{key, value, digit};
   ++WordCacheCount;
+  // Longer keys stand before the new one, none longer after it.
+  GHOST_ASSERT(position == 1 || g_cache[position - 1].Key.size() > key.size());
+  GHOST_ASSERT(position == WordCacheCount || g_cache[position + 1].Key.size() <= key.size());
 }
 
 void ClearWordCache() { WordCacheCount = 0; }

@@ -3,9 +3,11 @@
 // talk), "%m?", inline "%(...)" formulas and every other %-name; plus the
 // entry points built on it (talk, word talk, free talk, "\dms", conditions).
 //
-// Guards against runaway dictionaries: formulas nest at most 64 levels, the
-// working text never grows past 1 MiB, and all passes under one top-level
-// expansion share one budget.
+// Guards against runaway dictionaries (ghost_limits.h): formulas nest at most
+// kMaxFormulaDepth levels, the working text never grows past kTextLimit, and
+// all passes under one top-level expansion share one budget.
+#include "nsdic_expand.h"
+
 #include <climits>
 #include <cstddef>
 #include <string>
@@ -14,21 +16,20 @@
 #include "formula.h"
 #include "formula_search.h"
 #include "formula_values.h"
+#include "formula_vars.h"
+#include "ghost_assert.h"
+#include "ghost_limits.h"
 #include "nsdic.h"
-#include "nsdic_talk.h"
+#include "nsdic_cache.h"
+#include "nsdic_links.h"
+#include "nsdic_words.h"
 #include "random.h"
 #include "strutl.h"
 
 namespace {
 
-constexpr int kPassesPerTemplate = 1000;
-constexpr long kPassBudget = 100000;
-// Bytes of working text the passes of one top-level expansion may sweep: a
-// pass costs a sweep over the whole text, so the pass budget alone would
-// still let one request run for many seconds over a large text.
-constexpr long long kSweepBudget = 64ll << 20;
-constexpr int kMaxFormulaDepth = 64;
-constexpr std::size_t kMaxWorkingText = 1048576;
+constexpr char kFormulaOpen[] = "%(";
+constexpr std::size_t kFormulaOpenLength = sizeof(kFormulaOpen) - 1;
 constexpr char kLeftMarker = '\x03';     // a "%" passed over for now
 constexpr char kNumberedMarker = '\x02'; // a numbered tag kept during a sweep
 
@@ -39,26 +40,24 @@ long g_budget = 0;
 long long g_sweep_left = 0;
 
 // Enters one ExpandTemplate level; the outermost level refills the budget.
-class DepthScope {
- public:
-  explicit DepthScope(int depth) : saved_(g_depth) {
+struct TDepthScope {
+  explicit TDepthScope(int depth) : saved(g_depth) {
+    GHOST_ASSERT(depth == g_depth + 1 && depth <= kMaxFormulaDepth);
     if (depth == 0) {
       g_budget = kPassBudget;
       g_sweep_left = kSweepBudget;
     }
     g_depth = depth;
   }
-  ~DepthScope() { g_depth = saved_; }
-  DepthScope(const DepthScope&) = delete;
-  DepthScope& operator=(const DepthScope&) = delete;
-
- private:
-  int saved_;
+  ~TDepthScope() { g_depth = saved; }
+  TDepthScope(const TDepthScope&) = delete;
+  TDepthScope& operator=(const TDepthScope&) = delete;
+  int saved;
 };
 
 // The working text may shrink or stay as it is, but never grow past the cap.
 bool FitsCap(std::size_t next_size, std::size_t current_size) {
-  return next_size <= kMaxWorkingText || next_size <= current_size;
+  return next_size <= kTextLimit || next_size <= current_size;
 }
 
 // The byte at 1-based `position`, or 0 past the end.
@@ -142,10 +141,11 @@ bool FormulaAt(int a, const std::string& text, std::string& out) {
   const std::size_t close = MatchingBracket(text, percent + 1);
   if (close == std::string::npos) {
     out = text;
-    out.erase(percent, 2);
+    out.erase(percent, kFormulaOpenLength);
     return true;
   }
-  const std::string inner = text.substr(percent + 2, close - percent - 2);
+  const std::size_t inner_start = percent + kFormulaOpenLength;
+  const std::string inner = text.substr(inner_start, close - inner_start);
   const std::string value = Unquote(Evaluate(ExpandTemplate(inner)));
   const std::size_t size = text.size() - (close + 1 - percent) + value.size();
   if (!FitsCap(size, text.size())) return false;
@@ -158,7 +158,7 @@ bool FormulaAt(int a, const std::string& text, std::string& out) {
 }
 
 // The state of one ExpandTemplate call.
-struct TemplateRun {
+struct TTemplateRun {
   std::string text;
   std::string previous;  // the word put in last; steers linked words
   int a = 0;             // 1-based position of the "%" being handled
@@ -166,12 +166,12 @@ struct TemplateRun {
 };
 
 // Ends the whole top-level expansion: this level and every enclosing one.
-void CutExpansion(TemplateRun& run) {
+void CutExpansion(TTemplateRun& run) {
   run.cut = true;
   g_budget = 0;
 }
 
-bool SetText(TemplateRun& run, std::string next) {
+bool SetText(TTemplateRun& run, std::string next) {
   if (!FitsCap(next.size(), run.text.size())) {
     CutExpansion(run);
     return false;
@@ -182,11 +182,11 @@ bool SetText(TemplateRun& run, std::string next) {
 
 // Replaces `tag` by `word` in the working text, all occurrences (numbered
 // tags) or only the plain ones.
-bool ReplaceInRun(TemplateRun& run, const std::string& tag,
+bool ReplaceInRun(TTemplateRun& run, const std::string& tag,
                   const std::string& word, bool keep_numbered) {
   std::string next;
   const std::size_t limit =
-      run.text.size() > kMaxWorkingText ? run.text.size() : kMaxWorkingText;
+      run.text.size() > kTextLimit ? run.text.size() : kTextLimit;
   if (!SweepReplace(run.text, tag, word, keep_numbered, limit, next)) {
     CutExpansion(run);
     return false;
@@ -197,7 +197,7 @@ bool ReplaceInRun(TemplateRun& run, const std::string& tag,
 
 // Puts a freshly chosen word for the tag standing at `a` (numbered when a
 // digit "2".."9" follows it) and remembers it in the word cache.
-void PutTagWord(TemplateRun& run, std::string tag, const std::string& word) {
+void PutTagWord(TTemplateRun& run, std::string tag, const std::string& word) {
   char digit = ByteAt(run.text, run.a + tag.size());
   if (IsTagDigit(digit)) {
     tag += digit;
@@ -209,7 +209,7 @@ void PutTagWord(TemplateRun& run, std::string tag, const std::string& word) {
 }
 
 // A cached tag at `a`; answers whether one was applied.
-bool ApplyCachedWord(TemplateRun& run) {
+bool ApplyCachedWord(TTemplateRun& run) {
   for (int k = 1;; ++k) {
     const TWordCache& entry = WordCacheEntry(k);
     if (entry.Key.empty()) return false;
@@ -227,7 +227,7 @@ bool ApplyCachedWord(TemplateRun& run) {
 }
 
 // A category tag at `a`; answers whether one was applied.
-bool ApplyCategoryTag(TemplateRun& run) {
+bool ApplyCategoryTag(TTemplateRun& run) {
   const std::string name = CategoryTagAt(run.text, run.a);
   if (name.empty()) return false;
   std::string word;
@@ -248,7 +248,7 @@ bool RestoreLeftMarkers(std::string& text) {
 
 // Moves on after a pass: either the "%" was settled, or nothing accepted it
 // and it becomes "%m?" or is passed over.
-void SettlePosition(TemplateRun& run, bool done) {
+void SettlePosition(TTemplateRun& run, bool done) {
   const int b = FirstPercent(run.text, 0);
   if (b != run.a || done) {
     run.a = RestoreLeftMarkers(run.text) ? FirstPercent(run.text, 0) : b;
@@ -264,7 +264,7 @@ void SettlePosition(TemplateRun& run, bool done) {
   }
 }
 
-void RunPass(TemplateRun& run) {
+void RunPass(TTemplateRun& run) {
   bool done = false;
   if (ByteAt(run.text, run.a + 1) == '(') {
     std::string next;
@@ -287,8 +287,8 @@ void RunPass(TemplateRun& run) {
 std::string ExpandTemplate(const std::string& template_text) {
   const int depth = g_depth + 1;
   if (depth > kMaxFormulaDepth) return template_text;
-  DepthScope scope(depth);
-  TemplateRun run;
+  TDepthScope scope(depth);
+  TTemplateRun run;
   run.text = template_text;
   run.a = FirstPercent(run.text, 0);
   int passes = kPassesPerTemplate;
@@ -303,7 +303,7 @@ std::string ExpandTemplate(const std::string& template_text) {
 }
 
 std::string ExpandFormulaAt(int position, const std::string& text) {
-  if (!MatchAt(position, text, "%(")) return text;
+  if (!MatchAt(position, text, kFormulaOpen)) return text;
   std::string out;
   if (!FormulaAt(position, text, out)) return text;
   return out;
@@ -342,9 +342,9 @@ std::string TalkOfWord(const std::string& word) {
 std::string RandomTalk() {
   const int n = SentenceCount;
   if (n <= 0) return std::string();
-  for (long tries = static_cast<long>(n) * 50; tries > 0; --tries) {
+  for (long tries = static_cast<long>(n) * kRandomTalkDrawsPerSentence; tries > 0; --tries) {
     TSentences& s = SentenceTable[Random(n) + 1];
-    if (s.Kind != 0) continue;
+    if (s.Kind != TSentenceKind::FreeTalk) continue;
     if (s.CoolDown <= 0) {
       s.CoolDown += Weight(s.Text);
       return ExpandTalk(s.Text);
@@ -357,4 +357,10 @@ std::string RandomTalk() {
 bool CheckCondition(const std::string& condition) {
   if (condition.empty()) return true;
   return Evaluate(ExpandTalk(condition)) == "1";
+}
+
+void ResetExpansion() {
+  g_depth = -1;
+  g_budget = 0;
+  g_sweep_left = 0;
 }

@@ -4,8 +4,10 @@
 // of them.
 #include "nsdic_ghost.h"
 
-#include "formula.h"
+#include "formula_vars.h"
+#include "ghost_assert.h"
 #include "nsdic.h"
+#include "nsdic_expand.h"
 #include "nsdic_talk.h"
 #include "random.h"
 #include "strutl.h"
@@ -86,6 +88,7 @@ int ReadGhostList(const std::string& list) {
     }
     start = p + 1;
   }
+  GHOST_ASSERT(GhostCount >= 0 && GhostCount <= kGhostCapacity);
   Assign("\\ghostcount", IntToStr(GhostCount));
   return GhostCount;
 }

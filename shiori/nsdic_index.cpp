@@ -2,40 +2,63 @@
 // remembered chain frontiers, the per-key member lists and their reset.
 #include "nsdic_index.h"
 
-#include "nsdic.h"
-
 namespace {
 
-void ShapeIndex(ProbeIndex& index, int modulus, int region, int limit) {
+void ShapeIndex(TProbeIndex& index, int modulus, int region, int limit) {
   index.modulus = modulus;
   index.region = region;
   index.limit = limit;
   index.slots.assign(modulus + 1, 0);
   index.frontier_move.assign(modulus + 1, 0);
   index.frontier_slot.assign(modulus + 1, 0);
+  index.filled = 0;
+  index.used.clear();
 }
 
-ProbeIndex EmptyIndex(int modulus, int region, int limit) {
-  ProbeIndex index;
+TProbeIndex EmptyIndex(int modulus, int region, int limit) {
+  TProbeIndex index;
   ShapeIndex(index, modulus, region, limit);
   return index;
 }
 
-WordLookups EmptyLookups() {
-  WordLookups lookups;
+TWordLookups EmptyLookups() {
+  TWordLookups lookups;
   lookups.length_present.assign(1, 0);
   lookups.home_present.assign(kIndexSlots + 1, 0);
   return lookups;
 }
 
+// The inverse of a modulo the prime m.
+int64_t InverseModulo(int64_t a, int64_t m) {
+  int64_t old_r = a % m, r = m, old_s = 1, s = 0;
+  while (r != 0) {
+    const int64_t q = old_r / r;
+    int64_t next = old_r - q * r;
+    old_r = r;
+    r = next;
+    next = old_s - q * s;
+    old_s = s;
+    s = next;
+  }
+  return (old_s % m + m) % m;
+}
+
+// The step of every key whose home slot is `home`: the byte sum modulo M
+// follows from the home slot, and the step from the byte sum.
+int StepOfHome(const TProbeIndex& index, int home) {
+  const int64_t m = index.modulus;
+  const int64_t sum = (home - 1) * InverseModulo(kHomeMultiplier, m) % m;
+  return static_cast<int>(kStepMultiplier * sum % m) + 1;
+}
+
 }  // namespace
 
 // Shaped at load time too, so the tables are usable before the first reset.
-ProbeIndex g_word_index = EmptyIndex(kIndexSlots, kNarrowRegion, kWordCapacity);
-ProbeIndex g_category_index = EmptyIndex(kIndexSlots, kIndexSlots, kCategoryCapacity);
-ProbeIndex g_link_index = EmptyIndex(kIndexSlots, kNarrowRegion, kLinkCapacity);
-ProbeIndex g_event_index = EmptyIndex(kEventIndexSlots, kEventIndexSlots, kEventCapacity);
-WordLookups g_lookups = EmptyLookups();
+TProbeIndex WordIndex = EmptyIndex(kIndexSlots, kNarrowRegion, kWordCapacity);
+TProbeIndex CategoryIndex = EmptyIndex(kIndexSlots, kIndexSlots, kCategoryCapacity);
+TProbeIndex LinkIndex = EmptyIndex(kIndexSlots, kNarrowRegion, kLinkCapacity);
+TProbeIndex EventIndex = EmptyIndex(kEventIndexSlots, kEventIndexSlots, kEventCapacity);
+TWordLookups WordLookups = EmptyLookups();
 
 int HashText(const std::string& text, int multiplier, int modulus) {
   return HashBytes(text, multiplier, modulus);
@@ -53,30 +76,35 @@ int HomeOfSum(int64_t sum, int modulus) {
   return static_cast<int>((kHomeMultiplier * (sum % modulus)) % modulus) + 1;
 }
 
-int HomeSlot(const ProbeIndex& index, std::string_view key) {
+int HomeSlot(const TProbeIndex& index, std::string_view key) {
   return HashBytes(key, kHomeMultiplier, index.modulus);
 }
 
-int StepOf(const ProbeIndex& index, std::string_view key) {
+int StepOf(const TProbeIndex& index, std::string_view key) {
   return HashBytes(key, kStepMultiplier, index.modulus);
 }
 
-int NextSlot(const ProbeIndex& index, int slot, int step) {
+int NextSlot(const TProbeIndex& index, int slot, int step) {
   return (slot + step) % index.region + 1;
 }
 
-bool StaysOnHome(const ProbeIndex& index, std::string_view key) {
+bool StaysOnHome(const TProbeIndex& index, std::string_view key) {
   return (StepOf(index, key) + 1) % index.modulus == 0;
 }
 
-FreeSlot FindFreeSlot(ProbeIndex& index, std::string_view key) {
+TFreeSlot FindFreeSlot(TProbeIndex& index, std::string_view key) {
   const int home = HomeSlot(index, key);
+  // The chain is shared by every key of this home slot only because they
+  // all take the same step.
+  GHOST_ASSERT(StepOf(index, key) == StepOfHome(index, home));
   int& moves = index.frontier_move[home];
   int& slot = index.frontier_slot[home];
   if (slot == 0) {
     slot = home;
     moves = 0;
+    index.used.push_back(home);
   }
+  GHOST_ASSERT(slot >= 1 && slot <= index.modulus && moves >= 0 && moves <= index.limit);
   if (index.slots[slot] != 0 && moves < index.limit) {
     const int step = StepOf(index, key);
     while (index.slots[slot] != 0 && moves < index.limit) {
@@ -84,8 +112,17 @@ FreeSlot FindFreeSlot(ProbeIndex& index, std::string_view key) {
       ++moves;
     }
   }
-  if (index.slots[slot] != 0) return FreeSlot{};
-  return FreeSlot{slot, index.limit - moves};
+  if (index.slots[slot] != 0) return TFreeSlot{};
+  return TFreeSlot{slot, index.limit - moves};
+}
+
+void FillSlot(TProbeIndex& index, int slot, int32_t record) {
+  GHOST_ASSERT(slot >= 1 && slot <= index.modulus && record >= 1);
+  GHOST_ASSERT(index.slots[slot] == 0);  // a slot is filled once, never emptied
+  index.used.push_back(slot);
+  index.slots[slot] = record;
+  ++index.filled;
+  GHOST_ASSERT(index.filled <= index.modulus);
 }
 
 std::string PairKey(std::string_view category, std::string_view word) {
@@ -99,40 +136,64 @@ std::string PairKey(std::string_view category, std::string_view word) {
 // A full walk of limit + 1 slots over a prime modulus visits each slot once,
 // unless its step is 0 mod M: then it visits the home slot limit + 1 times
 // and counts a record stored there on every visit.
-MemberView RememberedMembers(const ProbeIndex& index, const MemberMap& members,
-                             const std::string& key) {
-  MemberView view;
+TMemberView RememberedMembers(const TProbeIndex& index, const TMemberMap& members,
+                              const std::string& key) {
+  TMemberView view;
   const auto found = members.find(key);
   if (found == members.end() || found->second.empty()) return view;
   view.records = &found->second;
   view.stays = StaysOnHome(index, key);
   view.count = view.stays ? index.limit + 1 : static_cast<int>(found->second.size());
+  GHOST_ASSERT(view.count <= index.limit + 1);
   return view;
 }
 
-int RememberedMember(const ProbeIndex& index, const MemberMap& members,
+int RememberedMember(const TProbeIndex& index, const TMemberMap& members,
                      const std::string& key, int k) {
-  const MemberView view = RememberedMembers(index, members, key);
+  const TMemberView view = RememberedMembers(index, members, key);
   if (k == 0) return view.count;
   if (k < 0 || k > view.count) return 0;
   return view.At(k);
 }
 
-void ResetIndexes() {
-  ShapeIndex(g_word_index, kIndexSlots, kNarrowRegion, kWordCapacity);
-  ShapeIndex(g_category_index, kIndexSlots, kIndexSlots, kCategoryCapacity);
-  ShapeIndex(g_link_index, kIndexSlots, kNarrowRegion, kLinkCapacity);
-  ShapeIndex(g_event_index, kEventIndexSlots, kEventIndexSlots, kEventCapacity);
-  g_lookups = EmptyLookups();
+namespace {
+
+// Empties what was written to the index since the last reset: the slots
+// filled and the frontiers of the chains walked.
+void EmptyUsedSlots(TProbeIndex& index) {
+  for (const int32_t s : index.used) {
+    index.slots[s] = 0;
+    index.frontier_move[s] = 0;
+    index.frontier_slot[s] = 0;
+  }
+  index.used.clear();
+  index.filled = 0;
 }
 
-int IndexSlotValue(StoreIndex index, int slot) {
-  const ProbeIndex* table = &g_word_index;
+}  // namespace
+
+void ResetIndexes() {
+  // Every word marked in home_present first walked its chain in WordIndex.
+  for (const int32_t s : WordIndex.used) WordLookups.home_present[s] = 0;
+  EmptyUsedSlots(WordIndex);
+  EmptyUsedSlots(CategoryIndex);
+  EmptyUsedSlots(LinkIndex);
+  EmptyUsedSlots(EventIndex);
+  WordLookups.by_pair.clear();
+  WordLookups.first_by_text.clear();
+  WordLookups.categories.clear();
+  WordLookups.events.clear();
+  WordLookups.length_present.assign(1, 0);
+  WordLookups.longest = 0;
+}
+
+int IndexSlotValue(TStoreIndex index, int slot) {
+  const TProbeIndex* table = &WordIndex;
   switch (index) {
-    case StoreIndex::Word: table = &g_word_index; break;
-    case StoreIndex::Category: table = &g_category_index; break;
-    case StoreIndex::Link: table = &g_link_index; break;
-    case StoreIndex::Event: table = &g_event_index; break;
+    case TStoreIndex::Word: table = &WordIndex; break;
+    case TStoreIndex::Category: table = &CategoryIndex; break;
+    case TStoreIndex::Link: table = &LinkIndex; break;
+    case TStoreIndex::Event: table = &EventIndex; break;
   }
   if (slot < 1 || slot >= static_cast<int>(table->slots.size())) return 0;
   return table->slots[slot];

@@ -1,8 +1,12 @@
 // Word-to-word links (LinkTable and LinkIndex) and event talks (EventTable,
 // EventIndex and their SentenceTable records): registration, the counting
 // lookups and the linked-word chooser.
+#include "nsdic_links.h"
+
+#include "ghost_assert.h"
 #include "nsdic.h"
 #include "nsdic_index.h"
+#include "nsdic_words.h"
 #include "random.h"
 
 namespace {
@@ -26,7 +30,7 @@ bool LinkMatches(int link, const std::string& first_text, const std::string& cat
 std::vector<int32_t> LinkedWords(const std::string& first_text, const std::string& category,
                                  int stop_at) {
   std::vector<int32_t> found;
-  const ProbeIndex& index = g_link_index;
+  const TProbeIndex& index = LinkIndex;
   const int step = StepOf(index, first_text);
   int slot = HomeSlot(index, first_text);
   for (int moves_left = index.limit;; --moves_left) {
@@ -45,11 +49,13 @@ std::vector<int32_t> LinkedWords(const std::string& first_text, const std::strin
 }  // namespace
 
 int RegisterLink(const std::string& first_text, int first, int second) {
+  GHOST_ASSERT(LinkCount >= 0 && LinkCount <= kLinkCapacity);
   if (LinkCount >= kLinkCapacity) return 0;
   ++LinkCount;
+  GHOST_ASSERT(LinkTable[LinkCount].FromWord == 0 && LinkTable[LinkCount].ToWord == 0);
   LinkTable[LinkCount] = TWordLink{first, second, 0, 0};
-  const FreeSlot free = FindFreeSlot(g_link_index, first_text);
-  if (free.slot != 0) g_link_index.slots[free.slot] = LinkCount;
+  const TFreeSlot free = FindFreeSlot(LinkIndex, first_text);
+  if (free.slot != 0) FillSlot(LinkIndex, free.slot, LinkCount);
   return LinkCount;
 }
 
@@ -69,17 +75,19 @@ std::string RandomLinkedWord(const std::string& previous, const std::string& cat
 
 int RegisterConditional(const std::string& name, const std::string& condition,
                         const std::string& text) {
+  GHOST_ASSERT(EventCount >= 0 && EventCount <= kEventCapacity);
   if (EventCount >= kEventCapacity || SentenceCount >= kSentenceCapacity) return 0;
-  const FreeSlot free = FindFreeSlot(g_event_index, name);
+  const TFreeSlot free = FindFreeSlot(EventIndex, name);
   if (free.slot == 0) return 0;
-  const int sentence = AddSentence(text, 4, Weight(text));
+  const int sentence = AddSentence(text, TSentenceKind::Event, Weight(text));
   ++EventCount;
+  GHOST_ASSERT(EventTable[EventCount].Sentence == 0 && EventTable[EventCount].Name.empty());
   EventTable[EventCount] = TJoken{sentence, name, condition};
-  g_event_index.slots[free.slot] = EventCount;
-  g_lookups.events[name].push_back(EventCount);
+  FillSlot(EventIndex, free.slot, EventCount);
+  WordLookups.events[name].push_back(EventCount);
   return EventCount;
 }
 
 int ConditionalMember(const std::string& name, int k) {
-  return RememberedMember(g_event_index, g_lookups.events, name, k);
+  return RememberedMember(EventIndex, WordLookups.events, name, k);
 }

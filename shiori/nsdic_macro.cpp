@@ -1,33 +1,38 @@
 // Dictionary macros and the NSDeclare extensions of the dictionary format:
 // the macro table of one parser run and its rewriting of later lines,
 // indented continuation lines, tag word lists and joined "sites" strings.
+#include "nsdic_macro.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "UTypes.h"
 #include "formula_search.h"
-#include "nsdic.h"
-#include "nsdic_parse.h"
+#include "ghost_assert.h"
+#include "ghost_limits.h"
+#include "nsdic_words.h"
 #include "strutl.h"
 
 namespace {
 
-TReplaceList MacroTable[kMacroCapacity];
-int MacroCount = 0;
+TReplaceList g_macro_table[kMacroCapacity];
+int g_macro_count = 0;
 
-constexpr std::string::size_type npos = std::string::npos;
+constexpr std::string::size_type kNpos = std::string::npos;
+constexpr char kIdKey[] = "\\id";
+constexpr int kTagCategories = 4;  // a tag key names up to four categories
 
 // The prefix bytes of every definition, kept apart from the strings so that
 // the test below, run for every definition on every line, touches no string
 // member at all.
-struct PrefixKey {
+struct TPrefixKey {
   const char* data = nullptr;
   std::size_t size = 0;
 };
-PrefixKey PrefixKeys[kMacroCapacity];
+TPrefixKey g_prefix_keys[kMacroCapacity];
 
 // Whether `key` occurs in the `size` bytes at `text`.
-bool Occurs(const char* text, std::size_t size, const PrefixKey& key) {
+bool Occurs(const char* text, std::size_t size, const TPrefixKey& key) {
   if (key.size == 0) return true;
   const char* const end = text + size;
   const char first = key.data[0];
@@ -43,19 +48,19 @@ bool Occurs(const char* text, std::size_t size, const PrefixKey& key) {
 // then the text stays as it is and the answer is false.
 bool ReplaceBounded(std::string& text, const std::string& old_text,
                     const std::string& new_text) {
-  std::string::size_type hit = old_text.empty() ? npos : text.find(old_text);
-  if (hit == npos) return true;
+  std::string::size_type hit = old_text.empty() ? kNpos : text.find(old_text);
+  if (hit == kNpos) return true;
   std::string out;
   out.reserve(text.size());
   std::string::size_type from = 0;
-  while (hit != npos) {
+  while (hit != kNpos) {
     out.append(text, from, hit - from);
     out += new_text;
     if (out.size() > kMacroRewriteCap) return false;
     from = hit + old_text.size();
     hit = text.find(old_text, from);
   }
-  out.append(text, from, npos);
+  out.append(text, from, kNpos);
   text.swap(out);
   return true;
 }
@@ -93,7 +98,7 @@ void RewriteCaptures(std::string& x, const TReplaceList& d) {
     if (swept > kMacroSweepLimit) return;
     std::string matched, rep;
     if (!MatchCaptures(x, a, d, matched, rep)) return;
-    if (!ReplaceBounded(x, matched, rep) || x.size() > kMacroTextLimit) return;
+    if (!ReplaceBounded(x, matched, rep) || x.size() > kTextLimit) return;
     a = PosFrom(std::max(1, a + static_cast<int>(rep.size()) - 1), x, d.Prefix);
   }
 }
@@ -137,7 +142,7 @@ bool IsTagHead(const std::string& head) {
 // Without a "]" the rest stays whole and the inner text is empty.
 std::string TakeBracketTail(std::string& rest) {
   const std::string::size_type q = rest.find(']');
-  if (q == npos) return std::string();
+  if (q == kNpos) return std::string();
   const std::string inner = rest.substr(0, q);
   rest = TrimBlanks(rest.substr(q + 1));
   if (!rest.empty() && rest[0] == ',') rest.erase(0, 1);
@@ -153,11 +158,11 @@ void InnerCategories(std::string inner, std::string& a, std::string& b) {
 }
 
 // The categories of a tag key (up to four); false when the key is no tag key.
-bool TagCategories(const std::string& key, std::string& rest, std::string cats[4]) {
+bool TagCategories(const std::string& key, std::string& rest, std::string cats[kTagCategories]) {
   const std::string::size_type p = key.find('[');
-  if (p == npos) return false;
+  if (p == kNpos) return false;
   const std::string head = key.substr(0, p + 1);
-  const bool open = key.find(']') == npos;
+  const bool open = key.find(']') == kNpos;
   if (head == "\\[") {
     cats[0] = open ? key + "]" : key;
     if (open) InnerCategories(TakeBracketTail(rest), cats[1], cats[2]);
@@ -173,31 +178,34 @@ bool TagCategories(const std::string& key, std::string& rest, std::string cats[4
 }  // namespace
 
 void ClearMacros() {
-  for (int i = 0; i < MacroCount; ++i) {
-    MacroTable[i] = TReplaceList();
-    PrefixKeys[i] = PrefixKey();
+  for (int i = 0; i < g_macro_count; ++i) {
+    g_macro_table[i] = TReplaceList();
+    g_prefix_keys[i] = TPrefixKey();
   }
-  MacroCount = 0;
+  g_macro_count = 0;
 }
 
 void DefineMacro(const std::string& pattern, const std::string& body) {
-  if (pattern.empty() || body.empty() || MacroCount >= kMacroCapacity) return;
-  TReplaceList& d = MacroTable[MacroCount];
+  GHOST_ASSERT(g_macro_count >= 0 && g_macro_count <= kMacroCapacity);
+  if (pattern.empty() || body.empty() || g_macro_count >= kMacroCapacity) return;
+  TReplaceList& d = g_macro_table[g_macro_count];
   d = TReplaceList();
   SplitPattern(pattern, d);
   d.Body = ReplaceAll(body, "\\,", ",");
-  PrefixKeys[MacroCount] = PrefixKey{d.Prefix.data(), d.Prefix.size()};
-  ++MacroCount;
+  g_prefix_keys[g_macro_count] = TPrefixKey{d.Prefix.data(), d.Prefix.size()};
+  ++g_macro_count;
 }
 
 std::string ExpandMacros(const std::string& text) {
   std::string x = text;
   const char* data = x.data();
   std::size_t size = x.size();
-  for (int i = 0; i < MacroCount && size <= kMacroTextLimit; ++i) {
+  for (int i = 0; i < g_macro_count && size <= kTextLimit; ++i) {
+    // Each prefix key points at its own definition's prefix.
+    GHOST_ASSERT(g_prefix_keys[i].data == g_macro_table[i].Prefix.data());
     // Most definitions do not occur in most lines: test before rebuilding.
-    if (!Occurs(data, size, PrefixKeys[i])) continue;
-    ApplyMacro(x, MacroTable[i]);
+    if (!Occurs(data, size, g_prefix_keys[i])) continue;
+    ApplyMacro(x, g_macro_table[i]);
     data = x.data();
     size = x.size();
   }
@@ -215,7 +223,7 @@ std::string AppendIndented(int& cursor, const std::string& text) {
 
 bool TagWordList(const std::string& key, const std::string& rest) {
   std::string words = rest;
-  std::string cats[4];
+  std::string cats[kTagCategories];
   if (!TagCategories(key, words, cats)) return false;
   std::size_t pos = 0;
   for (std::string w = TakeFieldFrom(words, pos); !w.empty(); w = TakeFieldFrom(words, pos)) {
@@ -228,18 +236,18 @@ bool TagWordList(const std::string& key, const std::string& rest) {
 
 std::string JoinSites(const std::string& id, const std::string& first, int& cursor,
                       const std::string& text) {
-  if (id.find("sites") == npos) return first;
+  if (id.find("sites") == kNpos) return first;
   std::string value;
   std::string item = first;
   while (true) {
     value += ReplaceAll(item, " ", "\\[1]") + "\\[2]";
     const int mark = cursor;
     std::string line = ReadLine(cursor, text);
-    if (CompareHead("\\id", line, 3) != 0) {
+    if (CompareHead(kIdKey, line, static_cast<int>(sizeof(kIdKey) - 1)) != 0) {
       cursor = mark;
       break;
     }
-    SplitAt(line, ",", 0);
+    SplitAt(line, ",", TSplitMode::First);
     if (TakeField(line) != id) {
       cursor = mark;
       break;

@@ -3,15 +3,24 @@
 // turns every entry line into records of the dictionary store.
 #include "nsdic_parse.h"
 
+#include <algorithm>
+#include <cstddef>
+
 #include "formula_search.h"
+#include "ghost_assert.h"
 #include "nsdic.h"
+#include "nsdic_links.h"
+#include "nsdic_macro.h"
+#include "nsdic_words.h"
 #include "strutl.h"
 
 namespace {
 
+constexpr char kCharsetOption[] = "Charset:";
+
 // The state of one parser run: the text, the cursor into it and the number of
 // plain word-list fields met so far.
-struct ParseRun {
+struct TParseRun {
   const std::string& text;
   int cursor = 1;
   int count = 0;
@@ -25,10 +34,19 @@ void SkipBlockComment(int& cursor, const std::string& text) {
   }
 }
 
+// CompareHead(key, line, length of key) == 0: the line and the key agree over
+// the key's length, or over the whole line when it is shorter (a line that
+// is a start of the key counts too).
+template <std::size_t N>
+bool HeadIs(const std::string& line, const char (&key)[N]) {
+  const std::size_t n = std::min(N - 1, line.size());
+  return line.compare(0, n, key, n) == 0;
+}
+
 // Empty lines, "#" and "," lines and "//" lines (a lone "/" too) are skipped.
 bool IsSkippedLine(const std::string& line) {
   if (line.empty() || line[0] == '#' || line[0] == ',') return true;
-  return CompareHead("//", line, 2) == 0;
+  return HeadIs(line, "//");
 }
 
 // A line that ends a gathered body: empty, a comment or a new entry.
@@ -39,13 +57,13 @@ bool EndsBody(const std::string& line) {
     case '\\': break;
     default: return false;
   }
-  return CompareHead("\\e", line, 2) == 0 || CompareHead("\\re", line, 3) == 0 ||
-         CompareHead("\\hl", line, 3) == 0 || CompareHead("\\id", line, 3) == 0;
+  return HeadIs(line, "\\e") || HeadIs(line, "\\re") || HeadIs(line, "\\hl") ||
+         HeadIs(line, "\\id");
 }
 
 // The following lines joined without separator, up to the first line that
 // ends the body (left for the main loop), with the macros applied.
-std::string GatherBody(ParseRun& run) {
+std::string GatherBody(TParseRun& run) {
   std::string body;
   while (run.cursor > 0) {
     const int mark = run.cursor;
@@ -59,7 +77,7 @@ std::string GatherBody(ParseRun& run) {
   return ExpandMacros(body);
 }
 
-std::string OrBody(ParseRun& run, const std::string& rest) {
+std::string OrBody(TParseRun& run, const std::string& rest) {
   return rest.empty() ? GatherBody(run) : rest;
 }
 
@@ -72,8 +90,8 @@ void HandleOption(const std::string& rest) {
     NSDeclare = false;
   } else if (rest == "AIStateComplex") {
     AIStateComplex = true;
-  } else if (MatchAt(1, rest, "Charset:")) {
-    const std::string name = TrimBlanks(rest.substr(8));
+  } else if (MatchAt(1, rest, kCharsetOption)) {
+    const std::string name = TrimBlanks(rest.substr(sizeof(kCharsetOption) - 1));
     if (!name.empty()) SetCharset(name);
   }
 }
@@ -84,18 +102,19 @@ void HandleWordTalk(std::string rest) {
   const std::string word = TakeField(rest);
   const std::string category = TakeField(rest);
   const int w = RegisterWord(category, word);
-  const int s = AddSentence(TrimBlanks(rest), 1, 0);
+  const int s = AddSentence(TrimBlanks(rest), TSentenceKind::WordTalk, 0);
   if (w != 0 && s != 0) WordTable[w].Sentence = s;
 }
 
 // "\re" and "\hl": dropped whole (counts unchanged) when either the
 // reply/hello table or the SentenceTable (AddSentence refuses) is full.
-void HandleConditionTalk(ParseRun& run, std::string rest, bool hello) {
+void HandleConditionTalk(TParseRun& run, std::string rest, bool hello) {
   const std::string condition = TakeField(rest);
   rest = OrBody(run, rest);
   const bool room = hello ? HelloCount < kHelloCapacity : ReplyCount < kReplyCapacity;
   if (!room) return;
-  const int s = AddSentence(TrimBlanks(rest), hello ? 3 : 2, hello ? 0 : Weight(rest));
+  const TSentenceKind kind = hello ? TSentenceKind::Hello : TSentenceKind::Reply;
+  const int s = AddSentence(TrimBlanks(rest), kind, hello ? 0 : Weight(rest));
   if (s == 0) return;
   if (hello) {
     AddHello(s, condition);
@@ -118,12 +137,12 @@ void HandleLink(std::string rest) {
   if (w2 != 0) RegisterLink(w1text, w1, w2);
 }
 
-void HandleFreeTalk(ParseRun& run, const std::string& rest) {
-  AddSentence(TrimBlanks(UnescapeCommas(OrBody(run, rest))), 0, 0);
+void HandleFreeTalk(TParseRun& run, const std::string& rest) {
+  AddSentence(TrimBlanks(UnescapeCommas(OrBody(run, rest))), TSentenceKind::FreeTalk, 0);
 }
 
 // "@name&condition" or "\ev".
-void HandleEvent(ParseRun& run, const std::string& key, std::string rest) {
+void HandleEvent(TParseRun& run, const std::string& key, std::string rest) {
   std::string name = key == "\\ev" ? TakeField(rest) : key.substr(1);
   std::string condition;
   const std::string::size_type amp = name.find('&');
@@ -136,7 +155,7 @@ void HandleEvent(ParseRun& run, const std::string& key, std::string rest) {
 }
 
 // "*identifier" or "\id": one StringTable record, at most kStringLimit.
-void HandleString(ParseRun& run, const std::string& key, std::string rest) {
+void HandleString(TParseRun& run, const std::string& key, std::string rest) {
   const bool id_key = key == "\\id";
   const std::string name = id_key ? TakeField(rest) : key.substr(1);
   if (rest.empty()) {
@@ -145,6 +164,7 @@ void HandleString(ParseRun& run, const std::string& key, std::string rest) {
     rest = JoinSites(name, rest, run.cursor, run.text);
   }
   rest = UnescapeCommas(rest);
+  GHOST_ASSERT(StringCount >= 0 && StringCount <= kStringLimit);
   if (name.empty() || rest.empty() || StringCount >= kStringLimit) return;
   rest = ReplaceAll(ReplaceAll(rest, "\\[1]", "\x01"), "\\[2]", "\x02");
   StringTable[StringCount].Name = name;
@@ -154,7 +174,7 @@ void HandleString(ParseRun& run, const std::string& key, std::string rest) {
 
 // A plain word list: every field up to the first empty one is a word of the
 // category named by the key.
-void HandleWordList(ParseRun& run, const std::string& key, const std::string& rest) {
+void HandleWordList(TParseRun& run, const std::string& key, const std::string& rest) {
   std::size_t pos = 0;
   for (std::string w = TakeFieldFrom(rest, pos); !w.empty(); w = TakeFieldFrom(rest, pos)) {
     RegisterWord(key, w);
@@ -163,13 +183,14 @@ void HandleWordList(ParseRun& run, const std::string& key, const std::string& re
 }
 
 void HandleStatus(const std::string& key, const std::string& rest) {
+  GHOST_ASSERT(StatusCount >= 0 && StatusCount <= kStatusLimit);
   if (StatusCount >= kStatusLimit) return;
   ++StatusCount;
   StatusList[StatusCount] = key.substr(1) + "," + rest;
 }
 
 // Selects the entry kind by its key, in the fixed order of tests.
-void HandleEntry(ParseRun& run, const std::string& key, const std::string& rest) {
+void HandleEntry(TParseRun& run, const std::string& key, const std::string& rest) {
   const char first = key[0];
   if (key == "Option") {
     HandleOption(rest);
@@ -197,7 +218,7 @@ void HandleEntry(ParseRun& run, const std::string& key, const std::string& rest)
 }
 
 // One line that passed the block-comment test.
-void HandleLine(ParseRun& run, std::string line) {
+void HandleLine(TParseRun& run, std::string line) {
   if (IsSkippedLine(line)) return;
   if (NSDeclare) line += AppendIndented(run.cursor, run.text);
   if (line[0] != '$') line = ExpandMacros(line);
@@ -209,7 +230,7 @@ void HandleLine(ParseRun& run, std::string line) {
 
 int ParseDictionary(const std::string& text) {
   ClearMacros();
-  ParseRun run{text};
+  TParseRun run{text};
   while (run.cursor > 0) {
     std::string line = ReadLine(run.cursor, text);
     if (MatchAt(1, line, "/*")) {

@@ -4,16 +4,19 @@
 // sum, the home slot of each longer candidate follows from the shorter one,
 // and only candidates whose length and home slot some stored word shares
 // are looked up.
+#include "nsdic_scan.h"
+
 #include "formula_search.h"
 #include "nsdic.h"
 #include "nsdic_index.h"
+#include "nsdic_words.h"
 
 namespace {
 
 // True when some stored word has this length and byte sum's home slot.
 bool MayBeWord(size_t length, int64_t sum) {
-  return length < g_lookups.length_present.size() && g_lookups.length_present[length] &&
-         g_lookups.home_present[HomeOfSum(sum, kIndexSlots)];
+  return length < WordLookups.length_present.size() && WordLookups.length_present[length] &&
+         WordLookups.home_present[HomeOfSum(sum, kIndexSlots)];
 }
 
 void AppendHit(int record, std::string& result) {
@@ -37,7 +40,7 @@ void ScanFrom(const std::string& text, int p, std::string& result) {
   int summed = 0;
   for (int i = 2; p + i - 1 < length; ++i) {
     if (IsModeLeadByte(ByteAt(text, p + i - 1))) ++i;
-    if (i > g_lookups.longest) return;
+    if (i > WordLookups.longest) return;
     while (summed < i) sum += ByteAt(text, p + summed++);
     if (!MayBeWord(i, sum)) continue;
     const int record = FindWordBytes(bytes.substr(p - 1, i));

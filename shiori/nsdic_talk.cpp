@@ -2,35 +2,39 @@
 // the responses whose condition holds, draws an event talk with the cool-down
 // countdown (following "\a" and "@" redirections), and answers replies,
 // "GET String" and "GET Status".
+#include "nsdic_talk.h"
+
 #include <climits>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "formula.h"
+#include "formula_vars.h"
+#include "ghost_assert.h"
+#include "ghost_limits.h"
 #include "nsdic.h"
-#include "nsdic_talk.h"
+#include "nsdic_expand.h"
+#include "nsdic_links.h"
 #include "random.h"
 
 namespace {
 
-constexpr int kCountdownDraws = 5000;
-constexpr int kMaxRedirections = 16;
-
 // EventTalk calls running now; the outermost one is not a redirection.
 int g_event_calls = 0;
 
-class EventCallScope {
- public:
-  EventCallScope() { ++g_event_calls; }
-  ~EventCallScope() { --g_event_calls; }
-  EventCallScope(const EventCallScope&) = delete;
-  EventCallScope& operator=(const EventCallScope&) = delete;
+struct TEventCallScope {
+  TEventCallScope() { ++g_event_calls; }
+  ~TEventCallScope() {
+    --g_event_calls;
+    GHOST_ASSERT(g_event_calls >= 0);
+  }
+  TEventCallScope(const TEventCallScope&) = delete;
+  TEventCallScope& operator=(const TEventCallScope&) = delete;
 };
 
 // Sentence numbers of the qualifying responses ("hits") and of the "nohit"
 // fallbacks. Every qualifying response is kept, however many there are.
-struct Candidates {
+struct TCandidates {
   std::vector<int> hits;
   std::vector<int> fallbacks;
 };
@@ -38,7 +42,7 @@ struct Candidates {
 bool IsSentence(int s) { return s >= 1 && s <= SentenceCount; }
 
 // Sorts one response by its condition; each condition is tested once.
-void Collect(const TJoken& response, Candidates& found) {
+void Collect(const TJoken& response, TCandidates& found) {
   if (!IsSentence(response.Sentence)) return;
   if (response.Condition.empty()) {
     found.hits.push_back(response.Sentence);
@@ -50,7 +54,7 @@ void Collect(const TJoken& response, Candidates& found) {
 }
 
 // The list to draw from: hits, else fallbacks, else none.
-const std::vector<int>* DrawList(const Candidates& found) {
+const std::vector<int>* DrawList(const TCandidates& found) {
   if (!found.hits.empty()) return &found.hits;
   if (!found.fallbacks.empty()) return &found.fallbacks;
   return nullptr;
@@ -111,12 +115,12 @@ void SetTalkAge(const std::string& age) { CurrentTalk.Age = age; }
 std::string EventTalk(const std::string& name, const std::string& sender,
                       const TReferences& references) {
   if (g_event_calls > kMaxRedirections) return std::string();
-  EventCallScope scope;
+  TEventCallScope scope;
   const std::string event_name = name;
   const std::string event_sender = sender;
   const TReferences event_references = references;
   SetTalkEvent(event_name, event_sender, event_references);
-  Candidates found;
+  TCandidates found;
   const int n = ConditionalMember(event_name, 0);
   for (int k = 1; k <= n; ++k) {
     const int e = ConditionalMember(event_name, k);
@@ -152,6 +156,7 @@ std::string AnswerTalk(const std::string& sentence, const std::string& sender,
 }
 
 std::string StringTalk(const std::string& identifier) {
+  GHOST_ASSERT(StringCount >= 0 && StringCount <= kStringLimit);
   std::vector<int> hits;
   const int count = StringCount < kStringSlots ? StringCount : kStringSlots;
   for (int i = 0; i < count; ++i) {
@@ -163,6 +168,7 @@ std::string StringTalk(const std::string& identifier) {
 }
 
 std::string StatusTalk() {
+  GHOST_ASSERT(StatusCount >= 0 && StatusCount <= kStatusLimit);
   int n = StatusCount;
   if (n > kStatusSlots - 1) n = kStatusSlots - 1;
   int slot = 0;
@@ -177,8 +183,10 @@ std::string StatusTalk() {
 
 int DrawResponseOnce(const TJoken* table, int count) {
   if (table == nullptr) return 0;
-  Candidates found;
+  TCandidates found;
   for (int k = 1; k <= count; ++k) Collect(table[k], found);
   const std::vector<int>* list = DrawList(found);
   return list ? DrawOnce(*list) : 0;
 }
+
+void ResetEventTalk() { g_event_calls = 0; }

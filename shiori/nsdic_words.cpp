@@ -2,36 +2,44 @@
 // CategoryIndex and CategoryList, the word and category lookups, and the two
 // random word choosers with their cool-down rules, and the index of category
 // tags that finds the category named at a "%" without walking CategoryList.
+#include "nsdic_words.h"
+
 #include <algorithm>
 #include <functional>
 #include <string_view>
 
+#include "ghost_assert.h"
 #include "nsdic.h"
 #include "nsdic_index.h"
 #include "random.h"
 
 namespace {
 
-constexpr int kCategoryDraws = 1024;  // the last draw is taken whatever its CoolDown
-constexpr int kPrefixDraws = 5000;    // after the last refused draw: nothing
+int64_t ByteSum(std::string_view text) {
+  int64_t sum = 0;
+  for (const unsigned char b : text) sum += b;
+  return sum;
+}
 
 void RememberWord(const std::string& key, const std::string& word, int record) {
-  g_lookups.by_pair.emplace(key, record);
-  g_lookups.first_by_text.try_emplace(word, record);
-  if (g_lookups.length_present.size() <= word.size())
-    g_lookups.length_present.resize(word.size() + 1, 0);
-  g_lookups.length_present[word.size()] = 1;
-  g_lookups.home_present[HomeSlot(g_word_index, word)] = 1;
-  g_lookups.longest = std::max(g_lookups.longest, static_cast<int>(word.size()));
+  WordLookups.by_pair.emplace(key, record);
+  WordLookups.first_by_text.try_emplace(word, record);
+  if (WordLookups.length_present.size() <= word.size())
+    WordLookups.length_present.resize(word.size() + 1, 0);
+  WordLookups.length_present[word.size()] = 1;
+  // WordsInText finds the home slot from the byte sum alone.
+  GHOST_ASSERT(HomeOfSum(ByteSum(word), kIndexSlots) == HomeSlot(WordIndex, word));
+  WordLookups.home_present[HomeSlot(WordIndex, word)] = 1;
+  WordLookups.longest = std::max(WordLookups.longest, static_cast<int>(word.size()));
 }
 
 // Files a new record under its category; the category's first indexed word
 // puts the category into CategoryList. A full chain leaves it unindexed.
 void EnterInCategoryIndex(const std::string& category, int record) {
-  const FreeSlot free = FindFreeSlot(g_category_index, category);
+  const TFreeSlot free = FindFreeSlot(CategoryIndex, category);
   if (free.slot == 0) return;
-  g_category_index.slots[free.slot] = record;
-  std::vector<int32_t>& members = g_lookups.categories[category];
+  FillSlot(CategoryIndex, free.slot, record);
+  std::vector<int32_t>& members = WordLookups.categories[category];
   if (members.empty()) AddCategory(category);
   members.push_back(record);
 }
@@ -40,11 +48,11 @@ void EnterInCategoryIndex(const std::string& category, int record) {
 // would meet first: names sharing a tag differ only in their first byte, so
 // they are equally long and the latest added stands first. `lengths` holds
 // every tag length present, longest first.
-struct CategoryTags {
-  std::unordered_map<std::string, std::string, BytesHash, std::equal_to<>> by_tag;
+struct TCategoryTags {
+  std::unordered_map<std::string, std::string, TBytesHash, std::equal_to<>> by_tag;
   std::vector<std::size_t> lengths;
 };
-CategoryTags g_category_tags;
+TCategoryTags g_category_tags;
 
 void RememberCategoryTag(const std::string& category) {
   std::string tag = category;
@@ -56,6 +64,12 @@ void RememberCategoryTag(const std::string& category) {
   if (at == lengths.end() || *at != category.size()) lengths.insert(at, category.size());
 }
 
+// The rest the prefix chooser gives the word it takes: its whole length in
+// bytes plus 10 (twice as long as Weight for long words).
+int32_t PrefixWeight(const std::string& text) {
+  return static_cast<int32_t>(text.size()) + 10;
+}
+
 bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
@@ -64,16 +78,18 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 
 int RegisterWord(const std::string& category, const std::string& word) {
   const std::string key = PairKey(category, word);
-  const auto known = g_lookups.by_pair.find(key);
-  if (known != g_lookups.by_pair.end()) return known->second;
+  const auto known = WordLookups.by_pair.find(key);
+  if (known != WordLookups.by_pair.end()) return known->second;
+  GHOST_ASSERT(WordCount >= 0 && WordCount <= kWordCapacity);
   if (WordCount >= kWordCapacity) return 0;
-  const FreeSlot free = FindFreeSlot(g_word_index, word);
+  const TFreeSlot free = FindFreeSlot(WordIndex, word);
   // A walk that reaches its last allowed slot has used up its counter, even
   // when that slot is empty: nothing is stored then.
   if (free.slot == 0 || free.moves_left == 0) return 0;
   const int record = ++WordCount;
+  GHOST_ASSERT(WordTable[record].Text.empty() && WordTable[record].Category.empty());
   WordTable[record] = TDicWord{word, category, 0, 0};
-  g_word_index.slots[free.slot] = record;
+  FillSlot(WordIndex, free.slot, record);
   RememberWord(key, word, record);
   EnterInCategoryIndex(category, record);
   return record;
@@ -89,6 +105,10 @@ void AddCategory(const std::string& category) {
                      CategoryList + CategoryCount + 2);
   CategoryList[position] = category;
   ++CategoryCount;
+  // Longest first: longer names before the new one, none longer after it.
+  GHOST_ASSERT(position == 1 || CategoryList[position - 1].size() > category.size());
+  GHOST_ASSERT(position == CategoryCount ||
+               CategoryList[position + 1].size() <= category.size());
   RememberCategoryTag(category);
 }
 
@@ -105,12 +125,12 @@ std::string CategoryTagAt(const std::string& text, int position) {
   return std::string();
 }
 
-void ResetCategoryTags() { g_category_tags = CategoryTags{}; }
+void ResetCategoryTags() { g_category_tags = TCategoryTags{}; }
 
 int FindWordBytes(std::string_view text) {
   if (text.empty()) return 0;
-  const auto found = g_lookups.first_by_text.find(text);
-  return found == g_lookups.first_by_text.end() ? 0 : found->second;
+  const auto found = WordLookups.first_by_text.find(text);
+  return found == WordLookups.first_by_text.end() ? 0 : found->second;
 }
 
 int FindWord(const std::string& text) { return FindWordBytes(text); }
@@ -121,12 +141,12 @@ std::string CategoryOfWord(const std::string& text) {
 }
 
 int CategoryMember(const std::string& category, int k) {
-  return RememberedMember(g_category_index, g_lookups.categories, category, k);
+  return RememberedMember(CategoryIndex, WordLookups.categories, category, k);
 }
 
 std::string RandomWordOfCategory(const std::string& category) {
-  const MemberView candidates =
-      RememberedMembers(g_category_index, g_lookups.categories, category);
+  const TMemberView candidates =
+      RememberedMembers(CategoryIndex, WordLookups.categories, category);
   if (candidates.count == 0) return std::string();
   TDicWord* word = nullptr;
   for (int draw = 1;; ++draw) {
@@ -143,7 +163,7 @@ std::string RandomWordByPrefix(const std::string& prefix) {
   for (int draw = 1; draw <= kPrefixDraws; ++draw) {
     TDicWord& word = WordTable[Random(WordCount) + 1];
     if (word.CoolDown <= 0 && StartsWith(word.Category, prefix)) {
-      word.CoolDown += static_cast<int32_t>(word.Text.size()) + 10;
+      word.CoolDown += PrefixWeight(word.Text);
       return word.Text;
     }
     if (draw < kPrefixDraws) --word.CoolDown;

@@ -1,32 +1,12 @@
-// Requests: the request line, header values and references, the request-type
-// table with its dispatcher, the response layout and the "GET Version " answer.
-// The handlers of the other request types live in parse_handlers.cpp.
+// Requests as messages: the request line, header values and references, and
+// the response layout (status line, header lines, the closing empty line).
 #include "parse.h"
 
 #include "formula_search.h"
-#include "parse_handlers.h"
+#include "ghost_limits.h"
 #include "strutl.h"
 
 namespace {
-
-struct TRequestType {
-  const char* literal;  // the request line must begin with it
-  TRequestHandler handler;
-};
-
-// Tried in this order; the first literal that begins the request line wins.
-// "GET Sentence" and "GET Word" take any continuation, the others need the blank.
-constexpr TRequestType kRequestTypes[] = {
-    {"GET Sentence", HandleGetSentence},
-    {"GET Word", HandleGetWord},
-    {"GET Status ", HandleGetStatus},
-    {"NOTIFY ", HandleNotify},
-    {"GET Version ", HandleGetVersion},
-    {"TEACH ", HandleTeach},
-    {"GET String ", HandleGetString},
-};
-
-constexpr int kRequestTypeCount = sizeof(kRequestTypes) / sizeof(kRequestTypes[0]);
 
 int Length(const std::string& text) { return static_cast<int>(text.size()); }
 
@@ -64,8 +44,8 @@ std::string HeaderValues(const std::string& text, const std::string& name) {
   const std::string key = name + ":";
   std::string values;
   int p = PosFrom(1, text, key);
-  while (p > 0 && p + Length(name) + 2 <= Length(text)) {
-    const int start = p + Length(name) + 2;
+  while (p > 0 && p + Length(key) + 1 <= Length(text)) {
+    const int start = p + Length(key) + 1;
     const int crlf = PosFrom(start, text, kCrLf);
     if (crlf == 0) break;
     values += text.substr(start - 1, crlf - start);
@@ -75,16 +55,18 @@ std::string HeaderValues(const std::string& text, const std::string& name) {
   return values;
 }
 
+static_assert(kReferenceCount <= 10, "a reference's header name ends in one digit");
+
 void ReadReferences(const std::string& text, TReferences& references) {
   std::string name = "Reference0";
-  for (int i = 0; i < 8; ++i) {
+  for (int i = 0; i < kReferenceCount; ++i) {
     name.back() = static_cast<char>('0' + i);
     references[i] = HeaderValue(text, name);
   }
 }
 
 void ClearReferences(TReferences& references) {
-  for (int i = 0; i < 8; ++i) references[i].clear();
+  for (int i = 0; i < kReferenceCount; ++i) references[i].clear();
 }
 
 // ---- Response layout --------------------------------------------------------------
@@ -115,43 +97,3 @@ std::string WithClosingLine(std::string response) {
   }
   return response;
 }
-
-// ---- Dispatch ---------------------------------------------------------------------
-
-int RequestTypeOf(const std::string& line) {
-  for (int i = 0; i < kRequestTypeCount; ++i) {
-    if (MatchAt(1, line, kRequestTypes[i].literal)) return i + 1;
-  }
-  return 0;
-}
-
-std::string HandleGetVersion(const std::string&, const std::string&, const std::string&,
-                             TReferences&) {
-  return StatusResponse(kStatusOk) + CharsetLine();
-}
-
-namespace {
-
-// The response a handler (or the access rule) wrote, before the empty line.
-std::string ResponseBody(const std::string& request) {
-  const std::string line = RequestLine(request);
-  const std::string security_level = HeaderValue(request, "SecurityLevel");
-  const std::string sender = HeaderValue(request, "Sender");
-  TReferences references;
-  std::string response;
-  if (ExternalRequestRule(request, security_level, sender, references, response)) {
-    return response;
-  }
-  const int type = RequestTypeOf(line);
-  if (type == 0) return StatusResponse(kStatusBadRequest);
-  return kRequestTypes[type - 1].handler(request, line, sender, references);
-}
-
-}  // namespace
-
-std::string HandleRequest(const std::string& request) {
-  return WithClosingLine(ResponseBody(request));
-}
-
-// The request unit keeps nothing between requests.
-void ResetParse() {}

@@ -1,19 +1,43 @@
-// The request handlers that ask the response engine: "GET Sentence",
-// "GET Word", "GET Status ", "GET String ", "TEACH " and "NOTIFY ", the
+// The request types: the table the dispatcher reads the request line
+// against, the handler of every type ("GET Sentence", "GET Word",
+// "GET Status ", "NOTIFY ", "GET Version ", "TEACH ", "GET String "), the
 // external-request rule run before every dispatch, the reply to another
 // character's sentence and the teach variables of a TEACH request.
 #include "parse_handlers.h"
 
-#include "formula.h"
 #include "formula_search.h"
 #include "formula_values.h"
+#include "formula_vars.h"
+#include "ghost_limits.h"
 #include "nsdic.h"
+#include "nsdic_expand.h"
 #include "nsdic_ghost.h"
+#include "nsdic_scan.h"
 #include "nsdic_talk.h"
+#include "nsdic_words.h"
 #include "parse.h"
 #include "strutl.h"
 
 namespace {
+
+struct TRequestType {
+  const char* literal;  // the request line must begin with it
+  TRequestHandler handler;
+};
+
+// Tried in this order; the first literal that begins the request line wins.
+// "GET Sentence" and "GET Word" take any continuation, the others need the blank.
+constexpr TRequestType kRequestTypes[] = {
+    {"GET Sentence", HandleGetSentence},
+    {"GET Word", HandleGetWord},
+    {"GET Status ", HandleGetStatus},
+    {"NOTIFY ", HandleNotify},
+    {"GET Version ", HandleGetVersion},
+    {"TEACH ", HandleTeach},
+    {"GET String ", HandleGetString},
+};
+
+constexpr int kRequestTypeCount = sizeof(kRequestTypes) / sizeof(kRequestTypes[0]);
 
 // Talk markers that steer the protocol.
 constexpr char kDenyMarker[] = "\\[deny]";
@@ -23,7 +47,6 @@ constexpr char kAdviceMarker[] = "\\[advice]";
 constexpr char kNoContinuationTag[] = "\\ns_ce";
 constexpr char kEndOfScript[] = "\\e";
 
-constexpr int kTeachReferences = 16;
 constexpr char kEmptyQuotes[] = "\"\"";
 
 // Removes the first occurrence of `marker` that starts a character; tells
@@ -142,6 +165,38 @@ std::string NotifyTalk(const std::string& request, const std::string& line,
 
 }  // namespace
 
+// ---- Dispatch -------------------------------------------------------------------
+
+int RequestTypeOf(const std::string& line) {
+  for (int i = 0; i < kRequestTypeCount; ++i) {
+    if (MatchAt(1, line, kRequestTypes[i].literal)) return i + 1;
+  }
+  return 0;
+}
+
+namespace {
+
+// The response a handler (or the access rule) wrote, before the empty line.
+std::string ResponseBody(const std::string& request) {
+  const std::string line = RequestLine(request);
+  const std::string security_level = HeaderValue(request, "SecurityLevel");
+  const std::string sender = HeaderValue(request, "Sender");
+  TReferences references;
+  std::string response;
+  if (ExternalRequestRule(request, security_level, sender, references, response)) {
+    return response;
+  }
+  const int type = RequestTypeOf(line);
+  if (type == 0) return StatusResponse(kStatusBadRequest);
+  return kRequestTypes[type - 1].handler(request, line, sender, references);
+}
+
+}  // namespace
+
+std::string HandleRequest(const std::string& request) {
+  return WithClosingLine(ResponseBody(request));
+}
+
 // ---- Access rule ------------------------------------------------------------------
 
 // An external request is first shown to "OnExternalRequest" (Reference0 the
@@ -180,6 +235,11 @@ std::string HandleGetWord(const std::string& request, const std::string&, const 
 }
 
 // Answers 200 OK also when the status text is empty.
+std::string HandleGetVersion(const std::string&, const std::string&, const std::string&,
+                             TReferences&) {
+  return StatusResponse(kStatusOk) + CharsetLine();
+}
+
 std::string HandleGetStatus(const std::string&, const std::string&, const std::string&,
                             TReferences&) {
   return StatusResponse(kStatusOk) + HeaderLine("Status", StatusTalk());

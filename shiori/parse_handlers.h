@@ -1,38 +1,15 @@
-// Private to the request unit: the handlers bound to the request-type table
-// of HandleRequest, the access rule run before dispatch, and the response
-// layout every handler writes its answer in. Only parse*.cpp include this.
+// The request types: the handler of each, the request-type table and the
+// dispatcher HandleRequest, the access rule run before dispatch, and the
+// parts of the handlers (the reply to another character, the teach
+// variables).
 #pragma once
 
 #include <string>
 
 #include "UTypes.h"
 
-// ---- Response layout ----------------------------------------------------------
-
-inline constexpr char kProtocolVersion[] = "SHIORI/2.5";
-inline constexpr char kCrLf[] = "\r\n";
-
-inline constexpr char kStatusOk[] = " 200 OK";
-inline constexpr char kStatusNoContent[] = " 204 No Content";
-inline constexpr char kStatusNotEnough[] = " 311 Not Enough";
-inline constexpr char kStatusAdvice[] = " 312 Advice";
-inline constexpr char kStatusBadRequest[] = " 400 Bad Request";
-
-// A talk text that stands for "this request type cannot serve the request".
-inline constexpr char kCannotServe[] = "*";
-
-// The status line alone: version + status + CR LF.
-std::string StatusResponse(const char* status);
-// One header line: name + ": " + value + CR LF.
-std::string HeaderLine(const std::string& name, const std::string& value);
-// "Charset: " + the charset name + CR LF.
-std::string CharsetLine();
-// The response with the empty line that ends every message.
-std::string WithClosingLine(std::string response);
-// The rules shared by the talk-carrying requests: "*" answers 400, an empty
-// talk 204, anything else 200 with the talk as its line(s) and the charset
-// line last.
-std::string TalkResponse(const std::string& talk);
+// One request text in, the complete "SHIORI/2.5" response out.
+std::string HandleRequest(const std::string& request);
 
 // ---- Request types ------------------------------------------------------------
 

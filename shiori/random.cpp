@@ -35,3 +35,5 @@ void SeedRandomFromClock() {
 void SetRandomSeed(uint32_t seed) { g_seed = seed; }
 
 uint32_t RandomSeed() { return g_seed; }
+
+void ResetRandom() { SeedRandomFromClock(); }

@@ -11,6 +11,10 @@ int32_t Random(int32_t n);
 // Seeds from the local time of day in milliseconds since local midnight.
 void SeedRandomFromClock();
 
-// Test hook: sets the seed directly. Never exported from the library.
+// Test hook: sets the seed directly (ResetRandom undoes it). Never exported
+// from the library.
 void SetRandomSeed(uint32_t seed);
 uint32_t RandomSeed();
+
+// The start state: seeded from the clock, as at library attach.
+void ResetRandom();

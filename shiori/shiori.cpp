@@ -18,26 +18,48 @@
 #include "formula.h"
 #include "formula_search.h"
 #include "formula_values.h"
+#include "formula_vars.h"
 #include "nsdic.h"
+#include "nsdic_cache.h"
+#include "nsdic_expand.h"
+#include "nsdic_index.h"
+#include "nsdic_macro.h"
 #include "nsdic_parse.h"
 #include "nsdic_talk.h"
-#include "parse.h"
+#include "nsdic_words.h"
+#include "parse_handlers.h"
+#include "random.h"
 
 namespace {
 
 // The directory load received, with its trailing separator.
-std::string ModuleDirectoryText;
-bool Attached = false;
+std::string g_module_directory;
+bool g_attached = false;
 
 constexpr char kListFileName[] = "tamune.ini";
 constexpr char kSelfSender[] = "Self";
 
 using TUnitReset = void (*)();
 
-// Each unit's start state, bottom up: attach runs them in this order, detach
-// in reverse. ResetStore also seeds the random generator from the clock.
+// Each unit's reset, bottom up by the layers. A reset touches only its own
+// unit's state, so none undoes another; ResetModule runs them in this order,
+// ModuleDetach in reverse. The units not listed keep no state between calls
+// (strutl, decox, nsdic_links, nsdic_scan, formula_builtin, nsdic_parse,
+// nsdic_ghost, whose names live in the store, parse, parse_handlers).
 constexpr TUnitReset kUnitResets[] = {
-    ResetFileUtl, ResetCharset, ResetVariables, ResetFormula, ResetStore, ResetParse,
+    ResetFileUtl,      // base directory empty
+    ResetRandom,       // seeded from the clock
+    ResetCharset,      // "Shift_JIS", the Shift_JIS flag on
+    ResetVariables,    // no formula variables
+    ResetStore,        // every table and count empty, default status line
+    ResetIndexes,      // the hash indexes and what they remember
+    ResetWordCache,    // no cached tag
+    ResetCategoryTags, // no category tag
+    ResetFormulaVars,  // talk context empty, clock not overridden
+    ResetFormula,      // evaluator stack empty
+    ClearMacros,       // no macro definition
+    ResetExpansion,    // no expansion running
+    ResetEventTalk,    // no event talk running
 };
 
 // Frees a host block when the copy is done, also when copying throws.
@@ -79,34 +101,38 @@ void* ToHostBuffer(const std::string& text, long* length) {
 
 // ---- Attach and detach ----------------------------------------------------------
 
-void ModuleAttach() {
-  if (Attached) return;
+void ResetModule() {
   for (TUnitReset reset : kUnitResets) reset();
-  ModuleDirectoryText.clear();
-  Attached = true;
+  g_module_directory.clear();
+}
+
+void ModuleAttach() {
+  if (g_attached) return;
+  ResetModule();
+  g_attached = true;
 }
 
 // The units' resets empty their tables and strings, which is their release.
 void ModuleDetach() {
-  if (!Attached) return;
-  ModuleDirectoryText.clear();
-  ModuleDirectoryText.shrink_to_fit();
+  if (!g_attached) return;
+  g_module_directory.clear();
+  g_module_directory.shrink_to_fit();
   for (int i = static_cast<int>(std::size(kUnitResets)) - 1; i >= 0; --i) kUnitResets[i]();
-  Attached = false;
+  g_attached = false;
 }
 
-const std::string& ModuleDirectory() { return ModuleDirectoryText; }
+const std::string& ModuleDirectory() { return g_module_directory; }
 
 // ---- The work of the exports ------------------------------------------------------
 
 // Keeps the directory (a separator added when the host left it off, as hosts
 // that pass the dirname of the module do) and makes it the base directory of
-// the file layer, even when empty; with a directory, reads "tamune.ini" and the dictionaries it
-// lists into the store; then fires "OnLoad". Nothing is emptied first: a
-// second load adds to the tables.
+// the file layer, even when empty; with a directory, reads "tamune.ini" and
+// the dictionaries it lists into the store; then fires "OnLoad". Nothing is
+// emptied first: a second load adds to the tables.
 void ShioriLoad(const std::string& host_directory) {
   const std::string directory = WithTrailingSeparator(host_directory);
-  ModuleDirectoryText = directory;
+  g_module_directory = directory;
   SetBaseDirectory(directory);
   if (!directory.empty()) {
     const std::string joined = LoadDictionaries(directory, kListFileName);

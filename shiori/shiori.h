@@ -16,8 +16,18 @@ std::string FromHostBuffer(void* block, long length);
 // A new host block with the text and a NUL; `length` gets the text's length.
 void* ToHostBuffer(const std::string& text, long* length);
 
-// Each unit's start state, in unit order; idempotent (runs once).
+// Every unit of the module back to its start state, bottom up: the base
+// directory, the generator seeded from the clock (a fixed seed set for a
+// test is gone), the charset, the variables, the store, its indexes, the
+// word cache and category tags, the talk context and the clock (an override
+// is gone), the evaluator, the macros, the expansion, the event talk, and
+// the module directory. Library attach runs it; tests and fuzz targets run
+// it to start from the state a host gets.
+void ResetModule();
+
+// ResetModule the first time; later calls do nothing.
 void ModuleAttach();
+// Releases every unit's tables and strings (their resets, top down).
 void ModuleDetach();
 
 // The directory text the last load received (empty before any load).

@@ -2,11 +2,9 @@
 // Each attaches the module on first use (the units' static objects are all
 // constructed by then, whatever their order) and stops every exception
 // before it can reach the host.
-#include "shiori.h"
+#include "shiori_exports.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "shiori.h"
 
 namespace {
 
@@ -56,13 +54,13 @@ int UnloadModule() noexcept {
 
 #ifdef _WIN32
 
-extern "C" BOOL __cdecl load(HGLOBAL h, long len) { return LoadModule(h, len); }
+GHOST_EXPORT BOOL GHOST_CALL load(HGLOBAL h, long len) { return LoadModule(h, len); }
 
-extern "C" HGLOBAL __cdecl request(HGLOBAL h, long* len) {
+GHOST_EXPORT HGLOBAL GHOST_CALL request(HGLOBAL h, long* len) {
   return static_cast<HGLOBAL>(AnswerRequest(h, len));
 }
 
-extern "C" BOOL __cdecl unload(void) { return UnloadModule(); }
+GHOST_EXPORT BOOL GHOST_CALL unload(void) { return UnloadModule(); }
 
 // The units release their tables when the library leaves the process; the
 // C runtime destroys static objects only after this returns.
@@ -81,14 +79,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
 // On POSIX the units' static objects release their memory when the library
 // is unloaded; no detach hook runs, since its order against those static
 // destructors would be unspecified.
-#define SHIORI_EXPORT extern "C" __attribute__((visibility("default")))
+GHOST_EXPORT int GHOST_CALL load(char* h, long len) { return LoadModule(h, len); }
 
-SHIORI_EXPORT int load(char* h, long len) { return LoadModule(h, len); }
-
-SHIORI_EXPORT char* request(char* h, long* len) {
+GHOST_EXPORT char* GHOST_CALL request(char* h, long* len) {
   return static_cast<char*>(AnswerRequest(h, len));
 }
 
-SHIORI_EXPORT int unload(void) { return UnloadModule(); }
+GHOST_EXPORT int GHOST_CALL unload(void) { return UnloadModule(); }
 
 #endif

@@ -2,6 +2,7 @@
 // reading over 1-based positions.
 #include "strutl.h"
 
+#include <cstdint>
 #include <cstring>
 
 int FindCharFrom(int start, const std::string& text, unsigned char byte) {
@@ -58,6 +59,27 @@ std::string ReplaceAll(const std::string& text, const std::string& old_text,
   }
   out.append(text, from, std::string::npos);
   return out;
+}
+
+bool ReplaceAllWithin(const std::string& text, const std::string& old_text,
+                      const std::string& new_text, std::size_t limit,
+                      std::string& out) {
+  std::size_t count = 0;
+  if (!old_text.empty()) {
+    for (std::size_t at = text.find(old_text); at != std::string::npos;
+         at = text.find(old_text, at + old_text.size())) {
+      ++count;
+    }
+  }
+  uint64_t size = text.size();
+  if (new_text.size() >= old_text.size()) {
+    size += count * static_cast<uint64_t>(new_text.size() - old_text.size());
+  } else {
+    size -= count * static_cast<uint64_t>(old_text.size() - new_text.size());
+  }
+  if (size > limit) return false;
+  out = count == 0 ? text : ReplaceAll(text, old_text, new_text);
+  return true;
 }
 
 std::string TrimBlanks(const std::string& text) {

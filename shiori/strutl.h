@@ -3,6 +3,7 @@
 // "not found". Nothing here knows about double-byte characters or quotes.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // Position of the first `byte` at or after `start`, or 0.
@@ -22,6 +23,12 @@ int PosFrom(int start, const std::string& text, const std::string& pattern);
 // never searched again.
 std::string ReplaceAll(const std::string& text, const std::string& old_text,
                        const std::string& new_text);
+
+// ReplaceAll into `out`, only when the result fits in `limit` bytes; false,
+// with `out` untouched, when not.
+bool ReplaceAllWithin(const std::string& text, const std::string& old_text,
+                      const std::string& new_text, std::size_t limit,
+                      std::string& out);
 
 // The text without leading and trailing spaces and tabs.
 std::string TrimBlanks(const std::string& text);

@@ -9,9 +9,11 @@
 
 #include "fileutl.h"
 #include "formula.h"
-#include "formula_search.h"
+#include "formula_builtin.h"
 #include "formula_values.h"
-#include "nsdic.h"
+#include "nsdic_words.h"
+#include "shiori.h"
+
 #include "scratch_dir.h"
 
 namespace {
@@ -19,16 +21,12 @@ namespace {
 class BuiltinTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetCharset();
-    ResetFileUtl();
-    ResetStore();
-    ResetFormula();
+    ResetModule();
     ASSERT_FALSE(scratch_.path().empty());
     SetBaseDirectory(dir_);
   }
   void TearDown() override {
-    ResetFileUtl();
-    ResetFormula();
+    ResetModule();
   }
 
   std::string ValueFile() const { return ReadWholeFile(dir_ + "values.dat"); }

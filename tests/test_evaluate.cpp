@@ -10,9 +10,12 @@
 
 #include "fileutl.h"
 #include "formula.h"
-#include "formula_search.h"
+#include "formula_builtin.h"
 #include "formula_values.h"
-#include "nsdic.h"
+#include "formula_vars.h"
+#include "nsdic_words.h"
+#include "shiori.h"
+
 #include "scratch_dir.h"
 
 namespace {
@@ -20,12 +23,9 @@ namespace {
 class EvaluateTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetCharset();
-    ResetFileUtl();
-    ResetStore();
-    ResetFormula();
+    ResetModule();
   }
-  void TearDown() override { ResetFormula(); }
+  void TearDown() override { ResetModule(); }
 
   static void ExpectAll(const std::vector<std::pair<std::string, std::string>>& cases) {
     for (const auto& [formula, result] : cases) {
@@ -63,6 +63,19 @@ TEST_F(EvaluateTest, TextAndLogicOperators) {
              {"0 | 0", "0"},                  {"0 | 2", "1"},           {"3 < 10", "1"},
              // The second ">=" is cut into ">" and "=": 0 > ("" = "0"), then >= 1.
              {"0 >= 0 >= 1", "0"}});
+}
+
+// Each comparison with operands that make it true, false and equal, so that
+// any comparison swapped for its neighbour ("<" for "<=", ">=" for ">")
+// changes a result. Order is numeric ("9 < 10"), equality textual ("05 = 5").
+TEST_F(EvaluateTest, ComparisonsOnLowerHigherAndEqualOperands) {
+  ExpectAll({{"1 < 2", "1"},  {"2 < 1", "0"},  {"2 < 2", "0"},
+             {"1 <= 2", "1"}, {"2 <= 1", "0"}, {"2 <= 2", "1"},
+             {"2 > 1", "1"},  {"1 > 2", "0"},  {"2 > 2", "0"},
+             {"2 >= 1", "1"}, {"1 >= 2", "0"}, {"2 >= 2", "1"},
+             {"1 = 2", "0"},  {"2 = 2", "1"},  {"05 = 5", "0"},
+             {"1 <> 2", "1"}, {"2 <> 2", "0"}, {"05 <> 5", "1"},
+             {"9 < 10", "1"}, {"10 <= 9", "0"}, {"\"-3\" < 2", "1"}, {"\"-3\" >= 2", "0"}});
 }
 
 TEST_F(EvaluateTest, ConditionalAndSequence) {
@@ -123,7 +136,7 @@ TEST_F(EvaluateTest, OutgrownWorkTextGivesError) {
   std::string copies = "(\\big := 1)";
   for (int i = 0; i < 10; ++i) copies += " + (\\big := 1)";
   EXPECT_EQ(Evaluate(copies), "#err");
-  EXPECT_EQ(Evaluate("\"" + std::string(kFormulaTextLimit, 'b') + "\""), "#err");
+  EXPECT_EQ(Evaluate("\"" + std::string(kTextLimit, 'b') + "\""), "#err");
 }
 
 TEST_F(EvaluateTest, DeepNestingStopsAtTheWorkLimit) {

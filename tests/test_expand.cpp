@@ -9,11 +9,14 @@
 #include <set>
 #include <string>
 
-#include "formula.h"
-#include "formula_search.h"
+#include "formula_vars.h"
 #include "nsdic.h"
-#include "nsdic_talk.h"
+#include "nsdic_cache.h"
+#include "nsdic_expand.h"
+#include "nsdic_links.h"
+#include "nsdic_words.h"
 #include "random.h"
+#include "shiori.h"
 
 namespace {
 
@@ -22,9 +25,7 @@ const std::set<std::string> kFruit = {"apple", "berry", "cherry", "damson", "eld
 class Expand : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetStore();
-    ResetFormula();
-    ResetCharset();
+    ResetModule();
     SetRandomSeed(12345);
   }
   static void Fruit() {
@@ -265,20 +266,21 @@ TEST_F(Expand, TalkOfWord) {
   const int w = RegisterWord("\\w", "apple");
   RegisterWord("\\w", "pear");
   RegisterWord("\\ms", "red");
-  WordTable[w].Sentence = AddSentence("apples are %ms", 1, 0);
+  WordTable[w].Sentence = AddSentence("apples are %ms", TSentenceKind::WordTalk, 0);
   EXPECT_EQ(TalkOfWord("apple"), "apples are red");
   EXPECT_EQ(TalkOfWord("pear"), "");
   EXPECT_EQ(TalkOfWord("plum"), "");
 }
 
 TEST_F(Expand, RandomTalkTakesOnlyPlainSentencesWhenCooledDown) {
-  const int event = AddSentence("event", 4, 0);
+  const int event = AddSentence("event", TSentenceKind::Event, 0);
   EXPECT_EQ(RandomTalk(), "");
   EXPECT_EQ(SentenceTable[event].CoolDown, 0);
-  const int s = AddSentence("free %ms", 0, 3);
-  RegisterWord("\\ms", "talk");
-  EXPECT_EQ(RandomTalk(), "free talk");
-  EXPECT_EQ(SentenceTable[s].CoolDown, Weight("free %ms"));
+  const int s = AddSentence("free %ms", TSentenceKind::FreeTalk, 3);
+  RegisterWord("\\ms", "and rather long talk");
+  EXPECT_EQ(RandomTalk(), "free and rather long talk");
+  // A free talk rests by its template's 8 bytes, not the told talk's 25.
+  EXPECT_EQ(SentenceTable[s].CoolDown, 14);
   EXPECT_EQ(SentenceTable[event].CoolDown, 0);
 }
 

@@ -13,6 +13,7 @@
 #include "formula_values.h"
 #include "nsdic.h"
 #include "shiori.h"
+
 #include "scratch_dir.h"
 #include "shiori_library.h"
 

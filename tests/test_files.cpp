@@ -11,6 +11,8 @@
 #include "decox.h"
 #include "fileutl.h"
 #include "random.h"
+#include "shiori.h"
+
 #include "scratch_dir.h"
 
 namespace {
@@ -25,7 +27,7 @@ class FilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(dir_.path().empty());
-    ResetFileUtl();
+    ResetModule();
     SetRandomSeed(42);
   }
   std::string At(const std::string& name) const { return dir_.path() + name; }
@@ -44,7 +46,7 @@ TEST_F(FilesTest, BaseDirectoryIsKeptUntilReset) {
   EXPECT_EQ(BaseDirectory(), "");
   SetBaseDirectory(dir_.path());
   EXPECT_EQ(BaseDirectory(), dir_.path());
-  ResetFileUtl();
+  ResetModule();
   EXPECT_EQ(BaseDirectory(), "");
 }
 

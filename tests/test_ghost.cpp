@@ -4,13 +4,13 @@
 
 #include <string>
 
-#include "formula.h"
-#include "formula_search.h"
 #include "formula_values.h"
+#include "formula_vars.h"
 #include "nsdic.h"
 #include "nsdic_ghost.h"
 #include "nsdic_parse.h"
 #include "random.h"
+#include "shiori.h"
 #include "strutl.h"
 
 namespace {
@@ -27,10 +27,7 @@ std::string Ghost(int i) { return Var("\\ghosts[" + IntToStr(i) + "]"); }
 class Ghosts : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetCharset();
-    ResetVariables();
-    ResetFormula();
-    ResetStore();
+    ResetModule();
     SetRandomSeed(77);
   }
 };

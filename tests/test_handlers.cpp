@@ -4,14 +4,13 @@
 
 #include <string>
 
-#include "formula.h"
-#include "formula_search.h"
 #include "formula_values.h"
+#include "formula_vars.h"
 #include "nsdic.h"
 #include "nsdic_parse.h"
-#include "parse.h"
 #include "parse_handlers.h"
 #include "random.h"
+#include "shiori.h"
 
 namespace {
 
@@ -27,10 +26,7 @@ std::string Var(const std::string& name) {
 class Handlers : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetCharset();
-    ResetVariables();
-    ResetFormula();
-    ResetStore();
+    ResetModule();
     SetRandomSeed(5);
   }
   // Parses dictionary lines (each ended here with CR LF).
@@ -68,7 +64,7 @@ TEST_F(Handlers, ReplyLinesFollowTheAge) {
   // Only the first "\ns_ce" goes, and with it the "Sender:" and "Age:" lines.
   EXPECT_EQ(CommunicateReply("hi", "Other", "3"), "Sentence: Yes. and \\ns_ce\\e");
 
-  ResetStore();
+  ResetModule();
   Dictionary("\\re,,Yes.\r\n");
   OwnerName = "Emma";
   // The next age is computed without wrapping around.
@@ -77,7 +73,7 @@ TEST_F(Handlers, ReplyLinesFollowTheAge) {
   EXPECT_EQ(CommunicateReply("hi", "Other", "3 years"), "Sentence: Yes.\\e");
   EXPECT_EQ(CommunicateReply("hi", "Other", ""), "Sentence: Yes.\\e");
 
-  ResetStore();
+  ResetModule();
   EXPECT_EQ(CommunicateReply("hi", "Other", "3"), "");
 }
 

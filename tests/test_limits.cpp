@@ -16,17 +16,21 @@
 
 #include "fileutl.h"
 #include "formula.h"
-#include "formula_search.h"
 #include "formula_values.h"
+#include "formula_vars.h"
 #include "nsdic.h"
+#include "nsdic_cache.h"
+#include "nsdic_expand.h"
+#include "nsdic_links.h"
 #include "nsdic_parse.h"
-#include "nsdic_talk.h"
-#include "parse.h"
+#include "nsdic_words.h"
+#include "parse_handlers.h"
 #include "random.h"
+#include "shiori.h"
+#include "strutl.h"
+
 #include "scratch_dir.h"
 #include "shiori_library.h"
-#include "strutl.h"
-#include "strutl.h"
 
 namespace {
 
@@ -97,11 +101,7 @@ bool RunOnSmallStack(const std::function<void()>& work) {
 class Limits : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetFileUtl();
-    ResetCharset();
-    ResetFormula();
-    ResetStore();
-    ResetParse();
+    ResetModule();
     SetRandomSeed(20240102u);
   }
 };

@@ -8,9 +8,9 @@
 #include <initializer_list>
 #include <string>
 
-#include "formula_search.h"
 #include "nsdic.h"
 #include "nsdic_parse.h"
+#include "shiori.h"
 
 namespace {
 
@@ -33,8 +33,7 @@ std::string Talk(int n) { return n <= SentenceCount ? SentenceTable[n].Text : "<
 class Macros : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetStore();
-    ResetCharset();
+    ResetModule();
   }
 };
 
@@ -92,8 +91,8 @@ TEST_F(Macros, SelfMatchingDefinitionsStopAndTheParseGoesOn) {
 TEST_F(Macros, GrowingDefinitionsStopPastTheTextLimit) {
   ParseDictionary(Dic({"$<%0>,<%0><%0>", "\\e,<a>x<a>", "\\c,w"}));
   ASSERT_EQ(SentenceCount, 1);
-  EXPECT_GT(Talk(1).size(), kMacroTextLimit);
-  EXPECT_LE(Talk(1).size(), 2 * kMacroTextLimit + 16);
+  EXPECT_GT(Talk(1).size(), kTextLimit);
+  EXPECT_LE(Talk(1).size(), 2 * kTextLimit + 16);
   EXPECT_NE(WordOf("\\c", "w"), 0);
 }
 

@@ -39,10 +39,10 @@ class MakotoTables : public ::testing::Test {
     char pattern[] = "/tmp/makoto-core-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
-    ResetTables();
+    ResetModule();
   }
   void TearDown() override {
-    ResetTables();
+    ResetModule();
     fs::remove_all(dir_);
   }
   void WriteRaw(int table, const std::string& bytes) {

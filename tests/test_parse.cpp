@@ -5,6 +5,7 @@
 #include "formula_search.h"
 #include "parse.h"
 #include "parse_handlers.h"
+#include "shiori.h"
 
 namespace {
 
@@ -141,6 +142,6 @@ TEST(HandleRequest, VersionCarriesTheCurrentCharset) {
   EXPECT_EQ(HandleRequest("GET Version SHIORI/2.5\r\n"),
             "SHIORI/2.5 200 OK\r\nCharset: EUC-JP\r\n\r\n");
   EXPECT_FALSE(ShiftJisMode());
-  ResetCharset();
+  ResetModule();
   EXPECT_EQ(HandleRequest("GET Version SHIORI/2.5\r\n"), kVersionOk);
 }

@@ -9,6 +9,8 @@
 #include "formula_search.h"
 #include "nsdic.h"
 #include "nsdic_parse.h"
+#include "nsdic_words.h"
+#include "shiori.h"
 
 namespace {
 
@@ -32,8 +34,7 @@ int WordOf(const std::string& category, const std::string& text) {
 class Parser : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetStore();
-    ResetCharset();
+    ResetModule();
   }
 };
 
@@ -44,7 +45,7 @@ TEST_F(Parser, WordTalkAttachesItsSentenceToTheWord) {
   ASSERT_EQ(SentenceCount, 1);
   EXPECT_EQ(WordTable[w].Sentence, 1);
   EXPECT_EQ(SentenceTable[1].Text, "\\h\\s[0]Taro is a friend\\, yes.\\e");
-  EXPECT_EQ(SentenceTable[1].Kind, 1);
+  EXPECT_EQ(SentenceTable[1].Kind, TSentenceKind::WordTalk);
   EXPECT_EQ(SentenceTable[1].CoolDown, 0);
 }
 
@@ -55,10 +56,10 @@ TEST_F(Parser, RepliesHellosAndLinks) {
   ASSERT_EQ(ReplyCount, 2);
   ASSERT_EQ(HelloCount, 1);
   EXPECT_EQ(ReplyTable[1].Sentence, 1);
-  EXPECT_EQ(SentenceTable[1].Kind, 2);
+  EXPECT_EQ(SentenceTable[1].Kind, TSentenceKind::Reply);
   EXPECT_EQ(SentenceTable[1].CoolDown, 17);  // 15 bytes div 2 + 10
   EXPECT_EQ(HelloTable[1].Sentence, 2);
-  EXPECT_EQ(SentenceTable[2].Kind, 3);
+  EXPECT_EQ(SentenceTable[2].Kind, TSentenceKind::Hello);
   EXPECT_EQ(SentenceTable[2].CoolDown, 0);
   EXPECT_EQ(ReplyTable[2].Condition, "%age>3");
   EXPECT_EQ(SentenceTable[3].Text, "ok\\, then");  // "\," stays in replies
@@ -76,14 +77,14 @@ TEST_F(Parser, FreeTalksEventsAndStrings) {
                        "\\ev,OnBoot & %x==1 ,Hi\\, you", "*greeting,Hello there",
                        "\\id,links,a\\[1]b\\[2]\\, c"}));
   EXPECT_EQ(SentenceTable[1].Text, "\\h\\s[0]Nothing to do today, is there?\\e");
-  EXPECT_EQ(SentenceTable[1].Kind, 0);
+  EXPECT_EQ(SentenceTable[1].Kind, TSentenceKind::FreeTalk);
   ASSERT_EQ(EventCount, 3);
   EXPECT_EQ(EventTable[1].Name, "OnLoad");
   EXPECT_EQ(EventTable[1].Condition, "");
   EXPECT_EQ(EventTable[2].Name, "OnLoad");
   EXPECT_EQ(EventTable[2].Condition, "nohit");
   EXPECT_EQ(SentenceTable[EventTable[2].Sentence].Text, "Hello");
-  EXPECT_EQ(SentenceTable[EventTable[2].Sentence].Kind, 4);
+  EXPECT_EQ(SentenceTable[EventTable[2].Sentence].Kind, TSentenceKind::Event);
   EXPECT_EQ(EventTable[3].Name, "OnBoot");
   EXPECT_EQ(EventTable[3].Condition, "%x==1");
   EXPECT_EQ(SentenceTable[EventTable[3].Sentence].Text, "Hi, you");
@@ -97,7 +98,7 @@ TEST_F(Parser, FreeTalksEventsAndStrings) {
 TEST_F(Parser, WordListsCountFieldsUpToTheFirstEmptyOne) {
   EXPECT_EQ(ParseDictionary(Dic({"\\name,Taro,Jiro,Saburo"})), 3);
   EXPECT_EQ(WordCount, 3);
-  ResetStore();
+  ResetModule();
   EXPECT_EQ(ParseDictionary(Dic({"\\name,Taro,Jiro,,Saburo", "\\name,Taro"})), 3);
   EXPECT_EQ(WordCount, 2);  // the repeated Taro is counted but not new
   EXPECT_EQ(WordOf("\\name", "Saburo"), 0);
@@ -159,7 +160,7 @@ TEST_F(Parser, BodyGatheringJoinsLinesUntilAStopLine) {
   EXPECT_EQ(SentenceTable[2].Text, "\\ft,x");
   EXPECT_EQ(ReplyTable[1].Condition, "cond");
   EXPECT_EQ(SentenceTable[3].Text, "a");
-  EXPECT_EQ(SentenceTable[3].Kind, 3);
+  EXPECT_EQ(SentenceTable[3].Kind, TSentenceKind::Hello);
   EXPECT_EQ(SentenceTable[4].Text, "solo");
   EXPECT_EQ(WordCount, 0);  // the "\r" line stopped the body and is a key of its own
 }
@@ -202,7 +203,7 @@ TEST_F(Parser, CharsetChangesFieldSplittingFromTheNextLine) {
 }
 
 TEST_F(Parser, FullSentenceTableDropsTalkEntriesWhole) {
-  for (int i = 0; i < kSentenceCapacity; ++i) ASSERT_NE(AddSentence("s", 0, 0), 0);
+  for (int i = 0; i < kSentenceCapacity; ++i) ASSERT_NE(AddSentence("s", TSentenceKind::FreeTalk, 0), 0);
   ParseDictionary(Dic({"\\e", "\\h\\s[0]body", "\\re,,r", "\\hl,,h", "\\ft,w,\\c,talk"}));
   EXPECT_EQ(SentenceCount, kSentenceCapacity);
   EXPECT_EQ(ReplyCount, 0);
@@ -214,8 +215,8 @@ TEST_F(Parser, FullSentenceTableDropsTalkEntriesWhole) {
 }
 
 TEST_F(Parser, FullReplyTableLeavesSentencesAlone) {
-  for (int i = 0; i < kReplyCapacity; ++i) ASSERT_NE(AddReply(AddSentence("s", 2, 0), ""), 0);
-  for (int i = 0; i < kHelloCapacity; ++i) ASSERT_NE(AddHello(AddSentence("s", 3, 0), ""), 0);
+  for (int i = 0; i < kReplyCapacity; ++i) ASSERT_NE(AddReply(AddSentence("s", TSentenceKind::Reply, 0), ""), 0);
+  for (int i = 0; i < kHelloCapacity; ++i) ASSERT_NE(AddHello(AddSentence("s", TSentenceKind::Hello, 0), ""), 0);
   const int before = SentenceCount;
   ParseDictionary(Dic({"\\re,,r", "\\hl,,h", "\\e,free"}));
   EXPECT_EQ(SentenceCount, before + 1);

@@ -13,6 +13,7 @@
 
 #include "decox.h"
 #include "fileutl.h"
+
 #include "scratch_dir.h"
 #include "shiori_library.h"
 

@@ -10,6 +10,7 @@
 
 #include "decox.h"
 #include "fileutl.h"
+
 #include "scratch_dir.h"
 
 namespace {

@@ -6,13 +6,14 @@
 #include <string>
 
 #include "formula_search.h"
+#include "shiori.h"
 
 namespace {
 
 class Search : public ::testing::Test {
  protected:
-  void SetUp() override { ResetCharset(); }
-  void TearDown() override { ResetCharset(); }
+  void SetUp() override { ResetModule(); }
+  void TearDown() override { ResetModule(); }
 };
 
 using Pairs = std::vector<std::pair<std::string, std::string>>;
@@ -34,7 +35,7 @@ TEST_F(Search, CharsetFlagFollowsTheExactName) {
   SetCharset("Shift_JIS");
   EXPECT_TRUE(ShiftJisMode());
   SetCharset("UTF-8");
-  ResetCharset();
+  ResetModule();
   EXPECT_EQ(CharsetName(), "Shift_JIS");
   EXPECT_TRUE(ShiftJisMode());
 }
@@ -106,16 +107,16 @@ TEST_F(Search, QuotesHideTheirContents) {
 
 TEST_F(Search, SplitAtTrimsInEveryMode) {
   std::string text = " a , b , c ";
-  EXPECT_EQ(SplitAt(text, ",", 1), "a , b");
+  EXPECT_EQ(SplitAt(text, ",", TSplitMode::LastUnquoted), "a , b");
   EXPECT_EQ(text, "c");
   text = " a , b , c ";
-  EXPECT_EQ(SplitAt(text, ",", 0), "a");
+  EXPECT_EQ(SplitAt(text, ",", TSplitMode::First), "a");
   EXPECT_EQ(text, "b , c");
   text = " \"x,y\" , z ";
-  EXPECT_EQ(SplitAt(text, ",", 2), "\"x,y\"");
+  EXPECT_EQ(SplitAt(text, ",", TSplitMode::FirstUnquoted), "\"x,y\"");
   EXPECT_EQ(text, "z");
   text = " \"x,y\" , z ";
-  EXPECT_EQ(SplitAt(text, ",", 3), "\"x");
+  EXPECT_EQ(SplitAt(text, ",", TSplitMode::Plain), "\"x");
   EXPECT_EQ(text, "y\" , z");
   text = "\tp + q\t";
   EXPECT_EQ(SplitAtLast(text, "+"), "p");
@@ -124,19 +125,19 @@ TEST_F(Search, SplitAtTrimsInEveryMode) {
 
 TEST_F(Search, SplitAtEdges) {
   std::string text = " abc ";
-  EXPECT_EQ(SplitAt(text, ";", 0), "abc");
+  EXPECT_EQ(SplitAt(text, ";", TSplitMode::First), "abc");
   EXPECT_EQ(text, "");
   text = "";
-  EXPECT_EQ(SplitAt(text, ",", 0), "");
+  EXPECT_EQ(SplitAt(text, ",", TSplitMode::First), "");
   EXPECT_EQ(text, "");
   text = " a,b ";
-  EXPECT_EQ(SplitAt(text, "", 0), "");
+  EXPECT_EQ(SplitAt(text, "", TSplitMode::First), "");
   EXPECT_EQ(text, " a,b ");  // untouched, not even trimmed
   text = "a,";
-  EXPECT_EQ(SplitAt(text, ",", 0), "a");
+  EXPECT_EQ(SplitAt(text, ",", TSplitMode::First), "a");
   EXPECT_EQ(text, "");
   text = "a::b";
-  EXPECT_EQ(SplitAt(text, "::", 2), "a");
+  EXPECT_EQ(SplitAt(text, "::", TSplitMode::FirstUnquoted), "a");
   EXPECT_EQ(text, "b");
 }
 

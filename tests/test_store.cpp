@@ -1,42 +1,87 @@
-// The dictionary store: reset state, status lines, counts by letter, the
-// capacity refusals of the appending operations, and the random generator.
+// The dictionary store: the module's reset, status lines, counts by letter,
+// the capacity refusals of the appending operations, the random generator,
+// and the assertion switch.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "fileutl.h"
+#include "formula_search.h"
+#include "formula_values.h"
+#include "formula_vars.h"
+#include "ghost_assert.h"
 #include "nsdic.h"
+#include "nsdic_cache.h"
+#include "nsdic_index.h"
+#include "nsdic_links.h"
+#include "nsdic_macro.h"
+#include "nsdic_words.h"
 #include "random.h"
+#include "shiori.h"
 
 namespace {
 
 class Store : public ::testing::Test {
  protected:
-  void SetUp() override { ResetStore(); }
+  void SetUp() override { ResetModule(); }
 };
 
 }  // namespace
 
-TEST_F(Store, ResetLeavesEverythingEmptyWithTheDefaultStatusLine) {
-  RegisterWord("\\m", "word");
-  AddSentence("talk", 0, 0);
+// One entry brings every unit back, the overrides of the seed and the clock
+// included; what is registered afterwards starts again from record 1.
+TEST_F(Store, ModuleResetBringsEveryUnitBackToItsStartState) {
+  SetBaseDirectory("somewhere/");
+  SetRandomSeed(0xFFFFFFFFu);
+  SetCharset("EUC-JP");
+  Assign("\\v", "1");
+  const int word = RegisterWord("\\m", "word");
+  RegisterLink("word", word, word);
+  RegisterConditional("OnBoot", "", "hi");
+  AddSentence("talk", TSentenceKind::FreeTalk, 0);
   AddReply(1, "");
   StatusList[1] = "extra";
   StatusCount = 1;
   NSDeclare = AIStateComplex = true;
   OwnerName = "owner";
   CacheWord("\\m", "word", 0);
-  ResetStore();
-  EXPECT_EQ(WordCount + CategoryCount + SentenceCount + ReplyCount + StatusCount, 0);
+  const TClockReading long_ago{1999, 1, 2, 3, 4, 5, 6};
+  SetClockOverride(&long_ago);
+  CurrentTalk.EventName = "OnBoot";
+  DefineMacro("<a>", "b");
+  const int slot = HomeSlot(WordIndex, "word");
+  ASSERT_EQ(IndexSlotValue(TStoreIndex::Word, slot), word);
+
+  ResetModule();
+  EXPECT_EQ(BaseDirectory(), "");
+  EXPECT_LT(RandomSeed(), 86400000u);  // milliseconds since midnight
+  EXPECT_EQ(CharsetName(), "Shift_JIS");
+  EXPECT_TRUE(ShiftJisMode());
+  EXPECT_EQ(VariableCount(), 0);
+  EXPECT_EQ(WordCount + CategoryCount + LinkCount + EventCount + SentenceCount + ReplyCount +
+                StatusCount,
+            0);
   EXPECT_FALSE(NSDeclare);
   EXPECT_FALSE(AIStateComplex);
   EXPECT_EQ(OwnerName, "");
   EXPECT_EQ(StatusList[0], "100,100,100,100,100,100,100,50,50,100,100,50");
   EXPECT_EQ(StatusList[1], "");
   EXPECT_EQ(WordTable[1].Text, "");
+  EXPECT_EQ(SentenceTable[1].Text, "");
+  EXPECT_EQ(IndexSlotValue(TStoreIndex::Word, slot), 0);
   EXPECT_EQ(FindWord("word"), 0);
   EXPECT_EQ(CategoryMember("\\m", 0), 0);
+  EXPECT_EQ(CategoryTagAt("%m", 1), "");
+  EXPECT_EQ(LinkedMember("word", "\\m", 0), 0);
+  EXPECT_EQ(ConditionalMember("OnBoot", 0), 0);
   EXPECT_EQ(WordCacheEntry(1).Key, "");
-  EXPECT_LT(RandomSeed(), 86400000u);  // milliseconds since midnight
+  EXPECT_EQ(CurrentTalk.EventName, "");
+  EXPECT_NE(ExpandPercentName(1, "%year"), "1999");
+  EXPECT_EQ(ExpandMacros("<a>"), "<a>");
+
+  EXPECT_EQ(RegisterWord("\\n", "word"), 1);
+  EXPECT_EQ(FindWord("word"), 1);
+  EXPECT_EQ(CategoryMember("\\n", 1), 1);
 }
 
 TEST_F(Store, StatusLineShortAndLongForms) {
@@ -61,7 +106,7 @@ TEST_F(Store, StatusLineOrdersCategoriesAndRepliesByForm) {
   for (int i = 0; i < 98; ++i) AddReply(0, "");
   AddHello(0, "");
   RegisterConditional("OnBoot", "", "hi");
-  AddSentence("a", 0, 0);
+  AddSentence("a", TSentenceKind::FreeTalk, 0);
   // W=9 L=1 C=3 R=99 E=1 S=2
   BuildStatusLine();
   EXPECT_EQ(StatusList[0], "9,1,3,99,1,2");
@@ -80,7 +125,7 @@ TEST_F(Store, CountByLetter) {
   EXPECT_EQ(CountByLetter('t'), "2");
   RegisterLink("a1", 1, 2);
   RegisterConditional("OnBoot", "", "talk");
-  AddSentence("x", 0, 0);
+  AddSentence("x", TSentenceKind::FreeTalk, 0);
   AddReply(1, "");
   AddReply(1, "");
   AddHello(1, "");
@@ -93,16 +138,9 @@ TEST_F(Store, CountByLetter) {
   EXPECT_EQ(CountByLetter('\0'), "0");
 }
 
-TEST_F(Store, WeightIsHalfTheByteLengthPlusTen) {
-  EXPECT_EQ(Weight(""), 10);
-  EXPECT_EQ(Weight("a"), 10);
-  EXPECT_EQ(Weight("abc"), 11);
-  EXPECT_EQ(Weight(std::string(101, 'x')), 60);
-}
-
 TEST_F(Store, AppendingStopsAtEachCapacity) {
-  for (int i = 1; i <= kSentenceCapacity; ++i) ASSERT_EQ(AddSentence("s", 0, 0), i);
-  EXPECT_EQ(AddSentence("over", 2, 5), 0);
+  for (int i = 1; i <= kSentenceCapacity; ++i) ASSERT_EQ(AddSentence("s", TSentenceKind::FreeTalk, 0), i);
+  EXPECT_EQ(AddSentence("over", TSentenceKind::Reply, 5), 0);
   EXPECT_EQ(SentenceCount, kSentenceCapacity);
   EXPECT_EQ(SentenceTable[kSentenceCapacity].Text, "s");
 
@@ -141,4 +179,25 @@ TEST(RandomGenerator, EmptyRangeGivesZeroAndStillAdvances) {
   EXPECT_EQ(RandomSeed(), 1u);
   EXPECT_EQ(Random(-5), 0);
   EXPECT_EQ(RandomSeed(), 134775814u);
+}
+
+// Checked builds (GHOST_CHECKED non-zero: Debug and sanitizer builds) abort
+// on a broken invariant, in the library's units as in their headers. Other
+// builds skip this test, and run the next one instead.
+TEST(Assertions, AbortInCheckedBuilds) {
+  if (!kGhostChecked) GTEST_SKIP() << "assertions are compiled out in this build";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  int evaluated = 0;
+  EXPECT_DEATH(GHOST_ASSERT(++evaluated < 0), "invariant broken: \\+\\+evaluated < 0");
+  EXPECT_DEATH(FillSlot(WordIndex, 0, 1), "invariant broken");
+  const TReferences references;
+  EXPECT_DEATH((void)references[kReferenceCount], "invariant broken");
+}
+
+// Elsewhere an assertion's condition is not even evaluated.
+TEST(Assertions, CompiledOutElsewhere) {
+  if (kGhostChecked) GTEST_SKIP() << "assertions are on in this build";
+  int evaluated = 0;
+  GHOST_ASSERT(++evaluated < 0);
+  EXPECT_EQ(evaluated, 0);
 }

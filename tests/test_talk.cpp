@@ -7,21 +7,21 @@
 #include <set>
 #include <string>
 
-#include "formula.h"
-#include "formula_search.h"
 #include "formula_values.h"
+#include "formula_vars.h"
 #include "nsdic.h"
+#include "nsdic_links.h"
 #include "nsdic_talk.h"
+#include "nsdic_words.h"
 #include "random.h"
+#include "shiori.h"
 
 namespace {
 
 class Talk : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetStore();
-    ResetFormula();
-    ResetCharset();
+    ResetModule();
     SetRandomSeed(4242);
   }
   // Registers an event response; gives its sentence number.
@@ -32,7 +32,7 @@ class Talk : public ::testing::Test {
     return EventTable[e].Sentence;
   }
   static int Reply(const std::string& condition, const std::string& text) {
-    const int s = AddSentence(text, 2, 0);
+    const int s = AddSentence(text, TSentenceKind::Reply, 0);
     EXPECT_GT(AddReply(s, condition), 0);
     return s;
   }
@@ -41,13 +41,14 @@ class Talk : public ::testing::Test {
   }
 };
 
-// Number of Random() draws between two seeds (the generator's own step).
+// Number of Random() draws that lead from one seed to the other.
 int DrawsBetween(uint32_t from, uint32_t to) {
-  for (int n = 0; n <= 20000; ++n) {
-    if (from == to) return n;
-    from = from * 134775813u + 1u;
-  }
-  return -1;
+  const uint32_t saved = RandomSeed();
+  SetRandomSeed(from);
+  int n = 0;
+  for (; n <= 20000 && RandomSeed() != to; ++n) Random(1);
+  SetRandomSeed(saved);
+  return n <= 20000 ? n : -1;
 }
 
 int DrawsOfOneEventTalk(const std::string& name) {
@@ -67,7 +68,27 @@ TEST_F(Talk, CountdownTakesTheOnlyResponseAtItsCoolDownDraw) {
   for (const auto& c : cases) {
     SentenceTable[s].CoolDown = c.cool_down;
     EXPECT_EQ(DrawsOfOneEventTalk("OnTick"), c.draws) << c.cool_down;
-    EXPECT_EQ(SentenceTable[s].CoolDown, Weight("tick"));
+  }
+}
+
+// What a talk's weight decides: a talk just told is drawn half its length in
+// bytes plus 10 times before it is told again; the length of the talk as
+// told, not of its template.
+TEST_F(Talk, ATalkJustToldWaitsHalfItsLengthPlusTenDraws) {
+  Assign("\\v", "a-rather-long-value");  // 19 bytes
+  const struct {
+    const char* name;
+    std::string text;
+    int draws;
+  } cases[] = {{"OnA", "a", 10},
+               {"OnB", "abc", 11},
+               {"OnC", "tick", 12},
+               {"OnD", std::string(101, 'x'), 60},
+               {"OnE", "%v", 19}};
+  for (const auto& c : cases) {
+    Event(c.name, "", c.text);
+    Fire(c.name);
+    EXPECT_EQ(DrawsOfOneEventTalk(c.name), c.draws) << c.name;
   }
 }
 
@@ -114,13 +135,6 @@ TEST_F(Talk, EmptySentenceGivesEmptyTalkAndKeepsItsCoolDown) {
   EXPECT_EQ(SentenceTable[s].CoolDown, 0);
 }
 
-TEST_F(Talk, CoolDownTakesTheWeightOfTheExpandedTalk) {
-  RegisterWord("\\ms", "a-rather-long-word");
-  const int s = Event("OnW", "", "%ms");
-  EXPECT_EQ(Fire("OnW"), "a-rather-long-word");
-  EXPECT_EQ(SentenceTable[s].CoolDown, Weight("a-rather-long-word"));
-}
-
 TEST_F(Talk, ContextWhileAndAfterAnEvent) {
   Event("OnCtx", "", "%event/%sender/%ref0/%ref7");
   TReferences refs;
@@ -135,7 +149,7 @@ TEST_F(Talk, ContextWhileAndAfterAnEvent) {
 
 TEST_F(Talk, FreeTalkRedirection) {
   Event("OnIdle", "", "\\a");
-  AddSentence("free talk", 0, 0);
+  AddSentence("free talk", TSentenceKind::FreeTalk, 0);
   EXPECT_EQ(Fire("OnIdle"), "free talk");
 }
 

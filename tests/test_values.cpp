@@ -8,13 +8,14 @@
 #include <string>
 
 #include "formula_values.h"
+#include "shiori.h"
 
 namespace {
 
 class Variables : public ::testing::Test {
  protected:
-  void SetUp() override { ResetVariables(); }
-  void TearDown() override { ResetVariables(); }
+  void SetUp() override { ResetModule(); }
+  void TearDown() override { ResetModule(); }
 };
 
 // The plain walk over every pair in store order, to hold the expansion to.
@@ -113,7 +114,7 @@ TEST_F(Variables, StoreOrderAfterPutsAndRemoves) {
   ASSERT_NE(FindVariable("\\c"), nullptr);
   EXPECT_EQ(*FindVariable("\\c"), "2");
   EXPECT_EQ(FindVariable("\\ab"), nullptr);
-  ResetVariables();
+  ResetModule();
   EXPECT_EQ(VariableCount(), 0);
 }
 
@@ -154,7 +155,7 @@ TEST_F(Variables, ExpansionEqualsTheOrderedWalk) {
     return w;
   };
   for (int round = 0; round < 200; ++round) {
-    ResetVariables();
+    ResetModule();
     for (int i = 0; i < 12; ++i) PutVariable("\\" + word(3), word(4));
     if (round % 3 == 0) RemoveVariable("\\" + word(3));
     const std::string text = "%" + word(5);

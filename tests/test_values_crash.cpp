@@ -17,9 +17,9 @@
 #include <thread>
 
 #include "fileutl.h"
-#include "formula.h"
-#include "formula_search.h"
-#include "nsdic.h"
+#include "formula_vars.h"
+#include "shiori.h"
+
 #include "scratch_dir.h"
 
 namespace {
@@ -107,10 +107,7 @@ void SleepMicroseconds(long micros) {
 class ValueFileCrash : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetCharset();
-    ResetFormula();
-    ResetStore();
-    ResetFileUtl();
+    ResetModule();
     SetBaseDirectory(dir_.path());
     ASSERT_FALSE(dir_.path().empty());
   }

@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "formula.h"
 #include "formula_search.h"
 #include "formula_values.h"
-#include "nsdic.h"
+#include "formula_vars.h"
+#include "nsdic_words.h"
 #include "random.h"
+#include "shiori.h"
 #include "strutl.h"
 
 namespace {
@@ -18,16 +19,14 @@ namespace {
 class VariablesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetCharset();
-    ResetStore();
-    ResetFormula();
+    ResetModule();
     SetRandomSeed(20240301);
     const TClockReading sunday{2024, 3, 10, 9, 5, 7, 0};
     SetClockOverride(&sunday);
   }
   void TearDown() override {
     SetClockOverride(nullptr);
-    ResetFormula();
+    ResetModule();
   }
 
   static std::vector<std::string> Words(const std::string& text) {

@@ -44,3 +44,19 @@ if(WIN64_BUILD_DIR)
   set_tests_properties(wine_transcript_matches_linux PROPERTIES
     FIXTURES_REQUIRED win64_dlls LABELS windows TIMEOUT 600)
 endif()
+
+# The i686 DLLs under a 32-bit Windows loader: 32-bit Wine in the test VM
+# (scripts/vm), compared with the Linux libraries. The win32_dlls fixture
+# first brings the i686 build up to date, so no stale DLL is run or checked.
+add_executable(win32_proxy_host_linux ${CMAKE_CURRENT_SOURCE_DIR}/win32/vm/proxy-host.cpp)
+target_link_libraries(win32_proxy_host_linux PRIVATE ${CMAKE_DL_LIBS})
+if(WIN32_BUILD_DIR)
+  add_test(NAME win32_vm_transcript_matches_linux
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win32/vm/run-vm-test.sh
+      $<TARGET_FILE:win32_host_linux> $<TARGET_FILE:win32_proxy_host_linux>
+      $<TARGET_FILE:shiori> $<TARGET_FILE:makoto> $<TARGET_FILE:makoto-table>
+      $<TARGET_FILE:shiori-seal> ${WIN32_BUILD_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/win32
+      ${CMAKE_BINARY_DIR}/win32-vm)
+  set_tests_properties(win32_vm_transcript_matches_linux PROPERTIES
+    TIMEOUT 1200 FIXTURES_REQUIRED win32_dlls LABELS windows)
+endif()

@@ -1,0 +1,21 @@
+// The word cache: the word chosen for each tag during one expansion, so that
+// a repeated tag gives the same word. Kept longest key first (latest first
+// among keys of equal length), at most kWordCacheCapacity entries.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "UTypes.h"
+
+extern int WordCacheCount;
+
+// Remembers (or updates) the word of a tag; `digit` is the character code of
+// the tag's number "2".."9", or 0.
+void CacheWord(const std::string& key, const std::string& value, int32_t digit);
+// Forgets every entry (the strings are kept for reuse).
+void ClearWordCache();
+// Entry k (1-based), or an entry with an empty Key past the end.
+const TWordCache& WordCacheEntry(int k);
+// Empties the word cache and releases its strings.
+void ResetWordCache();

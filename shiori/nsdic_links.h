@@ -1,0 +1,22 @@
+// Word-to-word links (LinkTable and LinkIndex) and event talks (EventTable,
+// EventIndex and their SentenceTable records): registration, the counting
+// lookups and the linked-word chooser.
+#pragma once
+
+#include <string>
+
+// Appends the link from word record `first` (whose text is `first_text`) to
+// word record `second`; its number, or 0 when LinkTable is full.
+int RegisterLink(const std::string& first_text, int first, int second);
+// The number of links from `first_text` to words of `category` for k = 0,
+// else the k-th one's word record, or 0.
+int LinkedMember(const std::string& first_text, const std::string& category, int k);
+// A word of `category` linked from `previous`, else any word of `category`.
+std::string RandomLinkedWord(const std::string& previous, const std::string& category);
+// Registers an event response (its sentence and condition); its EventTable
+// record, or 0 when a table or the name's chain is full.
+int RegisterConditional(const std::string& name, const std::string& condition,
+                        const std::string& text);
+// The number of the event's responses for k = 0, else the k-th one's
+// EventTable record, or 0.
+int ConditionalMember(const std::string& name, int k);

@@ -1,0 +1,22 @@
+// Dictionary macros and the NSDeclare extensions of the dictionary format:
+// the macro table of one parser run and its rewriting of later lines,
+// indented continuation lines, tag word lists and joined "sites" strings.
+#pragma once
+
+#include <string>
+
+// Empties the macro table (the start of and the end of every parser run).
+void ClearMacros();
+// Adds a definition: `pattern` with the placeholders "%0" and "%1", `body`
+// what a match becomes.
+void DefineMacro(const std::string& pattern, const std::string& body);
+// Every definition applied to the text in definition order.
+std::string ExpandMacros(const std::string& text);
+
+// The indented lines following the cursor, trimmed and joined.
+std::string AppendIndented(int& cursor, const std::string& text);
+// Registers a tag key's words; answers whether the key was a tag key.
+bool TagWordList(const std::string& key, const std::string& rest);
+// Joins the "\id" lines of one "sites" identifier into one value.
+std::string JoinSites(const std::string& id, const std::string& first, int& cursor,
+                      const std::string& text);

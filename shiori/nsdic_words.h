@@ -1,0 +1,33 @@
+// Words and categories: registration into WordTable, WordIndex,
+// CategoryIndex and CategoryList, the word and category lookups, the two
+// random word choosers with their cool-down rules, and the category tags
+// that find the category named at a "%".
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Registers `word` in `category`; its record (the known one when the pair is
+// registered already), or 0 when the store or the word's chain is full.
+int RegisterWord(const std::string& category, const std::string& word);
+// Puts a category into CategoryList (longest first, latest first among
+// equals) unless it is there or the list is full.
+void AddCategory(const std::string& category);
+// The category whose tag (its name with the first byte replaced by "%")
+// stands at the 1-based `position`: the first such name in CategoryList order
+// (longest first, latest first among equals), or "" when none does.
+std::string CategoryTagAt(const std::string& text, int position);
+// Forgets every category tag.
+void ResetCategoryTags();
+// The record of the first stored registration of the word, or 0.
+int FindWord(const std::string& text);
+// FindWord over a byte range.
+int FindWordBytes(std::string_view text);
+// The category of FindWord's record, or "".
+std::string CategoryOfWord(const std::string& text);
+// The number of the category's words for k = 0, else its k-th record or 0.
+int CategoryMember(const std::string& category, int k);
+// A word of the category, drawn under the cool-down rule; "" for none.
+std::string RandomWordOfCategory(const std::string& category);
+// A word whose category begins with `prefix`, drawn under the cool-down rule.
+std::string RandomWordByPrefix(const std::string& prefix);
