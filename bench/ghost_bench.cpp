@@ -12,11 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "host.h"
+#include "measure.h"
 #include "mix.h"
 #include "stats.h"
 
 namespace {
+
+constexpr int kExitDone = 0;
+constexpr int kExitTargetMissed = 1;
+constexpr int kExitCheckFailed = 2;
+constexpr int kExitUsage = 64;
 
 const char* const kUsage =
     "usage: ghost-bench GHOSTDIR [options]\n"
@@ -30,10 +35,10 @@ const char* const kUsage =
     "Exit status: 0 done, 1 a target missed (with --strict), 2 a check of the\n"
     "answers failed, 64 bad usage or missing input.\n";
 
-struct Options {
+struct TOptions {
   std::string ghost;
-  std::string shiori = SHIORI_LIBRARY_PATH;
-  std::string makoto = MAKOTO_LIBRARY_PATH;
+  std::string shiori = GHOST_SHIORI_LIBRARY;
+  std::string makoto = GHOST_MAKOTO_LIBRARY;
   int runs = 7;
   int load_runs = 5;
   long soak = 1000000;
@@ -41,7 +46,7 @@ struct Options {
   bool strict = false;
 };
 
-struct Inputs {
+struct TInputs {
   std::string expected_counts;
   std::string sentence;   // 2 KiB for "GET Word"
   std::string script;     // 4 KiB for makoto
@@ -49,7 +54,7 @@ struct Inputs {
 };
 
 // One line of the table; a negative baseline or ratio prints "-".
-struct Row {
+struct TRow {
   std::string name;
   std::string unit;        // "s" or "B"
   double median = 0, spread = 0, baseline = -1, ratio = -1;
@@ -58,17 +63,17 @@ struct Row {
   bool valid = true;   // false when the answers behind the figure were wrong
 };
 
-int failed_checks = 0;
+int g_failed_checks = 0;
 
 bool Check(bool ok, const std::string& what) {
   if (!ok) {
-    ++failed_checks;
+    ++g_failed_checks;
     std::fprintf(stderr, "check failed: %s\n", what.c_str());
   }
   return ok;
 }
 
-bool ParseOptions(int argc, char** argv, Options& o) {
+bool ParseOptions(int argc, char** argv, TOptions& o) {
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const bool has_value = i + 1 < argc;
@@ -101,7 +106,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
   return !o.ghost.empty();
 }
 
-bool ReadInputs(const std::string& dir, Inputs& in) {
+bool ReadInputs(const std::string& dir, TInputs& in) {
   std::string expect, table;
   if (!ReadFile(dir + "bench-expect.txt", expect) ||
       !ReadFile(dir + "bench_sentence.txt", in.sentence) ||
@@ -148,50 +153,50 @@ size_t ReadAndSplit(const std::string& dir) {
   return lines.size();
 }
 
-struct LoadSample {
+struct TLoadSample {
   double baseline = 0, load = 0;
   long rss_before = 0, rss_after = 0;
   int ok = 0;
 };
 
 // Runs `body` in a child process and reads back what it wrote.
-LoadSample InChild(LoadSample (*body)(const Options&), const Options& o) {
-  LoadSample sample;
+TLoadSample InChild(TLoadSample (*body)(const TOptions&), const TOptions& o) {
+  TLoadSample sample;
   int fds[2];
   if (pipe(fds) != 0) return sample;
   std::fflush(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
     close(fds[0]);
-    const LoadSample s = body(o);
+    const TLoadSample s = body(o);
     const ssize_t written = write(fds[1], &s, sizeof s);
     _exit(written == static_cast<ssize_t>(sizeof s) ? 0 : 1);
   }
   close(fds[1]);
   if (pid > 0 && read(fds[0], &sample, sizeof sample) != static_cast<ssize_t>(sizeof sample)) {
-    sample = LoadSample();
+    sample = TLoadSample();
   }
   close(fds[0]);
   if (pid > 0) waitpid(pid, nullptr, 0);
   return sample;
 }
 
-LoadSample ChildBaseline(const Options& o) {
-  LoadSample s;
+TLoadSample ChildBaseline(const TOptions& o) {
+  TLoadSample s;
   const double start = CpuSeconds();
   s.ok = ReadAndSplit(o.ghost) > 0;
   s.baseline = CpuSeconds() - start;
   return s;
 }
 
-LoadSample ChildLoad(const Options& o) {
-  LoadSample s;
+TLoadSample ChildLoad(const TOptions& o) {
+  TLoadSample s;
   s.rss_before = ResidentBytes();
-  ShioriLibrary lib;
+  TShioriLibrary lib;
   std::string error;
   if (!OpenShiori(o.shiori, lib, error)) return s;
   const double start = CpuSeconds();
-  s.ok = LoadShiori(lib, o.ghost) == 1;
+  s.ok = lib.Load(o.ghost) == 1;
   s.load = CpuSeconds() - start;
   s.rss_after = ResidentBytes();
   return s;
@@ -199,24 +204,24 @@ LoadSample ChildLoad(const Options& o) {
 
 // Workload 1 and the memory after loading (6a); each load in a fresh
 // process, since the module's tables live as long as the process.
-void MeasureLoads(const Options& o, std::vector<Row>& rows, Row& memory) {
+void MeasureLoads(const TOptions& o, std::vector<TRow>& rows, TRow& memory) {
   std::vector<double> loads, baselines, rss;
   double rss_before = 0;
   bool ok = true;
   for (int r = 0; r < o.load_runs; ++r) {
-    const LoadSample b = InChild(ChildBaseline, o);
-    const LoadSample l = InChild(ChildLoad, o);
+    const TLoadSample b = InChild(ChildBaseline, o);
+    const TLoadSample l = InChild(ChildLoad, o);
     ok = Check(b.ok && l.ok, "the ghost loads in a child process") && ok;
     baselines.push_back(b.baseline);
     loads.push_back(l.load);
     rss.push_back(static_cast<double>(l.rss_after));
     rss_before = static_cast<double>(l.rss_before);
   }
-  const Summary load = Summarize(loads), base = Summarize(baselines);
+  const TSummary load = Summarize(loads), base = Summarize(baselines);
   const double ratio = base.median > 0 ? load.median / base.median : -1;
   rows.push_back({"1 load, full ghost", "s", load.median, load.spread, base.median, ratio,
                   "ratio <= 10, < 150 ms", ratio >= 0 && ratio <= 10 && load.median < 0.150, ok});
-  const Summary mem = Summarize(rss);
+  const TSummary mem = Summarize(rss);
   memory = {"6a resident after load", "B", mem.median, mem.spread, rss_before, -1,
             "< 32 MiB", mem.median > 0 && mem.median < 32.0 * 1024 * 1024, ok};
 }
@@ -238,7 +243,7 @@ bool IsTalk(const std::string& response) {
 }
 
 // The store the module reports must be the one gen-ghost filled.
-bool CheckStore(const ShioriLibrary& lib, const Inputs& in) {
+bool CheckStore(const TShioriLibrary& lib, const TInputs& in) {
   Check(Request(lib, kVersionRequest).rfind("SHIORI/2.5 200 OK\r\nCharset: ", 0) == 0,
         "GET Version answers 200 OK with a Charset line");
   const std::string counts = Request(lib, EventRequest("OnBenchCounts"));
@@ -248,15 +253,15 @@ bool CheckStore(const ShioriLibrary& lib, const Inputs& in) {
                    StatusLine(counts) + " " + StatusLine(counts.substr(counts.find("\r\n") + 2)));
 }
 
-void AddRequestRow(std::vector<Row>& rows, const std::string& name, const Paired& p,
+void AddRequestRow(std::vector<TRow>& rows, const std::string& name, const TPaired& p,
                    double limit, const std::string& target, bool valid) {
   rows.push_back({name, "s", p.work.median, p.work.spread, p.base.median,
                   p.base.median > 0 ? p.work.median / p.base.median : -1, target,
                   p.work.median > 0 && p.work.median < limit, valid});
 }
 
-void MeasureRequests(const Options& o, const ShioriLibrary& lib, const Inputs& in,
-                     std::vector<Row>& rows) {
+void MeasureRequests(const TOptions& o, const TShioriLibrary& lib, const TInputs& in,
+                     std::vector<TRow>& rows) {
   const std::string event = EventRequest("OnMouseDoubleClick");
   const std::string talk = MakeRequest("GET Sentence SHIORI/2.5", {{"Sender", "bench"}});
   const std::string words =
@@ -281,11 +286,11 @@ void MeasureRequests(const Options& o, const ShioriLibrary& lib, const Inputs& i
 
 // Baseline: the same script through the module with both tables empty (a
 // directory without table files); then the ghost's 500-entry tables.
-void MeasureMakoto(const Options& o, const MakotoLibrary& lib, const Inputs& in,
-                   std::vector<Row>& rows) {
+void MeasureMakoto(const TOptions& o, const TMakotoLibrary& lib, const TInputs& in,
+                   std::vector<TRow>& rows) {
   char empty_dir[] = "/tmp/ghost-bench-XXXXXX";
   if (!mkdtemp(empty_dir)) return;
-  LoadMakoto(lib, std::string(empty_dir) + "/");
+  lib.Load(std::string(empty_dir) + "/");
   bool ok = Check(Execute(lib, in.table_probe_source) == in.table_probe_source,
                   "makoto with empty tables returns a script unchanged");
   auto run = [&] { Execute(lib, in.script); };
@@ -295,22 +300,22 @@ void MeasureMakoto(const Options& o, const MakotoLibrary& lib, const Inputs& in,
   lib.unload();
   rmdir(empty_dir);
 
-  LoadMakoto(lib, o.ghost);
+  lib.Load(o.ghost);
   ok = Check(Execute(lib, in.table_probe_source) == in.table_probe_result,
              "makoto applies the first entry of makoto0.nft") && ok;
-  Paired p = TimePaired(run, [] {}, o.runs, o.budget);
+  TPaired p = TimePaired(run, [] {}, o.runs, o.budget);
   p.base = Summarize(base);
   AddRequestRow(rows, "5 makoto execute, 4 KiB", p, 200e-6, "< 200 us", ok);
 }
 
 // ---- 6b: soak -----------------------------------------------------------------------
 
-void MeasureSoak(const Options& o, const ShioriLibrary& shiori, const MakotoLibrary& makoto,
-                 std::vector<Row>& rows) {
+void MeasureSoak(const TOptions& o, const TShioriLibrary& shiori, const TMakotoLibrary& makoto,
+                 std::vector<TRow>& rows) {
   const long first = o.soak >= 100 ? o.soak / 100 : 1;
   const long every = o.soak >= 10 ? o.soak / 10 : 1;
   std::fprintf(stderr, "soak: %ld mixed requests\n", o.soak);
-  const SoakResult s = RunSoak(shiori, &makoto, BuildMix(MixWords(o.ghost)), o.soak, first,
+  const TSoakResult s = RunSoak(shiori, &makoto, BuildMix(MixWords(o.ghost)), o.soak, first,
                                every, [](long n, long rss) {
                                  std::fprintf(stderr, "  %8ld requests  %8.2f MiB\n", n,
                                               rss / 1048576.0);
@@ -360,12 +365,12 @@ std::string Machine() {
   return buf;
 }
 
-int PrintTable(const std::vector<Row>& rows, const std::string& machine) {
+int PrintTable(const std::vector<TRow>& rows, const std::string& machine) {
   std::printf("machine: %s\n", machine.c_str());
   std::printf("%-30s %11s %7s %11s %7s  %-22s %s\n", "workload", "median", "spread",
               "baseline", "ratio", "target", "result");
   int missed = 0;
-  for (const Row& r : rows) {
+  for (const TRow& r : rows) {
     char spread[16], ratio[16];
     std::snprintf(spread, sizeof spread, "%.1f%%", r.spread * 100);
     std::snprintf(ratio, sizeof ratio, r.ratio < 0 ? "-" : "%.1f", r.ratio);
@@ -380,7 +385,7 @@ int PrintTable(const std::vector<Row>& rows, const std::string& machine) {
       "baselines: 1 reading the same files and splitting them into lines; 2-4 GET Version;\n"
       "5 the same script with both tables empty; 6a resident before the library was\n"
       "opened; 6b resident after the first 1%% of the soak (10,000 of 1,000,000).\n");
-  if (failed_checks) {
+  if (g_failed_checks) {
     std::printf("INVALID: the answers behind the figure were wrong (see the failed checks).\n");
   }
   return missed;
@@ -389,30 +394,30 @@ int PrintTable(const std::vector<Row>& rows, const std::string& machine) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options o;
+  TOptions o;
   if (!ParseOptions(argc, argv, o)) {
     std::fputs(kUsage, stderr);
-    return 64;
+    return kExitUsage;
   }
-  Inputs in;
+  TInputs in;
   if (!ReadInputs(o.ghost, in)) {
     std::fprintf(stderr, "ghost-bench: %s is not a ghost written by gen-ghost\n",
                  o.ghost.c_str());
-    return 64;
+    return kExitUsage;
   }
   const std::string machine = Machine();   // load average before the runs
-  std::vector<Row> rows;
-  Row memory;
+  std::vector<TRow> rows;
+  TRow memory;
   MeasureLoads(o, rows, memory);   // before this process opens the library itself
 
-  ShioriLibrary shiori;
-  MakotoLibrary makoto;
+  TShioriLibrary shiori;
+  TMakotoLibrary makoto;
   std::string error;
   if (!OpenShiori(o.shiori, shiori, error) || !OpenMakoto(o.makoto, makoto, error)) {
     std::fprintf(stderr, "ghost-bench: %s\n", error.c_str());
-    return 64;
+    return kExitUsage;
   }
-  Check(LoadShiori(shiori, o.ghost) == 1, "load answers true");
+  Check(shiori.Load(o.ghost) == 1, "load answers true");
   const bool store_ok = CheckStore(shiori, in);
   rows[0].valid = rows[0].valid && store_ok;
   memory.valid = memory.valid && store_ok;
@@ -423,9 +428,9 @@ int main(int argc, char** argv) {
   Check(MissingNulCount() == 0, "every response block ends in NUL after its length");
 
   const int missed = PrintTable(rows, machine);
-  if (failed_checks) {
-    std::fprintf(stderr, "ghost-bench: %d check(s) of the answers failed\n", failed_checks);
-    return 2;
+  if (g_failed_checks) {
+    std::fprintf(stderr, "ghost-bench: %d check(s) of the answers failed\n", g_failed_checks);
+    return kExitCheckFailed;
   }
-  return o.strict && missed ? 1 : 0;
+  return o.strict && missed ? kExitTargetMissed : kExitDone;
 }

@@ -15,7 +15,7 @@ std::string Get(const std::string& what,
   return MakeRequest("GET " + what + " " + kVersion, all);
 }
 
-void AddEvents(std::vector<MixEntry>& deck) {
+void AddEvents(std::vector<TMixEntry>& deck) {
   const char* names[] = {"OnMouseDoubleClick", "OnSecondChange", "OnMinuteChange",
                          "OnMouseMove", "OnBoot", "OnMouseClick", "OnSurfaceChange",
                          "OnKeyPress", "OnChoiceSelect", "OnUserEvent000", "OnUserEvent077",
@@ -31,7 +31,7 @@ void AddEvents(std::vector<MixEntry>& deck) {
   }
 }
 
-void AddWords(std::vector<MixEntry>& deck, const std::vector<std::string>& words) {
+void AddWords(std::vector<TMixEntry>& deck, const std::vector<std::string>& words) {
   for (const char* type : {"\\m?", "\\mthing", "\\mw001", "\\cat010", "\\dms", "\\[t03]",
                            "\\ms", "\\nothere"}) {
     deck.push_back({false, Get("Word", {{"Type", type}})});
@@ -48,7 +48,7 @@ void AddWords(std::vector<MixEntry>& deck, const std::vector<std::string>& words
   deck.push_back({false, Get("Sentence", {{"Sentence", said}, {"Age", "2"}})});
 }
 
-void AddOthers(std::vector<MixEntry>& deck) {
+void AddOthers(std::vector<TMixEntry>& deck) {
   for (int i = 0; i < 20; ++i) deck.push_back({false, Get("Sentence", {})});
   for (int i = 0; i < 4; ++i) deck.push_back({false, Get("Status", {})});
   for (const char* id : {"string00", "string07", "recommendsites", "nothere"}) {
@@ -69,7 +69,7 @@ void AddOthers(std::vector<MixEntry>& deck) {
   deck.push_back({false, MakeRequest("PUT Nothing SHIORI/2.5", {})});
 }
 
-void AddScripts(std::vector<MixEntry>& deck, const std::vector<std::string>& words) {
+void AddScripts(std::vector<TMixEntry>& deck, const std::vector<std::string>& words) {
   for (int i = 0; i < 10; ++i) {
     std::ostringstream s;
     s << "\\h\\s[" << i << "]" << (words.empty() ? "word" : words[i % words.size()])
@@ -80,8 +80,8 @@ void AddScripts(std::vector<MixEntry>& deck, const std::vector<std::string>& wor
 
 }  // namespace
 
-std::vector<MixEntry> BuildMix(const std::vector<std::string>& words) {
-  std::vector<MixEntry> deck;
+std::vector<TMixEntry> BuildMix(const std::vector<std::string>& words) {
+  std::vector<TMixEntry> deck;
   AddEvents(deck);
   AddWords(deck, words);
   AddOthers(deck);
@@ -104,15 +104,15 @@ std::vector<std::string> MixWords(const std::string& ghost_dir) {
   return words;
 }
 
-SoakResult RunSoak(const ShioriLibrary& shiori, const MakotoLibrary* makoto,
-                   const std::vector<MixEntry>& deck, long total, long first, long every,
+TSoakResult RunSoak(const TShioriLibrary& shiori, const TMakotoLibrary* makoto,
+                   const std::vector<TMixEntry>& deck, long total, long first, long every,
                    const std::function<void(long, long)>& report) {
-  SoakResult result;
+  TSoakResult result;
   uint32_t seed = 12345;
   const double start = NowSeconds();
   while (result.requests < total) {
     seed = seed * 1103515245u + 12345u;
-    const MixEntry& entry = deck[(seed >> 8) % deck.size()];
+    const TMixEntry& entry = deck[(seed >> 8) % deck.size()];
     if (entry.to_makoto) {
       if (!makoto) continue;
       if (Execute(*makoto, entry.text).empty()) ++result.empty;

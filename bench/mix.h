@@ -7,21 +7,21 @@
 #include <string>
 #include <vector>
 
-#include "host.h"
+#include "measure.h"
 
-struct MixEntry {
+struct TMixEntry {
   bool to_makoto = false;
   std::string text;
 };
 
 // The deck. `words` are dictionary words for "Word" and "Sentence" requests
 // (the synthetic ghost lists some in bench_words.txt; any will do).
-std::vector<MixEntry> BuildMix(const std::vector<std::string>& words);
+std::vector<TMixEntry> BuildMix(const std::vector<std::string>& words);
 
 // The words of bench_words.txt in `ghost_dir`, or a few defaults.
 std::vector<std::string> MixWords(const std::string& ghost_dir);
 
-struct SoakResult {
+struct TSoakResult {
   long requests = 0;
   long rss_after_first = 0;    // resident bytes after `first` requests
   long rss_final = 0;
@@ -32,6 +32,6 @@ struct SoakResult {
 // Sends `total` requests from the deck; `report` is called with the request
 // count and the resident bytes after `first` requests and every `every`.
 // `makoto` may be null: its entries are then skipped (not counted).
-SoakResult RunSoak(const ShioriLibrary& shiori, const MakotoLibrary* makoto,
-                   const std::vector<MixEntry>& deck, long total, long first, long every,
+TSoakResult RunSoak(const TShioriLibrary& shiori, const TMakotoLibrary* makoto,
+                   const std::vector<TMixEntry>& deck, long total, long first, long every,
                    const std::function<void(long, long)>& report);

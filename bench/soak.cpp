@@ -5,10 +5,14 @@
 #include <cstdlib>
 #include <string>
 
-#include "host.h"
+#include "measure.h"
 #include "mix.h"
 
 namespace {
+
+constexpr int kExitDone = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 64;
 
 const char* const kUsage =
     "usage: soak [GHOSTDIR] [--requests N] [--every N] [--shiori LIB] [--makoto LIB]\n"
@@ -21,10 +25,10 @@ const char* const kUsage =
     "sentence, talk of a word, replies, status, strings, notifications, teach,\n"
     "external and unknown requests, and scripts for the translation module.\n";
 
-struct Options {
+struct TOptions {
   std::string ghost = SOURCE_DIR "/examples/ghost/";
-  std::string shiori = SHIORI_LIBRARY_PATH;
-  std::string makoto = MAKOTO_LIBRARY_PATH;
+  std::string shiori = GHOST_SHIORI_LIBRARY;
+  std::string makoto = GHOST_MAKOTO_LIBRARY;
   long requests = 1000000;
   long every = 100000;
 };
@@ -35,7 +39,7 @@ bool Count(const char* text, long& out) {
   return *end == '\0' && out > 0;
 }
 
-bool ParseOptions(int argc, char** argv, Options& o) {
+bool ParseOptions(int argc, char** argv, TOptions& o) {
   bool ghost_given = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -65,30 +69,30 @@ bool ParseOptions(int argc, char** argv, Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options o;
+  TOptions o;
   if (!ParseOptions(argc, argv, o)) {
     std::fputs(kUsage, stderr);
-    return 64;
+    return kExitUsage;
   }
   std::string list;
   if (!ReadFile(o.ghost + "tamune.ini", list)) {
     std::fprintf(stderr, "soak: %s holds no tamune.ini\n", o.ghost.c_str());
-    return 1;
+    return kExitFailure;
   }
-  ShioriLibrary shiori;
-  MakotoLibrary makoto;
+  TShioriLibrary shiori;
+  TMakotoLibrary makoto;
   std::string error;
   if (!OpenShiori(o.shiori, shiori, error) || !OpenMakoto(o.makoto, makoto, error)) {
     std::fprintf(stderr, "soak: %s\n", error.c_str());
-    return 1;
+    return kExitFailure;
   }
   const long before = ResidentBytes();
-  LoadShiori(shiori, o.ghost);
-  LoadMakoto(makoto, o.ghost);
+  shiori.Load(o.ghost);
+  makoto.Load(o.ghost);
   std::printf("ghost %s: resident %.2f MiB before load, %.2f MiB after\n", o.ghost.c_str(),
               before / 1048576.0, ResidentBytes() / 1048576.0);
   const long first = o.requests >= 100000 ? 10000 : (o.requests + 9) / 10;
-  const SoakResult s = RunSoak(shiori, &makoto, BuildMix(MixWords(o.ghost)), o.requests, first,
+  const TSoakResult s = RunSoak(shiori, &makoto, BuildMix(MixWords(o.ghost)), o.requests, first,
                                o.every, [](long n, long rss) {
                                  std::printf("%10ld requests  %8.2f MiB\n", n, rss / 1048576.0);
                                  std::fflush(stdout);
@@ -100,5 +104,5 @@ int main(int argc, char** argv) {
   std::printf("growth since request %ld: %+.2f MiB\n", first,
               (s.rss_final - s.rss_after_first) / 1048576.0);
   if (MissingNulCount()) std::printf("response blocks without NUL: %ld\n", MissingNulCount());
-  return 0;
+  return kExitDone;
 }

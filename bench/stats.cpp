@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "host.h"
+#include "measure.h"
 
 double Median(std::vector<double> values) {
   if (values.empty()) return 0;
@@ -12,8 +12,8 @@ double Median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-Summary Summarize(const std::vector<double>& run_medians) {
-  Summary s;
+TSummary Summarize(const std::vector<double>& run_medians) {
+  TSummary s;
   s.runs = static_cast<int>(run_medians.size());
   s.median = Median(run_medians);
   if (!run_medians.empty() && s.median > 0) {
@@ -48,7 +48,7 @@ int IterationsFor(const std::function<void()>& fn, double budget, int lo, int hi
   return n < lo ? lo : n > hi ? hi : static_cast<int>(n);
 }
 
-Paired TimePaired(const std::function<void()>& work, const std::function<void()>& base,
+TPaired TimePaired(const std::function<void()>& work, const std::function<void()>& base,
                   int runs, double budget) {
   const int work_calls = IterationsFor(work, budget, 5, 5000);
   const int base_calls = IterationsFor(base, budget / 4, 5, 5000);

@@ -10,12 +10,12 @@ double Median(std::vector<double> values);
 
 // The median and the half-width of the range of several run medians,
 // relative to the median.
-struct Summary {
+struct TSummary {
   double median = 0;
   double spread = 0;   // (max - min) / 2 / median
   int runs = 0;
 };
-Summary Summarize(const std::vector<double>& run_medians);
+TSummary Summarize(const std::vector<double>& run_medians);
 
 // Times `iterations` calls of `fn` in CPU time, in batches long enough for
 // the clock's resolution; the median of the batches' per-call times.
@@ -27,9 +27,9 @@ int IterationsFor(const std::function<void()>& fn, double budget, int lo, int hi
 
 // `runs` runs alternating the baseline and the workload, each run timing
 // its own count of calls; the run medians of both.
-struct Paired {
-  Summary work;
-  Summary base;
+struct TPaired {
+  TSummary work;
+  TSummary base;
 };
-Paired TimePaired(const std::function<void()>& work, const std::function<void()>& base,
+TPaired TimePaired(const std::function<void()>& work, const std::function<void()>& base,
                   int runs, double budget);

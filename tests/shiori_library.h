@@ -1,70 +1,18 @@
-// Test helpers for the built libshiori.so: host blocks, the three exports
-// opened with dlopen, and checks made inside a child process (which cannot
+// Test harness for the built libshiori.so, over the host layer
+// (host/ghost_host.h): checks made inside a child process (which cannot
 // report through GoogleTest) that print what failed and count it for the
-// child's exit status.
+// child's exit status, and the child that opens the library afresh.
 #pragma once
-
-#include <dlfcn.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
-#ifndef SHIORI_LIBRARY_PATH
-#error "SHIORI_LIBRARY_PATH must name the built libshiori.so"
+#include "ghost_host.h"
+
+#ifndef GHOST_SHIORI_LIBRARY
+#error "GHOST_SHIORI_LIBRARY must name the built libshiori.so"
 #endif
-
-// A block as the host allocates it; the module takes ownership.
-inline char* HostBlock(const std::string& bytes) {
-  char* block = static_cast<char*>(std::malloc(bytes.size() + 1));
-  std::memcpy(block, bytes.data(), bytes.size());
-  block[bytes.size()] = '\0';
-  return block;
-}
-
-struct TResponse {
-  std::string text;     // the `length` bytes of the block
-  long length = -1;     // as written back by request
-  bool nul_ended = false;
-  bool returned = false;
-};
-
-struct TShioriLibrary {
-  void* handle = nullptr;
-  int (*load)(char*, long) = nullptr;
-  char* (*request)(char*, long*) = nullptr;
-  int (*unload)() = nullptr;
-
-  bool Open() {
-    handle = dlopen(SHIORI_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) return false;
-    load = reinterpret_cast<int (*)(char*, long)>(dlsym(handle, "load"));
-    request = reinterpret_cast<char* (*)(char*, long*)>(dlsym(handle, "request"));
-    unload = reinterpret_cast<int (*)()>(dlsym(handle, "unload"));
-    return load && request && unload;
-  }
-
-  int Load(const std::string& directory) {
-    return load(HostBlock(directory), static_cast<long>(directory.size()));
-  }
-
-  // Sends `bytes` announcing `length` bytes (the whole text by default).
-  TResponse Request(const std::string& bytes, long length) {
-    TResponse response;
-    response.length = length;
-    char* block = request(HostBlock(bytes), &response.length);
-    response.returned = block != nullptr;
-    if (block == nullptr || response.length < 0) return response;
-    response.text.assign(block, static_cast<size_t>(response.length));
-    response.nul_ended = block[response.length] == '\0';
-    std::free(block);
-    return response;
-  }
-  TResponse Request(const std::string& bytes) {
-    return Request(bytes, static_cast<long>(bytes.size()));
-  }
-};
 
 // Checks made in the child process; the parent sees the exit status and,
 // on failure, these messages.
@@ -102,8 +50,9 @@ struct TChildChecks {
 template <typename TScenario>
 [[noreturn]] void RunInFreshModule(const TScenario& scenario) {
   TShioriLibrary library;
-  if (!library.Open()) {
-    std::fprintf(stderr, "cannot open %s: %s\n", SHIORI_LIBRARY_PATH, dlerror());
+  std::string error;
+  if (!OpenShiori(GHOST_SHIORI_LIBRARY, library, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
     std::exit(2);
   }
   TChildChecks checks;

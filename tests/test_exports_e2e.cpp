@@ -28,12 +28,12 @@ const std::string kBadRequest = "SHIORI/2.5 400 Bad Request\r\n\r\n";
 // ---- Host blocks and attach order (static core) -------------------------------
 
 TEST(HostBlocks, FromHostBufferCopiesAtMostLengthBytes) {
-  EXPECT_EQ(FromHostBuffer(HostBlock("GET Version"), 11), "GET Version");
-  EXPECT_EQ(FromHostBuffer(HostBlock("GET Version"), 3), "GET");
-  EXPECT_EQ(FromHostBuffer(HostBlock(std::string("ab\0cd", 5)), 5), "ab");
-  EXPECT_EQ(FromHostBuffer(HostBlock("abc"), 0), "");
-  EXPECT_EQ(FromHostBuffer(HostBlock("abc"), -1), "");
-  EXPECT_EQ(FromHostBuffer(HostBlock("abc"), -2147483647L), "");
+  EXPECT_EQ(FromHostBuffer(NewHostBlock("GET Version"), 11), "GET Version");
+  EXPECT_EQ(FromHostBuffer(NewHostBlock("GET Version"), 3), "GET");
+  EXPECT_EQ(FromHostBuffer(NewHostBlock(std::string("ab\0cd", 5)), 5), "ab");
+  EXPECT_EQ(FromHostBuffer(NewHostBlock("abc"), 0), "");
+  EXPECT_EQ(FromHostBuffer(NewHostBlock("abc"), -1), "");
+  EXPECT_EQ(FromHostBuffer(NewHostBlock("abc"), -2147483647L), "");
   EXPECT_EQ(FromHostBuffer(nullptr, 5), "");
 }
 
@@ -100,7 +100,8 @@ class Exports : public ::testing::Test {
 
 TEST_F(Exports, FirstCallAttachesTheModule) {
   EXPECT_IN_FRESH_MODULE([](TShioriLibrary& library, TChildChecks& checks) {
-    const TResponse version = library.Request("GET Version SHIORI/2.5\r\nSender: test\r\n\r\n");
+    const TResponseBlock version =
+        library.Request("GET Version SHIORI/2.5\r\nSender: test\r\n\r\n");
     CHILD_EQ(version.text, kVersionOk);
     CHILD_TRUE(version.length == static_cast<long>(kVersionOk.size()));
     CHILD_TRUE(version.nul_ended);
@@ -122,7 +123,7 @@ TEST_F(Exports, LoadRequestUnload) {
     CHILD_EQ(library.Request("HELLO SHIORI/2.5\r\nSender: test\r\n\r\n").text, kBadRequest);
     CHILD_EQ(library.Request("GET Status\r\n").text, kBadRequest);
     CHILD_TRUE(library.unload() == 1);
-    const TResponse after = library.Request("GET Version SHIORI/2.5\r\n");
+    const TResponseBlock after = library.Request("GET Version SHIORI/2.5\r\n");
     CHILD_EQ(after.text, kVersionOk);
     CHILD_TRUE(after.nul_ended);
     CHILD_TRUE(chdir("/") == 0);
@@ -136,7 +137,7 @@ TEST_F(Exports, LengthAndNulBoundTheRequest) {
     CHILD_EQ(library.Request(request, 11).text, kBadRequest);  // "GET Version"
     // Without the NUL ending it, the line would be "GET Version \0SHIORI".
     CHILD_EQ(library.Request(std::string("GET Version \0SHIORI/2.5\r\n", 25)).text, kBadRequest);
-    const TResponse negative = library.Request(request, -5);
+    const TResponseBlock negative = library.Request(request, -5);
     CHILD_EQ(negative.text, kBadRequest);
     CHILD_TRUE(negative.length == static_cast<long>(kBadRequest.size()));
   });
@@ -144,7 +145,7 @@ TEST_F(Exports, LengthAndNulBoundTheRequest) {
 
 TEST_F(Exports, MissingLengthAddressStillAnswers) {
   EXPECT_IN_FRESH_MODULE([](TShioriLibrary& library, TChildChecks& checks) {
-    char* block = library.request(HostBlock("GET Version SHIORI/2.5\r\n"), nullptr);
+    char* block = library.request(NewHostBlock("GET Version SHIORI/2.5\r\n"), nullptr);
     CHILD_TRUE(block != nullptr);
     if (block == nullptr) return;
     CHILD_EQ(block, kBadRequest);  // no length: an empty request
@@ -153,7 +154,7 @@ TEST_F(Exports, MissingLengthAddressStillAnswers) {
 }
 
 TEST(ExportedSymbols, OnlyTheThreeEntryPoints) {
-  const std::string command = std::string("nm -D --defined-only ") + SHIORI_LIBRARY_PATH;
+  const std::string command = std::string("nm -D --defined-only ") + GHOST_SHIORI_LIBRARY;
   FILE* pipe = popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
   std::set<std::string> names;

@@ -379,11 +379,11 @@ TEST(LimitsThroughExports, RequestOfSixteenMebibytes) {
   EXPECT_EXIT(RunInFreshModule([&](TShioriLibrary& library, TChildChecks& checks) {
     CHILD_TRUE(library.Load(directory) == 1);
     const std::string big(16u << 20, 'x');
-    const TResponse echo = library.Request("GET Sentence SHIORI/2.5\r\nEvent: OnEcho\r\n"
+    const TResponseBlock echo = library.Request("GET Sentence SHIORI/2.5\r\nEvent: OnEcho\r\n"
                                            "Reference0: " + big + "\r\n\r\n");
     CHILD_TRUE(echo.nul_ended && echo.length == static_cast<long>(echo.text.size()));
     CHILD_TRUE(StartsWith(echo.text, "SHIORI/2.5 200 OK\r\nSentence: got "));
-    const TResponse line = library.Request("GET Version SHIORI/2.5" + big + "\r\n\r\n");
+    const TResponseBlock line = library.Request("GET Version SHIORI/2.5" + big + "\r\n\r\n");
     CHILD_TRUE(StartsWith(line.text, "SHIORI/2.5 200 OK\r\n"));
   }), ::testing::ExitedWithCode(0), "");
 }

@@ -4,7 +4,6 @@
 // forked child that loads the library afresh and sends its results back.
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,23 +15,20 @@
 #include <iterator>
 #include <optional>
 
+#include "ghost_host.h"
 #include "makoto.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>
 #endif
 
-#ifndef MAKOTO_LIBRARY_PATH
+#ifndef GHOST_MAKOTO_LIBRARY
 #error "the translation module's shared library is needed"
 #endif
 
 namespace fs = std::filesystem;
 
 namespace {
-
-using LoadFn = int (*)(char*, long);
-using UnloadFn = int (*)();
-using ExecuteFn = char* (*)(char*, long*);
 
 // One call of an export. For kExecute, `length` is what the host reports
 // (the script's size unless set) and `no_length` passes a null pointer.
@@ -61,12 +57,6 @@ Step Load(const std::string& dir) { return MakeStep(Step::kLoad, dir); }
 Step Execute(const std::string& script) { return MakeStep(Step::kExecute, script); }
 Step Unload() { return MakeStep(Step::kUnload, ""); }
 
-char* HostCopy(const std::string& text) {
-  char* block = static_cast<char*>(std::malloc(text.empty() ? 1 : text.size()));
-  std::memcpy(block, text.data(), text.size());
-  return block;
-}
-
 // The two checks below need the address sanitizer to see the heap; in
 // other builds they pass and the remaining checks carry the tests.
 
@@ -91,18 +81,18 @@ bool Released(const char* block) {
 #endif
 }
 
-Outcome Perform(const Step& step, LoadFn load, UnloadFn unload, ExecuteFn execute) {
+// Calls the export through the raw pointers, so that a step can announce any
+// length (or none) and the blocks can be inspected before they are freed.
+Outcome Perform(const Step& step, const TMakotoLibrary& library) {
   Outcome outcome;
   if (step.kind == Step::kLoad) {
-    char* block = HostCopy(step.text);
-    outcome.value = load(block, static_cast<long>(step.text.size()));
-    std::free(block);  // the block stays the host's
+    outcome.value = library.Load(step.text);
   } else if (step.kind == Step::kUnload) {
-    outcome.value = unload();
+    outcome.value = library.Unload();
   } else {
     long length = step.length.value_or(static_cast<long>(step.text.size()));
-    char* script = HostCopy(step.text);
-    char* out = execute(script, step.no_length ? nullptr : &length);
+    char* script = NewHostBlock(step.text);
+    char* out = library.execute(script, step.no_length ? nullptr : &length);
     outcome.input_released = Released(script);
     outcome.value = length;
     outcome.has_block = out != nullptr;
@@ -126,14 +116,14 @@ void WriteAll(int fd, const void* data, std::size_t size) {
 }
 
 [[noreturn]] void ChildRun(int fd, const std::vector<Step>& steps) {
-  void* library = dlopen(MAKOTO_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) _exit(2);
-  auto load = reinterpret_cast<LoadFn>(dlsym(library, "load"));
-  auto unload = reinterpret_cast<UnloadFn>(dlsym(library, "unload"));
-  auto execute = reinterpret_cast<ExecuteFn>(dlsym(library, "execute"));
-  if (!load || !unload || !execute) _exit(2);
+  TMakotoLibrary library;
+  std::string error;
+  if (!OpenMakoto(GHOST_MAKOTO_LIBRARY, library, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    _exit(2);
+  }
   for (const Step& step : steps) {
-    const Outcome o = Perform(step, load, unload, execute);
+    const Outcome o = Perform(step, library);
     const std::size_t size = o.bytes.size();
     const char flags[3] = {o.has_block, o.exact_block, o.input_released};
     WriteAll(fd, &o.value, sizeof o.value);
@@ -207,8 +197,8 @@ class MakotoModule : public ::testing::Test {
 
   // Runs makoto-table with `args`; its output lands in out_ and err_.
   int Tool(const std::string& args) {
-#ifdef MAKOTO_TABLE_TOOL
-    const std::string command = Quote(MAKOTO_TABLE_TOOL) + " " + args + " >" +
+#ifdef GHOST_TABLE_TOOL
+    const std::string command = Quote(GHOST_TABLE_TOOL) + " " + args + " >" +
                                 Quote((dir_ / "stdout").string()) + " 2>" +
                                 Quote((dir_ / "stderr").string());
     const int status = std::system(command.c_str());
@@ -327,7 +317,7 @@ TEST_F(MakotoModule, LineLongerThan998CharactersCountsAsTwoLines) {
   EXPECT_EQ(outcomes[1].bytes, "K");
 }
 
-#ifdef MAKOTO_TABLE_TOOL
+#ifdef GHOST_TABLE_TOOL
 
 TEST_F(MakotoModule, ToolRoundTripsEveryByteAllowedInALine) {
   // Any byte but NUL and LF; CR anywhere but at the end of a line.

@@ -316,7 +316,7 @@ TEST_F(Requests, SavedValuesAndSealedCopyReachASecondProcess) {
 TEST_F(Requests, LoadWithLengthZeroReadsNothing) {
   const std::string dir = Dir();
   EXPECT_TRUE(InFreshProcess([&](TShioriLibrary& library, TChildChecks& checks) {
-    CHILD_TRUE(library.load(HostBlock(dir), 0) == 1);
+    CHILD_TRUE(library.load(NewHostBlock(dir), 0) == 1);
     auto ask = [&](std::initializer_list<const char*> lines) {
       return library.Request(Req(lines)).text;
     };

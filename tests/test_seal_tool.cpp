@@ -26,7 +26,7 @@ struct ToolRun {
 class SealToolTest : public ::testing::Test {
  protected:
   void SetUp() override {
-#ifndef SEAL_TOOL_PATH
+#ifndef GHOST_SEAL_TOOL
     GTEST_SKIP() << "the seal tool is not built";
 #endif
     ASSERT_FALSE(dir_.path().empty());
@@ -38,8 +38,8 @@ class SealToolTest : public ::testing::Test {
   // Runs the tool in the directory "work" with `args` (already quoted where
   // needed); output goes to files outside it.
   ToolRun Run(const std::string& args) const {
-#ifdef SEAL_TOOL_PATH
-    const std::string command = "cd '" + At("work") + "' && '" SEAL_TOOL_PATH "' " + args +
+#ifdef GHOST_SEAL_TOOL
+    const std::string command = "cd '" + At("work") + "' && '" GHOST_SEAL_TOOL "' " + args +
                                 " >'" + At("out") + "' 2>'" + At("err") + "'";
     const int raw = std::system(command.c_str());
     ToolRun run;

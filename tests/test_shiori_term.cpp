@@ -25,7 +25,7 @@ TRun RunTerm(const std::string& arguments, const std::string& input, bool errors
   const std::string input_path =
       std::string(BINARY_DIR) + "/shiori_term_input_" + std::to_string(getpid()) + ".txt";
   std::ofstream(input_path, std::ios::binary) << input;
-  std::string command = std::string(SHIORI_TERM_PATH) + " " + arguments + " < " + input_path;
+  std::string command = std::string(GHOST_TERM_TOOL) + " " + arguments + " < " + input_path;
   command += errors ? " 2>&1 >/dev/null" : " 2>/dev/null";
   TRun run;
   FILE* pipe = popen(command.c_str(), "r");
@@ -73,7 +73,7 @@ const std::string kHoo = "\xE3\x83\x9B\xE3\x83\xBC";  // the owl's "ho-"
 
 }  // namespace
 
-#ifdef SHIORI_TERM_PATH
+#ifdef GHOST_TERM_TOOL
 
 TEST(ShioriTerm, ScriptedSessionOnTheSampleGhost) {
   SampleGhost ghost;

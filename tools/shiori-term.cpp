@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "ghost_host.h"
 #include "term/term_charset.h"
-#include "term/term_host.h"
 #include "term/term_input.h"
 #include "term/term_render.h"
 #include "term/term_requests.h"
@@ -30,13 +30,13 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-#ifdef SHIORI_LIBRARY_PATH
-constexpr char kDefaultShiori[] = SHIORI_LIBRARY_PATH;
+#ifdef GHOST_SHIORI_LIBRARY
+constexpr char kDefaultShiori[] = GHOST_SHIORI_LIBRARY;
 #else
 constexpr char kDefaultShiori[] = "";
 #endif
-#ifdef MAKOTO_LIBRARY_PATH
-constexpr char kDefaultMakoto[] = MAKOTO_LIBRARY_PATH;
+#ifdef GHOST_MAKOTO_LIBRARY
+constexpr char kDefaultMakoto[] = GHOST_MAKOTO_LIBRARY;
 #else
 constexpr char kDefaultMakoto[] = "";
 #endif
@@ -166,8 +166,7 @@ bool HasTables(const std::string& directory) {
 // Opens the libraries the options ask for and loads the translation tables.
 bool OpenLibraries(TOptions& options, TSession& session, std::string& error) {
   if (!OpenShiori(options.shiori_library, session.shiori, error)) {
-    return Reject(error, "cannot load the conversation library " + options.shiori_library +
-                             ": " + error);
+    return Reject(error, "cannot load the conversation library: " + error);
   }
   if (options.no_makoto) return true;
   std::string tables = options.makoto_directory;
@@ -175,10 +174,10 @@ bool OpenLibraries(TOptions& options, TSession& session, std::string& error) {
   if (tables.empty() && HasTables(session.directory)) tables = session.directory;
   if (tables.empty()) return true;
   if (!OpenMakoto(options.makoto_library, session.makoto, error)) {
-    return Reject(error, "cannot load the translation library " + options.makoto_library +
-                             ": " + error + " (--no-makoto goes without it)");
+    return Reject(error, "cannot load the translation library: " + error +
+                             " (--no-makoto goes without it)");
   }
-  LoadMakoto(session.makoto, tables);
+  session.makoto.Load(tables);
   session.translate = true;
   return true;
 }
@@ -195,8 +194,13 @@ std::string Indented(const std::string& text, const std::string& indent) {
   return out;
 }
 
+// The talk as the host plays it: after the translation module, when it is on.
+std::string Translated(const TSession& session, const std::string& talk) {
+  return session.translate ? session.makoto.Execute(talk).text : talk;
+}
+
 void ShowTalk(const TSession& session, const std::string& talk) {
-  const std::string script = session.translate ? TranslateTalk(session.makoto, talk) : talk;
+  const std::string script = Translated(session, talk);
   const std::vector<TSpeech> speeches = SplitSpeakers(ToUtf8(script, session.charset));
   for (const TSpeech& speech : speeches) {
     std::cout << "  " << speech.speaker << " | "
@@ -210,7 +214,7 @@ void ShowRawResponse(const TSession& session, const std::string& response) {
   const TResponse parsed = ParseResponse(response);
   const std::string talk = ResponseHeader(parsed, "Sentence");
   if (session.translate && !talk.empty()) {
-    std::cout << "after makoto: " << VisibleBytes(TranslateTalk(session.makoto, talk)) << "\n";
+    std::cout << "after makoto: " << VisibleBytes(Translated(session, talk)) << "\n";
   }
 }
 
@@ -240,14 +244,23 @@ void ShowResponse(TSession& session, const std::string& response) {
   }
 }
 
-void Send(TSession& session, const std::string& request) {
-  ShowResponse(session, SendRequest(session.shiori, request));
-  std::cout << std::flush;
-}
-
 void Complain(const std::string& message) {
   std::cout << std::flush;
   std::cerr << "shiori-term: " << message << "\n" << std::flush;
+}
+
+// One request; the text of the answer. A block that breaks the module's
+// contract (no NUL after it, a negative length) is reported besides.
+std::string Ask(const TSession& session, const std::string& request) {
+  const TResponseBlock response = session.shiori.Request(request);
+  const std::string problem = RequestProblem(response);
+  if (response.returned && !problem.empty()) Complain("the library's answer: " + problem);
+  return response.text;
+}
+
+void Send(TSession& session, const std::string& request) {
+  ShowResponse(session, Ask(session, request));
+  std::cout << std::flush;
 }
 
 // ---- Commands --------------------------------------------------------------
@@ -454,8 +467,8 @@ void RunLine(TSession& session, const std::string& line) {
 // ---- Session ---------------------------------------------------------------
 
 void Start(TSession& session) {
-  LoadShiori(session.shiori, session.directory);
-  const TResponse version = ParseResponse(SendRequest(session.shiori, VersionRequest()));
+  session.shiori.Load(session.directory);
+  const TResponse version = ParseResponse(Ask(session, VersionRequest()));
   const std::string charset = ResponseHeader(version, "Charset");
   if (!charset.empty()) session.charset = charset;
   std::cout << "shiori-term: loaded " << session.directory << " (charset " << session.charset
@@ -478,21 +491,21 @@ void Converse(TSession& session) {
     RunLine(session, line);
     std::cout << std::flush;
   }
-  UnloadShiori(session.shiori);
+  session.shiori.Unload();
   std::cout << "shiori-term: unloaded\n" << std::flush;
 }
 
 void SendOneEvent(TSession& session, const std::string& event_line) {
-  LoadShiori(session.shiori, session.directory);
+  session.shiori.Load(session.directory);
   const TTyped typed = Typed(session, event_line);
   Send(session, EventRequest(typed.words[0], WordsFrom(typed, 1), false));
-  UnloadShiori(session.shiori);
+  session.shiori.Unload();
 }
 
 void Finish(TSession& session) {
-  if (session.translate) UnloadMakoto(session.makoto);
-  CloseLibrary(session.makoto.handle);
-  CloseLibrary(session.shiori.handle);
+  if (session.translate) session.makoto.Unload();
+  CloseMakoto(session.makoto);
+  CloseShiori(session.shiori);
 }
 
 int Fail(const std::string& message, int status) {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <iostream>
 
-#ifdef SHIORI_TERM_LIBEDIT
+#ifdef GHOST_TERM_LIBEDIT
 #include <editline/readline.h>
 #endif
 
@@ -32,7 +32,7 @@ TLineInput OpenLineInput() {
 }
 
 bool LineEditingAvailable() {
-#ifdef SHIORI_TERM_LIBEDIT
+#ifdef GHOST_TERM_LIBEDIT
   return true;
 #else
   return false;
@@ -41,7 +41,7 @@ bool LineEditingAvailable() {
 
 bool ReadInputLine(const TLineInput& input, const std::string& prompt, std::string& line) {
   if (!input.interactive) return ReadPlainLine(line);
-#ifdef SHIORI_TERM_LIBEDIT
+#ifdef GHOST_TERM_LIBEDIT
   char* typed = readline(prompt.c_str());
   if (typed == nullptr) return false;
   line = typed;
