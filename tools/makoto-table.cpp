@@ -19,7 +19,9 @@ constexpr int kExitUsage = 2;
 const char kUsage[] =
     "usage: makoto-table encode PLAIN OUT   write the table file OUT from PLAIN\n"
     "       makoto-table decode FILE        print the plain lines of a table file\n"
-    "       makoto-table [COMMAND] --help   explain a command\n";
+    "       makoto-table [COMMAND] --help   explain a command\n"
+    "The manual's page docs/translation.md explains the tables and the\n"
+    "translation module.\n";
 
 const char kEncodeHelp[] =
     "makoto-table encode PLAIN OUT\n"

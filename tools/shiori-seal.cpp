@@ -33,7 +33,8 @@ const char kUsage[] =
     "          every line ended with CR LF.\n"
     "\n"
     "Options: -h, --help  show this help (also after a command).\n"
-    "Exit status: 0 success, 1 a file could not be read or written, 2 bad usage.\n";
+    "Exit status: 0 success, 1 a file could not be read or written, 2 bad usage.\n"
+    "The manual explains sealed dictionaries in docs/files.md (\"shiori-seal\").\n";
 
 void PrintError(const std::string& message) {
   std::fprintf(stderr, "shiori-seal: %s\n", message.c_str());
