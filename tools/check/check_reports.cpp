@@ -123,8 +123,9 @@ void ListFindings(TCheckRun& run) {
     run.findings.push_back(std::move(finding));
     return;
   }
-  const size_t lf = list.find('\n');
-  if (lf != std::string::npos && (lf == 0 || list[lf - 1] != '\r')) {
+  size_t lf = list.find('\n');
+  while (lf != std::string::npos && lf > 0 && list[lf - 1] == '\r') lf = list.find('\n', lf + 1);
+  if (lf != std::string::npos) {
     TFinding finding{"L008",
                      "tamune.ini has LF line ends: the loader splits only at CR LF, so the "
                      "lines run together", {}};

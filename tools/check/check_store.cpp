@@ -199,7 +199,8 @@ void ByteFindings(TCheckRun& run) {
       for (const TCharsetSwitch& change : map.charsets) {
         if (change.position > p && change.position < stop) stop = change.position;
       }
-      const std::string charset = CharsetAt(map, p);
+      // A switch at `p` is an ASCII line that already reads in its charset.
+      const std::string charset = CharsetAt(map, p + 1);
       const std::string piece = map.joined.substr(p - 1, stop - p);
       const size_t bad = InvalidByteOffset(piece, charset);
       if (bad == std::string::npos) {
