@@ -16,6 +16,7 @@
 
 #include "ghost_host.h"
 #include "term/term_charset.h"
+#include "term/term_check.h"
 #include "term/term_input.h"
 #include "term/term_render.h"
 #include "term/term_requests.h"
@@ -380,6 +381,8 @@ void RunVars(TSession& session, const TTyped&) {
 
 void RunQuit(TSession& session, const TTyped&) { session.quit = true; }
 
+void RunCheck(TSession& session, const TTyped&) { ShowAllChecks(session.directory, std::cout); }
+
 void RunHelp(TSession& session, const TTyped& typed);
 
 const TCommand kCommands[] = {
@@ -402,6 +405,7 @@ const TCommand kCommands[] = {
     {"raw", "raw", "type a whole request, an empty line sends it", RunRaw, 0},
     {"version", "version", "GET Version", RunVersion, 0},
     {"vars", "vars", "the saved values (the variables stay inside the library)", RunVars, 0},
+    {"check", "check", "the dictionary checks of shiori-check, every finding", RunCheck, 0},
     {"help", "help", "this list", RunHelp, 0},
     {"quit", "quit", "unload the module (fires OnUnload) and leave; also exit or end of input",
      RunQuit, 0},
@@ -467,6 +471,7 @@ void RunLine(TSession& session, const std::string& line) {
 // ---- Session ---------------------------------------------------------------
 
 void Start(TSession& session) {
+  ShowLoadChecks(session.directory, std::cout);
   session.shiori.Load(session.directory);
   const TResponse version = ParseResponse(Ask(session, VersionRequest()));
   const std::string charset = ResponseHeader(version, "Charset");
