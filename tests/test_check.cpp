@@ -198,6 +198,27 @@ TEST(Checker, CatalogTranslatesEveryMessage) {
   std::setlocale(LC_ALL, "C");
 }
 
+// The fuzz target's corpus replayed through the checker: each input is the
+// one listed dictionary of a ghost read from memory.
+TEST(Checker, ReplaysTheFuzzCorpus) {
+  int inputs = 0;
+  for (const char* folder : {"/fuzz/corpus/check", "/fuzz/regressions/dictionary"}) {
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(SOURCE_DIR) + folder)) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      const std::string text{std::istreambuf_iterator<char>(in), {}};
+      const TCheckResult result =
+          CheckGhost("/nonexistent-ghost/", {{"tamune.ini", "a.txt,e\r\n"}, {"a.txt", text}});
+      for (const TCheckDiagnostic& d : result.diagnostics) {
+        EXPECT_FALSE(d.file.empty()) << entry.path() << " " << d.code;
+        EXPECT_GE(d.line, 1) << entry.path();
+        EXPECT_GE(d.end_line, d.line) << entry.path();
+      }
+      ++inputs;
+    }
+  }
+  EXPECT_GT(inputs, 30);
+}
+
 // ---- The built tool -------------------------------------------------------------
 
 struct TRun {
