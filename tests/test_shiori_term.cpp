@@ -190,13 +190,14 @@ namespace {
 // summary and its first errors, and "check" lists every finding.
 TEST(ShioriTerm, ChecksAtLoadAndOnCommand) {
   SampleGhost ghost;
-  const TRun clean = RunTerm(ghost.path(), "check\n");
+  const TRun clean = RunTerm("--check " + ghost.path(), "check\n");
   EXPECT_EQ(clean.output.find("shiori-term: loaded"), 0u) << clean.output;
   EXPECT_TRUE(Has(clean.output, "shiori> check\nshiori-term: check: " + ghost.path() +
                                     ": no problems\n"));
   std::ofstream(ghost.path() + "tamune.ini", std::ios::binary | std::ios::app)
       << "gone1.txt\r\ngone2.txt\r\ngone3.txt\r\ngone4.txt\r\n";
-  const TRun broken = RunTerm(ghost.path(), "check\n");
+  EXPECT_FALSE(Has(RunTerm(ghost.path(), "").output, "check:"));  // scripted: no checks
+  const TRun broken = RunTerm("--check " + ghost.path(), "check\n");
   EXPECT_EQ(broken.output.find("shiori-term: check: " + ghost.path() +
                                ": 4 errors (\"check\" shows them all)\n  " + ghost.path() +
                                "tamune.ini:13:1: error: the dictionary gone1.txt does not exist "
