@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fileutl.h"
+#include "ghost_hook.h"
 #include "random.h"
 
 const std::string kSealHeader =
@@ -205,13 +206,15 @@ std::string SealedName(const std::string& name) {
 
 namespace {
 
-// One line of the list file: the dictionary name and its one-byte flag.
+// One line of the list file: the dictionary name and its one-byte flag, and
+// where the line begins in the list (1-based).
 struct TListEntry {
   std::string name;
   std::string flag;
+  int offset = 0;
 };
 
-// The list line starting at `pos`, which moves past its CR LF (or to the end
+// The line starting at `pos`, which moves past its CR LF (or to the end
 // when the line has none).
 std::string TakeListLine(const std::string& list, size_t& pos) {
   const size_t end = list.find(kCrLf, pos);
@@ -222,25 +225,56 @@ std::string TakeListLine(const std::string& list, size_t& pos) {
 }
 
 // Splits "name,flag..." at its first comma; only one flag byte is kept.
-TListEntry ParseListLine(const std::string& line) {
+TListEntry ParseListLine(const std::string& line, int offset) {
   const size_t comma = line.find(',');
-  if (comma == std::string::npos) return {line, std::string()};
-  return {line.substr(0, comma), line.substr(comma + 1, 1)};
+  if (comma == std::string::npos) return {line, std::string(), offset};
+  return {line.substr(0, comma), line.substr(comma + 1, 1), offset};
+}
+
+// The dictionary's text, just appended to `joined`, and the file it came from.
+void RecordDictionary(const TListEntry& entry, bool by_sealed_name, const std::string& joined,
+                      const std::string& content) {
+  const std::string name = by_sealed_name ? SealedName(entry.name) : entry.name;
+  const int end = static_cast<int>(joined.size()) + 1;
+  HookRecord({THookKind::Dictionary, 0, end - static_cast<int>(content.size()), end,
+              entry.offset, name, entry.name, 0});
+}
+
+void ReportEntry(THookCode code, THookLevel level, const TListEntry& entry,
+                 std::string_view name) {
+  HookReport({code, level, 0, entry.offset, {name, entry.flag}, 0});
 }
 
 // The text of one listed dictionary: the plain file, else its sealed form,
 // unsealed; a plain file flagged "e" that carries the header is sealed beside
-// it on the way.
-std::string ReadDictionary(const std::string& directory, const TListEntry& entry) {
+// it on the way. `by_sealed_name` tells whether the text came from the
+// entry's sealed name instead of its own.
+std::string ReadDictionary(const std::string& directory, const TListEntry& entry,
+                           bool& by_sealed_name) {
   std::string content = ReadWholeFile(directory + entry.name);
   const std::string sealed_path = directory + SealedName(entry.name);
+  by_sealed_name = content.empty();
+  if (!entry.flag.empty() && entry.flag != "e") {
+    ReportEntry(THookCode::FlagIgnored, THookLevel::Warning, entry, entry.name);
+  }
   if (content.empty()) {
     content = ReadWholeFile(sealed_path);
-    if (!content.empty()) content = Unseal(content);
+    if (content.empty()) {
+      ReportEntry(THookCode::DictionaryEmpty, THookLevel::Error, entry, entry.name);
+      return content;
+    }
+    content = Unseal(content);
   } else if (EndsWith(entry.name, kSealedExtension)) {
     content = Unseal(content);
   } else if (entry.flag == "e" && content.find(kSealHeader) != std::string::npos) {
     WriteWholeFile(Seal(content), sealed_path);
+  } else if (entry.flag == "e") {
+    ReportEntry(THookCode::SealWithoutHeader, THookLevel::Warning, entry, entry.name);
+  }
+  if (content.empty()) {
+    ReportEntry(THookCode::SealedEmpty, THookLevel::Error, entry,
+                by_sealed_name ? std::string_view(sealed_path).substr(directory.size())
+                               : std::string_view(entry.name));
   }
   return content;
 }
@@ -252,10 +286,16 @@ std::string LoadDictionaries(const std::string& directory, const std::string& li
   std::string joined;
   size_t pos = 0;
   while (pos < list.size()) {
+    const int offset = static_cast<int>(pos) + 1;
     const std::string line = TakeListLine(list, pos);
     if (line.empty() || line[0] == '#') continue;
-    const std::string content = ReadDictionary(directory, ParseListLine(line));
-    if (!content.empty()) joined += kCrLf + content;
+    const TListEntry entry = ParseListLine(line, offset);
+    bool by_sealed_name = false;
+    const std::string content = ReadDictionary(directory, entry, by_sealed_name);
+    if (content.empty()) continue;
+    joined += kCrLf;
+    joined += content;
+    if (DiagnosticsHook != nullptr) RecordDictionary(entry, by_sealed_name, joined, content);
   }
   return joined;
 }

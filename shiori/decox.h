@@ -3,6 +3,9 @@
 
 #include <string>
 
+// The list file in the module directory.
+constexpr char kListFileName[] = "tamune.ini";
+
 // The header line that marks a plain dictionary for sealing (Shift_JIS bytes).
 extern const std::string kSealHeader;
 

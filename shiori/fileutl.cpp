@@ -21,6 +21,7 @@ namespace {
 
 std::string g_base_directory;
 unsigned g_temp_counter = 0;
+const TFileOverride* g_file_override = nullptr;
 
 // Reads every byte of an open stream; false on a read error.
 bool ReadStream(std::FILE* file, std::string& out) {
@@ -192,6 +193,11 @@ std::string WithTrailingSeparator(const std::string& directory) {
 
 std::string ReadWholeFile(const std::string& path) {
   try {
+    std::string supplied;
+    if (g_file_override != nullptr && g_file_override->read != nullptr &&
+        g_file_override->read(g_file_override->context, path, supplied)) {
+      return supplied;
+    }
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
         std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!file) return std::string();
@@ -204,6 +210,7 @@ std::string ReadWholeFile(const std::string& path) {
 
 bool ReplaceWholeFile(const std::string& data, const std::string& path) {
   try {
+    if (g_file_override != nullptr && g_file_override->writes_suppressed) return false;
     if (path.empty() || !TargetWritable(path)) return false;
     std::string temp;
     if (!WriteTemporary(data, path, temp)) return false;
@@ -219,4 +226,9 @@ void WriteWholeFile(const std::string& data, const std::string& path) {
   ReplaceWholeFile(data, path);
 }
 
-void ResetFileUtl() { g_base_directory.clear(); }
+void SetFileOverride(const TFileOverride* override) { g_file_override = override; }
+
+void ResetFileUtl() {
+  g_base_directory.clear();
+  g_file_override = nullptr;
+}

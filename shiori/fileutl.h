@@ -28,6 +28,19 @@ void WriteWholeFile(const std::string& data, const std::string& path);
 // written is left alone and counts as a failure.
 bool ReplaceWholeFile(const std::string& data, const std::string& path);
 
-// The start state: base directory empty. (The counter behind temporary names
-// goes on, so that no name is used twice in one process.)
+// Tool-only: what a checker puts between the module and the disk. `read`
+// may supply a file's contents (answering true) instead of the disk; with
+// `writes_suppressed` nothing is ever written (ReplaceWholeFile answers
+// false). The libraries never install one.
+struct TFileOverride {
+  bool (*read)(void* context, const std::string& path, std::string& data);
+  bool writes_suppressed;
+  void* context;
+};
+// Installs `override` (nullptr removes it).
+void SetFileOverride(const TFileOverride* override);
+
+// The start state: base directory empty, no file override. (The counter
+// behind temporary names goes on, so that no name is used twice in one
+// process.)
 void ResetFileUtl();

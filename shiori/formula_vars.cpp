@@ -255,6 +255,12 @@ std::string ExpandPercentName(int position, const std::string& text) {
   return out;
 }
 
+std::vector<std::string> SystemValueNames() {
+  std::vector<std::string> names;
+  for (const TSystemName& entry : kSystemNames) names.emplace_back(entry.name);
+  return names;
+}
+
 std::string ExpandRand(int position, const std::string& text) {
   if (position < 1 || position >= static_cast<int>(text.size()) - kRandLength) return text;
   if (!MatchAt(position, text, kRandName)) return text;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "UTypes.h"
 
@@ -19,6 +20,10 @@ std::string Assign(const std::string& name, const std::string& value);
 std::string ExpandPercentName(int position, const std::string& text);
 // The "%randN" and "%rand[N]" forms at `position`.
 std::string ExpandRand(int position, const std::string& text);
+// The %-names of the system values, in the order ExpandPercentName tries
+// them ("%responsecount" .. "%age"; the %rand forms, tried last, are not
+// among them). For tools that check templates.
+std::vector<std::string> SystemValueNames();
 
 extern const char* const kWeekNames[7];  // "sun" .. "sat"
 

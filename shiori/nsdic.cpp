@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "ghost_assert.h"
+#include "ghost_hook.h"
 
 const char* const kDefaultStatusLine = "100,100,100,100,100,100,100,50,50,100,100,50";
 
@@ -129,7 +130,11 @@ int32_t Weight(const std::string& text) {
 
 int AddSentence(const std::string& text, TSentenceKind kind, int32_t cool_down) {
   GHOST_ASSERT(SentenceCount >= 0 && SentenceCount <= kSentenceCapacity);
-  if (SentenceCount >= kSentenceCapacity) return 0;
+  if (SentenceCount >= kSentenceCapacity) {
+    HookReport({THookCode::TableFull, THookLevel::Error, 0, 0, {"SentenceTable", {}},
+                kSentenceCapacity});
+    return 0;
+  }
   ++SentenceCount;
   GHOST_ASSERT(SentenceTable[SentenceCount].Text.empty());
   SentenceTable[SentenceCount] = TSentences{text, kind, cool_down};

@@ -4,6 +4,7 @@
 #include "nsdic_links.h"
 
 #include "ghost_assert.h"
+#include "ghost_hook.h"
 #include "nsdic.h"
 #include "nsdic_index.h"
 #include "nsdic_words.h"
@@ -50,12 +51,21 @@ std::vector<int32_t> LinkedWords(const std::string& first_text, const std::strin
 
 int RegisterLink(const std::string& first_text, int first, int second) {
   GHOST_ASSERT(LinkCount >= 0 && LinkCount <= kLinkCapacity);
-  if (LinkCount >= kLinkCapacity) return 0;
+  if (LinkCount >= kLinkCapacity) {
+    HookReport({THookCode::TableFull, THookLevel::Error, 0, 0, {"LinkTable", first_text},
+                kLinkCapacity});
+    return 0;
+  }
   ++LinkCount;
   GHOST_ASSERT(LinkTable[LinkCount].FromWord == 0 && LinkTable[LinkCount].ToWord == 0);
   LinkTable[LinkCount] = TWordLink{first, second, 0, 0};
   const TFreeSlot free = FindFreeSlot(LinkIndex, first_text);
-  if (free.slot != 0) FillSlot(LinkIndex, free.slot, LinkCount);
+  if (free.slot != 0) {
+    FillSlot(LinkIndex, free.slot, LinkCount);
+  } else {
+    HookReport({THookCode::ChainFull, THookLevel::Error, 0, 0, {"LinkIndex", first_text},
+                LinkIndex.limit});
+  }
   return LinkCount;
 }
 
@@ -76,9 +86,19 @@ std::string RandomLinkedWord(const std::string& previous, const std::string& cat
 int RegisterConditional(const std::string& name, const std::string& condition,
                         const std::string& text) {
   GHOST_ASSERT(EventCount >= 0 && EventCount <= kEventCapacity);
-  if (EventCount >= kEventCapacity || SentenceCount >= kSentenceCapacity) return 0;
+  if (EventCount >= kEventCapacity || SentenceCount >= kSentenceCapacity) {
+    const bool events_full = EventCount >= kEventCapacity;
+    HookReport({THookCode::TableFull, THookLevel::Error, 0, 0,
+                {events_full ? "EventTable" : "SentenceTable", name},
+                events_full ? kEventCapacity : kSentenceCapacity});
+    return 0;
+  }
   const TFreeSlot free = FindFreeSlot(EventIndex, name);
-  if (free.slot == 0) return 0;
+  if (free.slot == 0) {
+    HookReport({THookCode::ChainFull, THookLevel::Error, 0, 0, {"EventIndex", name},
+                EventIndex.limit});
+    return 0;
+  }
   const int sentence = AddSentence(text, TSentenceKind::Event, Weight(text));
   ++EventCount;
   GHOST_ASSERT(EventTable[EventCount].Sentence == 0 && EventTable[EventCount].Name.empty());

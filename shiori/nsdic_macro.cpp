@@ -9,6 +9,7 @@
 #include "UTypes.h"
 #include "formula_search.h"
 #include "ghost_assert.h"
+#include "ghost_hook.h"
 #include "ghost_limits.h"
 #include "nsdic_words.h"
 #include "strutl.h"
@@ -162,17 +163,30 @@ bool TagCategories(const std::string& key, std::string& rest, std::string cats[k
   const std::string::size_type p = key.find('[');
   if (p == kNpos) return false;
   const std::string head = key.substr(0, p + 1);
+  if (head != "\\[" && !IsTagHead(head)) return false;
   const bool open = key.find(']') == kNpos;
+  if (DiagnosticsHook != nullptr && open && rest.find(']') == kNpos) {
+    HookReport({THookCode::TagBracketOpen, THookLevel::Warning, 0, 0, {key, {}}, 0});
+  }
   if (head == "\\[") {
     cats[0] = open ? key + "]" : key;
     if (open) InnerCategories(TakeBracketTail(rest), cats[1], cats[2]);
     return true;
   }
-  if (!IsTagHead(head)) return false;
   cats[0] = key.substr(0, p);
   cats[1] = "\\" + key.substr(p) + (open ? "]" : "");
   if (open) InnerCategories(TakeBracketTail(rest), cats[2], cats[3]);
   return true;
+}
+
+// Tells the hook about a definition made or ignored.
+void ReportMacro(THookCode code, THookLevel level, long size) {
+  HookReport({code, level, 0, 0, {}, size});
+}
+
+int Placeholders(const TReplaceList& d) {
+  if (d.Suffix.empty()) return 0;
+  return d.Middle.empty() ? 1 : 2;
 }
 
 }  // namespace
@@ -187,13 +201,19 @@ void ClearMacros() {
 
 void DefineMacro(const std::string& pattern, const std::string& body) {
   GHOST_ASSERT(g_macro_count >= 0 && g_macro_count <= kMacroCapacity);
-  if (pattern.empty() || body.empty() || g_macro_count >= kMacroCapacity) return;
+  if (pattern.empty() || body.empty()) {
+    return ReportMacro(THookCode::MacroIgnored, THookLevel::Warning, 0);
+  }
+  if (g_macro_count >= kMacroCapacity) {
+    return ReportMacro(THookCode::MacroLimit, THookLevel::Error, kMacroCapacity);
+  }
   TReplaceList& d = g_macro_table[g_macro_count];
   d = TReplaceList();
   SplitPattern(pattern, d);
   d.Body = ReplaceAll(body, "\\,", ",");
   g_prefix_keys[g_macro_count] = TPrefixKey{d.Prefix.data(), d.Prefix.size()};
   ++g_macro_count;
+  HookRecord({THookKind::Macro, g_macro_count, 0, 0, 0, pattern, d.Body, Placeholders(d)});
 }
 
 std::string ExpandMacros(const std::string& text) {
@@ -216,7 +236,12 @@ std::string AppendIndented(int& cursor, const std::string& text) {
   std::string joined;
   while (cursor > 0 && cursor <= static_cast<int>(text.size()) &&
          (text[cursor - 1] == '\t' || text[cursor - 1] == ' ')) {
-    joined += ReadLine(cursor, text);
+    const int start = cursor;
+    const std::string line = ReadLine(cursor, text);
+    if (DiagnosticsHook != nullptr && (MatchAt(1, line, "#") || MatchAt(1, line, "//"))) {
+      HookReport({THookCode::IndentedComment, THookLevel::Warning, start, 0, {}, 0});
+    }
+    joined += line;
   }
   return joined;
 }
@@ -228,7 +253,9 @@ bool TagWordList(const std::string& key, const std::string& rest) {
   std::size_t pos = 0;
   for (std::string w = TakeFieldFrom(words, pos); !w.empty(); w = TakeFieldFrom(words, pos)) {
     for (const std::string& c : cats) {
-      if (!c.empty()) RegisterWord(c, w);
+      if (c.empty()) continue;
+      const int record = RegisterWord(c, w);
+      if (record != 0) HookRecord({THookKind::Word, record, 0, 0, 0, c, w, 0});
     }
   }
   return true;

@@ -8,6 +8,7 @@
 
 #include "formula_search.h"
 #include "ghost_assert.h"
+#include "ghost_hook.h"
 #include "nsdic.h"
 #include "nsdic_links.h"
 #include "nsdic_macro.h"
@@ -27,11 +28,24 @@ struct TParseRun {
 };
 
 // Skips the rest of a block comment whose opening line was just read: every
-// line up to and including the first one that begins with "*/".
-void SkipBlockComment(int& cursor, const std::string& text) {
+// line up to and including the first one that begins with "*/". False when
+// the text ends first.
+bool SkipBlockComment(int& cursor, const std::string& text) {
   while (cursor > 0) {
-    if (MatchAt(1, ReadLine(cursor, text), "*/")) return;
+    if (MatchAt(1, ReadLine(cursor, text), "*/")) return true;
   }
+  return false;
+}
+
+// What the hook is told about a report of the entry being parsed.
+void ReportHere(THookCode code, THookLevel level, std::string_view text = std::string_view(),
+                long size = 0) {
+  HookReport({code, level, 0, 0, {text, std::string_view()}, size});
+}
+
+void RecordHere(THookKind kind, int record, std::string_view name,
+                std::string_view text = std::string_view()) {
+  HookRecord({kind, record, 0, 0, 0, name, text, 0});
 }
 
 // CompareHead(key, line, length of key) == 0: the line and the key agree over
@@ -93,7 +107,14 @@ void HandleOption(const std::string& rest) {
   } else if (MatchAt(1, rest, kCharsetOption)) {
     const std::string name = TrimBlanks(rest.substr(sizeof(kCharsetOption) - 1));
     if (!name.empty()) SetCharset(name);
+    ReportHere(name.empty() ? THookCode::UnknownOption : THookCode::CharsetSwitch,
+               name.empty() ? THookLevel::Warning : THookLevel::Note, name.empty() ? rest : name);
+    return;
+  } else {
+    ReportHere(THookCode::UnknownOption, THookLevel::Warning, rest);
+    return;
   }
+  ReportHere(THookCode::OptionSwitch, THookLevel::Note, rest);
 }
 
 // "\ft": the word is registered even when SentenceTable is full; its sentence
@@ -101,9 +122,12 @@ void HandleOption(const std::string& rest) {
 void HandleWordTalk(std::string rest) {
   const std::string word = TakeField(rest);
   const std::string category = TakeField(rest);
+  if (word.empty() || category.empty()) ReportHere(THookCode::WordTalkFields, THookLevel::Warning);
   const int w = RegisterWord(category, word);
   const int s = AddSentence(TrimBlanks(rest), TSentenceKind::WordTalk, 0);
   if (w != 0 && s != 0) WordTable[w].Sentence = s;
+  if (w != 0) RecordHere(THookKind::Word, w, category, word);
+  if (s != 0) RecordHere(THookKind::WordTalk, s, word);
 }
 
 // "\re" and "\hl": dropped whole (counts unchanged) when either the
@@ -112,14 +136,18 @@ void HandleConditionTalk(TParseRun& run, std::string rest, bool hello) {
   const std::string condition = TakeField(rest);
   rest = OrBody(run, rest);
   const bool room = hello ? HelloCount < kHelloCapacity : ReplyCount < kReplyCapacity;
-  if (!room) return;
+  if (!room) {
+    ReportHere(THookCode::TableFull, THookLevel::Error, hello ? "HelloTable" : "ReplyTable",
+               hello ? kHelloCapacity : kReplyCapacity);
+    return;
+  }
   const TSentenceKind kind = hello ? TSentenceKind::Hello : TSentenceKind::Reply;
   const int s = AddSentence(TrimBlanks(rest), kind, hello ? 0 : Weight(rest));
   if (s == 0) return;
   if (hello) {
-    AddHello(s, condition);
+    RecordHere(THookKind::Hello, AddHello(s, condition), std::string_view(), condition);
   } else {
-    AddReply(s, condition);
+    RecordHere(THookKind::Reply, AddReply(s, condition), std::string_view(), condition);
   }
 }
 
@@ -127,18 +155,26 @@ void HandleConditionTalk(TParseRun& run, std::string rest, bool hello) {
 // first missing field or failed registration.
 void HandleLink(std::string rest) {
   const std::string c1 = TakeField(rest);
-  if (rest.empty()) return;
+  if (rest.empty()) return ReportHere(THookCode::LinkFields, THookLevel::Warning);
   const std::string w1text = TakeField(rest);
   const int w1 = RegisterWord(c1, w1text);
-  if (rest.empty() || w1 == 0) return;
+  if (w1 != 0) RecordHere(THookKind::Word, w1, c1, w1text);
+  if (rest.empty()) return ReportHere(THookCode::LinkFields, THookLevel::Warning);
+  if (w1 == 0) return;
   const std::string c2 = TakeField(rest);
-  if (rest.empty()) return;
-  const int w2 = RegisterWord(c2, TakeField(rest));
-  if (w2 != 0) RegisterLink(w1text, w1, w2);
+  if (rest.empty()) return ReportHere(THookCode::LinkFields, THookLevel::Warning);
+  const std::string w2text = TakeField(rest);
+  const int w2 = RegisterWord(c2, w2text);
+  if (w2 == 0) return;
+  RecordHere(THookKind::Word, w2, c2, w2text);
+  const int link = RegisterLink(w1text, w1, w2);
+  if (link != 0) RecordHere(THookKind::Link, link, w1text, w2text);
 }
 
 void HandleFreeTalk(TParseRun& run, const std::string& rest) {
-  AddSentence(TrimBlanks(UnescapeCommas(OrBody(run, rest))), TSentenceKind::FreeTalk, 0);
+  const int s =
+      AddSentence(TrimBlanks(UnescapeCommas(OrBody(run, rest))), TSentenceKind::FreeTalk, 0);
+  if (s != 0) RecordHere(THookKind::FreeTalk, s, std::string_view());
 }
 
 // "@name&condition" or "\ev".
@@ -150,8 +186,10 @@ void HandleEvent(TParseRun& run, const std::string& key, std::string rest) {
     condition = TrimBlanks(name.substr(amp + 1));
     name = TrimBlanks(name.substr(0, amp));
   }
+  if (name.empty()) ReportHere(THookCode::EventWithoutName, THookLevel::Warning);
   rest = UnescapeCommas(OrBody(run, rest));
-  RegisterConditional(name, condition, TrimBlanks(rest));
+  const int e = RegisterConditional(name, condition, TrimBlanks(rest));
+  if (e != 0) RecordHere(THookKind::Event, e, name, condition);
 }
 
 // "*identifier" or "\id": one StringTable record, at most kStringLimit.
@@ -165,10 +203,16 @@ void HandleString(TParseRun& run, const std::string& key, std::string rest) {
   }
   rest = UnescapeCommas(rest);
   GHOST_ASSERT(StringCount >= 0 && StringCount <= kStringLimit);
-  if (name.empty() || rest.empty() || StringCount >= kStringLimit) return;
+  if (name.empty() || rest.empty()) {
+    return ReportHere(THookCode::StringFields, THookLevel::Warning, name);
+  }
+  if (StringCount >= kStringLimit) {
+    return ReportHere(THookCode::StringLimit, THookLevel::Warning, name, kStringLimit);
+  }
   rest = ReplaceAll(ReplaceAll(rest, "\\[1]", "\x01"), "\\[2]", "\x02");
   StringTable[StringCount].Name = name;
   StringTable[StringCount].Text = rest;
+  RecordHere(THookKind::String, StringCount, name);
   ++StringCount;
 }
 
@@ -176,17 +220,24 @@ void HandleString(TParseRun& run, const std::string& key, std::string rest) {
 // category named by the key.
 void HandleWordList(TParseRun& run, const std::string& key, const std::string& rest) {
   std::size_t pos = 0;
+  const int before = run.count;
   for (std::string w = TakeFieldFrom(rest, pos); !w.empty(); w = TakeFieldFrom(rest, pos)) {
-    RegisterWord(key, w);
+    const int record = RegisterWord(key, w);
+    if (record != 0) RecordHere(THookKind::Word, record, key, w);
     ++run.count;
   }
+  if (run.count == before) ReportHere(THookCode::WordListEmpty, THookLevel::Warning, key);
 }
 
 void HandleStatus(const std::string& key, const std::string& rest) {
   GHOST_ASSERT(StatusCount >= 0 && StatusCount <= kStatusLimit);
-  if (StatusCount >= kStatusLimit) return;
+  if (StatusCount >= kStatusLimit) {
+    return ReportHere(THookCode::StatusLimit, THookLevel::Warning, std::string_view(),
+                      kStatusLimit);
+  }
   ++StatusCount;
   StatusList[StatusCount] = key.substr(1) + "," + rest;
+  RecordHere(THookKind::Status, StatusCount, std::string_view());
 }
 
 // Selects the entry kind by its key, in the fixed order of tests.
@@ -214,16 +265,29 @@ void HandleEntry(TParseRun& run, const std::string& key, const std::string& rest
     HandleWordList(run, key, rest);
   } else if (first == '+') {
     HandleStatus(key, rest);
+  } else {
+    ReportHere(THookCode::UnknownEntry, THookLevel::Warning, key);
   }
 }
 
-// One line that passed the block-comment test.
-void HandleLine(TParseRun& run, std::string line) {
+// The byte after the lines read so far.
+int CursorEnd(const TParseRun& run) {
+  return run.cursor > 0 ? run.cursor : static_cast<int>(run.text.size()) + 1;
+}
+
+// One line that passed the block-comment test; it begins at `start`.
+void HandleLine(TParseRun& run, std::string line, int start) {
   if (IsSkippedLine(line)) return;
+  HookRecord({THookKind::EntryBegin, 0, start, 0, 0, std::string_view(), std::string_view(), 0});
   if (NSDeclare) line += AppendIndented(run.cursor, run.text);
   if (line[0] != '$') line = ExpandMacros(line);
   const std::string key = TakeField(line);
-  if (!key.empty()) HandleEntry(run, key, line);
+  if (!key.empty()) {
+    HandleEntry(run, key, line);
+  } else {
+    ReportHere(THookCode::UnknownEntry, THookLevel::Warning, key);
+  }
+  HookRecord({THookKind::EntryEnd, 0, start, CursorEnd(run), 0, key, std::string_view(), 0});
 }
 
 }  // namespace
@@ -232,14 +296,21 @@ int ParseDictionary(const std::string& text) {
   ClearMacros();
   TParseRun run{text};
   while (run.cursor > 0) {
+    int start = run.cursor;
     std::string line = ReadLine(run.cursor, text);
     if (MatchAt(1, line, "/*")) {
+      if (DiagnosticsHook != nullptr && line.find("*/", 2) != std::string::npos) {
+        HookReport({THookCode::BlockCommentSameLine, THookLevel::Warning, start, 0, {}, 0});
+      }
       // The line after the closing line is not tested for "/*" again.
-      SkipBlockComment(run.cursor, text);
+      if (!SkipBlockComment(run.cursor, text)) {
+        HookReport({THookCode::BlockCommentOpen, THookLevel::Error, start, 0, {}, 0});
+      }
       if (run.cursor == 0) break;
+      start = run.cursor;
       line = ReadLine(run.cursor, text);
     }
-    HandleLine(run, line);
+    HandleLine(run, line, start);
   }
   ClearMacros();
   BuildStatusLine();

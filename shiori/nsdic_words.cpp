@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "ghost_assert.h"
+#include "ghost_hook.h"
 #include "nsdic.h"
 #include "nsdic_index.h"
 #include "random.h"
@@ -37,7 +38,11 @@ void RememberWord(const std::string& key, const std::string& word, int record) {
 // puts the category into CategoryList. A full chain leaves it unindexed.
 void EnterInCategoryIndex(const std::string& category, int record) {
   const TFreeSlot free = FindFreeSlot(CategoryIndex, category);
-  if (free.slot == 0) return;
+  if (free.slot == 0) {
+    HookReport({THookCode::ChainFull, THookLevel::Error, 0, 0, {"CategoryIndex", category},
+                CategoryIndex.limit});
+    return;
+  }
   FillSlot(CategoryIndex, free.slot, record);
   std::vector<int32_t>& members = WordLookups.categories[category];
   if (members.empty()) AddCategory(category);
@@ -81,11 +86,19 @@ int RegisterWord(const std::string& category, const std::string& word) {
   const auto known = WordLookups.by_pair.find(key);
   if (known != WordLookups.by_pair.end()) return known->second;
   GHOST_ASSERT(WordCount >= 0 && WordCount <= kWordCapacity);
-  if (WordCount >= kWordCapacity) return 0;
+  if (WordCount >= kWordCapacity) {
+    HookReport({THookCode::TableFull, THookLevel::Error, 0, 0, {"WordTable", word},
+                kWordCapacity});
+    return 0;
+  }
   const TFreeSlot free = FindFreeSlot(WordIndex, word);
   // A walk that reaches its last allowed slot has used up its counter, even
   // when that slot is empty: nothing is stored then.
-  if (free.slot == 0 || free.moves_left == 0) return 0;
+  if (free.slot == 0 || free.moves_left == 0) {
+    HookReport({THookCode::ChainFull, THookLevel::Error, 0, 0, {"WordIndex", word},
+                WordIndex.limit});
+    return 0;
+  }
   const int record = ++WordCount;
   GHOST_ASSERT(WordTable[record].Text.empty() && WordTable[record].Category.empty());
   WordTable[record] = TDicWord{word, category, 0, 0};
@@ -96,7 +109,12 @@ int RegisterWord(const std::string& category, const std::string& word) {
 }
 
 void AddCategory(const std::string& category) {
-  if (category.empty() || CategoryCount >= kCategoryCapacity) return;
+  if (category.empty()) return;
+  if (CategoryCount >= kCategoryCapacity) {
+    HookReport({THookCode::TableFull, THookLevel::Error, 0, 0, {"CategoryList", category},
+                kCategoryCapacity});
+    return;
+  }
   const int position = LongestFirstPosition(
       CategoryCount, category.size(), [](int i) { return CategoryList[i].size(); });
   for (int i = position; i <= CategoryCount && CategoryList[i].size() == category.size(); ++i)

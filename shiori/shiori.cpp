@@ -19,6 +19,7 @@
 #include "formula_search.h"
 #include "formula_values.h"
 #include "formula_vars.h"
+#include "ghost_hook.h"
 #include "nsdic.h"
 #include "nsdic_cache.h"
 #include "nsdic_expand.h"
@@ -36,7 +37,6 @@ namespace {
 std::string g_module_directory;
 bool g_attached = false;
 
-constexpr char kListFileName[] = "tamune.ini";
 constexpr char kSelfSender[] = "Self";
 
 using TUnitReset = void (*)();
@@ -47,7 +47,8 @@ using TUnitReset = void (*)();
 // (strutl, decox, nsdic_links, nsdic_scan, formula_builtin, nsdic_parse,
 // nsdic_ghost, whose names live in the store, parse, parse_handlers).
 constexpr TUnitReset kUnitResets[] = {
-    ResetFileUtl,      // base directory empty
+    ResetDiagnosticsHook, // no diagnostics hook
+    ResetFileUtl,      // base directory empty, no file override
     ResetRandom,       // seeded from the clock
     ResetCharset,      // "Shift_JIS", the Shift_JIS flag on
     ResetVariables,    // no formula variables
@@ -125,19 +126,19 @@ const std::string& ModuleDirectory() { return g_module_directory; }
 
 // ---- The work of the exports ------------------------------------------------------
 
-// Keeps the directory (a separator added when the host left it off, as hosts
-// that pass the dirname of the module do) and makes it the base directory of
-// the file layer, even when empty; with a directory, reads "tamune.ini" and
-// the dictionaries it lists into the store; then fires "OnLoad". Nothing is
-// emptied first: a second load adds to the tables.
-void ShioriLoad(const std::string& host_directory) {
+std::string LoadGhost(const std::string& host_directory) {
   const std::string directory = WithTrailingSeparator(host_directory);
   g_module_directory = directory;
   SetBaseDirectory(directory);
-  if (!directory.empty()) {
-    const std::string joined = LoadDictionaries(directory, kListFileName);
-    if (!joined.empty()) ParseDictionary(joined);
-  }
+  if (directory.empty()) return std::string();
+  std::string joined = LoadDictionaries(directory, kListFileName);
+  if (!joined.empty()) ParseDictionary(joined);
+  return joined;
+}
+
+// The ghost read into the store, then "OnLoad".
+void ShioriLoad(const std::string& host_directory) {
+  LoadGhost(host_directory);
   FireSelfEvent("OnLoad");
 }
 

@@ -33,6 +33,15 @@ void ModuleDetach();
 // The directory text the last load received (empty before any load).
 const std::string& ModuleDirectory();
 
+// What load does before it fires "OnLoad": keeps the directory (a separator
+// added when the host left it off, as hosts that pass the dirname of the
+// module do) and makes it the base directory of the file layer, even when
+// empty; with a directory, reads "tamune.ini" and the dictionaries it lists
+// and parses them into the store. Gives the joined text. Nothing is emptied
+// first: a second load adds to the tables. (A checker calls it to read a
+// ghost exactly as load does, without firing an event.)
+std::string LoadGhost(const std::string& host_directory);
+
 // The work of the exports (no exception handling here; the exports catch).
 void ShioriLoad(const std::string& directory);
 std::string ShioriRequest(const std::string& request);

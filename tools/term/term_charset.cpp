@@ -92,3 +92,20 @@ bool KnownCharset(const std::string& charset) {
   TConverter converter(kUtf8, IconvCharsetName(charset));
   return converter.Ok();
 }
+
+size_t InvalidByteOffset(const std::string& text, const std::string& charset) {
+  TConverter converter(kUtf8, IconvCharsetName(charset));
+  if (!converter.Ok()) return std::string::npos;
+  char* in = const_cast<char*>(text.data());
+  size_t in_left = text.size();
+  char buffer[1024];
+  while (in_left > 0) {
+    char* to = buffer;
+    size_t to_left = sizeof buffer;
+    const size_t done = iconv(converter.cd, &in, &in_left, &to, &to_left);
+    if (done == static_cast<size_t>(-1) && errno != E2BIG) {
+      return static_cast<size_t>(in - text.data());
+    }
+  }
+  return std::string::npos;
+}

@@ -3,6 +3,7 @@
 // terminal converts; the library always gets and gives its own bytes.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // The iconv name for a charset name as the library writes it. "Shift_JIS"
@@ -21,3 +22,8 @@ bool FromUtf8(const std::string& text, const std::string& charset, std::string& 
 
 // True when iconv can convert between `charset` and UTF-8.
 bool KnownCharset(const std::string& charset);
+
+// The 0-based offset of the first byte of `text` that does not convert from
+// `charset` (an invalid byte, or a sequence cut short by the end of the
+// text); npos when every byte converts or the charset is unknown.
+size_t InvalidByteOffset(const std::string& text, const std::string& charset);
