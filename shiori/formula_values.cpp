@@ -4,6 +4,7 @@
 
 #include "formula_search.h"
 #include "ghost_assert.h"
+#include "ghost_trace.h"
 #include "strutl.h"
 
 // ---- Values ------------------------------------------------------------------
@@ -110,9 +111,15 @@ void PutVariable(const std::string& name, const std::string& value) {
   if (name.size() < 2 || name[0] != '\\') return;
   NameListPut(name, value, Store());
   GHOST_ASSERT(VariableCount() <= kVariableCapacity);
+  if (TraceHook != nullptr) TracePoint(TTraceKind::Assigned, 0, 0, name, {}, value);
 }
 
-void RemoveVariable(const std::string& name) { NameListRemove(name, Store()); }
+void RemoveVariable(const std::string& name) {
+  if (TraceHook != nullptr && FindVariable(name) != nullptr) {
+    TracePoint(TTraceKind::Removed, 0, 0, name);
+  }
+  NameListRemove(name, Store());
+}
 
 const std::string* FindVariable(const std::string& name) { return NameListFind(name, Store()); }
 

@@ -19,6 +19,7 @@
 #include "formula_vars.h"
 #include "ghost_assert.h"
 #include "ghost_limits.h"
+#include "ghost_trace.h"
 #include "nsdic.h"
 #include "nsdic_cache.h"
 #include "nsdic_links.h"
@@ -146,7 +147,10 @@ bool FormulaAt(int a, const std::string& text, std::string& out) {
   }
   const std::size_t inner_start = percent + kFormulaOpenLength;
   const std::string inner = text.substr(inner_start, close - inner_start);
-  const std::string value = Unquote(Evaluate(ExpandTemplate(inner)));
+  if (TraceHook != nullptr) TraceBegin(TTraceKind::Formula, 0, 0, {}, inner);
+  const std::string expanded = ExpandTemplate(inner);
+  const std::string value = Unquote(Evaluate(expanded));
+  if (TraceHook != nullptr) TraceEnd(TTraceKind::Formula, 0, expanded, value);
   const std::size_t size = text.size() - (close + 1 - percent) + value.size();
   if (!FitsCap(size, text.size())) return false;
   out.clear();
@@ -220,10 +224,22 @@ bool ApplyCachedWord(TTemplateRun& run) {
     const std::string key = entry.Key;
     const std::string value = entry.Value;
     const bool numbered = entry.Digit != 0;
+    if (TraceHook != nullptr) {
+      TracePoint(TTraceKind::Tag, 0, static_cast<int>(TTraceTagSource::Cache), key, value);
+    }
     ReplaceInRun(run, key, value, !numbered);
     run.previous = value;
     return true;
   }
+}
+
+// The word a category tag took, and whether a link from the previous word
+// gave it (the linked-word chooser draws from the links when there are any).
+void TraceCategoryTag(const std::string& previous, const std::string& name,
+                      const std::string& word) {
+  const bool linked = !previous.empty() && LinkedMember(previous, name, 0) > 0;
+  const TTraceTagSource source = linked ? TTraceTagSource::Link : TTraceTagSource::Category;
+  TracePoint(TTraceKind::Tag, 0, static_cast<int>(source), "%" + name.substr(1), word, previous);
 }
 
 // A category tag at `a`; answers whether one was applied.
@@ -233,6 +249,7 @@ bool ApplyCategoryTag(TTemplateRun& run) {
   std::string word;
   if (!run.previous.empty()) word = RandomLinkedWord(run.previous, name);
   if (word.empty()) word = RandomWordOfCategory(name);
+  if (TraceHook != nullptr) TraceCategoryTag(run.previous, name, word);
   run.previous = word;
   PutTagWord(run, "%" + name.substr(1), word);
   return true;
@@ -254,6 +271,9 @@ void SettlePosition(TTemplateRun& run, bool done) {
     run.a = RestoreLeftMarkers(run.text) ? FirstPercent(run.text, 0) : b;
   } else if (MatchAt(run.a + 1, run.text, "m?")) {
     const std::string word = RandomWordByPrefix("\\m");
+    if (TraceHook != nullptr) {
+      TracePoint(TTraceKind::Tag, 0, static_cast<int>(TTraceTagSource::Prefix), "%m?", word);
+    }
     run.previous = word;
     PutTagWord(run, "%m?", word);
     run.a = FirstPercent(run.text, 0);
@@ -262,6 +282,21 @@ void SettlePosition(TTemplateRun& run, bool done) {
     run.text[run.a - 1] = kLeftMarker;
     run.a = FirstPercent(run.text, run.a);
   }
+}
+
+// The %-name replaced at 1-based `a`: what `before` and `after` do not have
+// in common from `a` on, their common end left aside.
+void TraceName(const std::string& before, const std::string& after, int a) {
+  const std::size_t from = static_cast<std::size_t>(a) - 1;
+  if (before == after || after.size() < from) return;
+  std::size_t tail = 0;
+  while (tail < before.size() - from && tail < after.size() - from &&
+         before[before.size() - 1 - tail] == after[after.size() - 1 - tail]) {
+    ++tail;
+  }
+  const std::string_view old_text(before.data() + from, before.size() - from - tail);
+  const std::string_view new_text(after.data() + from, after.size() - from - tail);
+  TracePoint(TTraceKind::Name, 0, 0, old_text, {}, new_text);
 }
 
 void RunPass(TTemplateRun& run) {
@@ -278,7 +313,11 @@ void RunPass(TTemplateRun& run) {
     done = ApplyCachedWord(run);
   }
   if (!run.cut && !done) done = ApplyCategoryTag(run);
-  if (!run.cut && !done) SetText(run, ExpandPercentName(run.a, run.text));
+  if (!run.cut && !done) {
+    std::string next = ExpandPercentName(run.a, run.text);
+    if (TraceHook != nullptr) TraceName(run.text, next, run.a);
+    SetText(run, std::move(next));
+  }
   if (!run.cut) SettlePosition(run, done);
 }
 
@@ -329,6 +368,14 @@ std::string ExpandTalk(const std::string& template_text) {
   return ExpandTemplate(template_text);
 }
 
+std::string ExpandSentence(int s) {
+  if (TraceHook == nullptr) return ExpandTalk(SentenceTable[s].Text);
+  TraceBegin(TTraceKind::Sentence, s, 0, {}, SentenceTable[s].Text);
+  std::string talk = ExpandTalk(SentenceTable[s].Text);
+  TraceEnd(TTraceKind::Sentence, 0, {}, talk);
+  return talk;
+}
+
 std::string ExpandDms() { return ExpandTemplate("%dms"); }
 
 std::string TalkOfWord(const std::string& word) {
@@ -336,7 +383,7 @@ std::string TalkOfWord(const std::string& word) {
   if (e == 0) return std::string();
   const int s = WordTable[e].Sentence;
   if (s < 1 || s > SentenceCount) return std::string();
-  return ExpandTalk(SentenceTable[s].Text);
+  return ExpandSentence(s);
 }
 
 std::string RandomTalk() {
@@ -347,7 +394,9 @@ std::string RandomTalk() {
     if (s.Kind != TSentenceKind::FreeTalk) continue;
     if (s.CoolDown <= 0) {
       s.CoolDown += Weight(s.Text);
-      return ExpandTalk(s.Text);
+      const int record = static_cast<int>(&s - SentenceTable);
+      if (TraceHook != nullptr) TracePoint(TTraceKind::CoolDown, record, 0, {}, {}, {}, s.CoolDown);
+      return ExpandSentence(record);
     }
     --s.CoolDown;
   }
@@ -356,7 +405,11 @@ std::string RandomTalk() {
 
 bool CheckCondition(const std::string& condition) {
   if (condition.empty()) return true;
-  return Evaluate(ExpandTalk(condition)) == "1";
+  if (TraceHook != nullptr) TraceBegin(TTraceKind::Condition, 0, 0, {}, condition);
+  const std::string expanded = ExpandTalk(condition);
+  const std::string value = Evaluate(expanded);
+  if (TraceHook != nullptr) TraceEnd(TTraceKind::Condition, 0, expanded, value);
+  return value == "1";
 }
 
 void ResetExpansion() {
