@@ -136,6 +136,7 @@ bool ReplaceNameAt(int position, std::string& text, const std::string& name,
   if (position < 1 || position > static_cast<int>(text.size()) + 1) return false;
   if (MatchAt(position, text, name)) {
     text.replace(static_cast<std::size_t>(position - 1), name.size(), Unquote(value));
+    if (TraceHook != nullptr) TracePoint(TTraceKind::Name, 0, 0, name, {}, Unquote(value));
   }
   return position <= static_cast<int>(text.size()) && text[position - 1] == '%';
 }

@@ -284,21 +284,6 @@ void SettlePosition(TTemplateRun& run, bool done) {
   }
 }
 
-// The %-name replaced at 1-based `a`: what `before` and `after` do not have
-// in common from `a` on, their common end left aside.
-void TraceName(const std::string& before, const std::string& after, int a) {
-  const std::size_t from = static_cast<std::size_t>(a) - 1;
-  if (before == after || after.size() < from) return;
-  std::size_t tail = 0;
-  while (tail < before.size() - from && tail < after.size() - from &&
-         before[before.size() - 1 - tail] == after[after.size() - 1 - tail]) {
-    ++tail;
-  }
-  const std::string_view old_text(before.data() + from, before.size() - from - tail);
-  const std::string_view new_text(after.data() + from, after.size() - from - tail);
-  TracePoint(TTraceKind::Name, 0, 0, old_text, {}, new_text);
-}
-
 void RunPass(TTemplateRun& run) {
   bool done = false;
   if (ByteAt(run.text, run.a + 1) == '(') {
@@ -313,11 +298,7 @@ void RunPass(TTemplateRun& run) {
     done = ApplyCachedWord(run);
   }
   if (!run.cut && !done) done = ApplyCategoryTag(run);
-  if (!run.cut && !done) {
-    std::string next = ExpandPercentName(run.a, run.text);
-    if (TraceHook != nullptr) TraceName(run.text, next, run.a);
-    SetText(run, std::move(next));
-  }
+  if (!run.cut && !done) SetText(run, ExpandPercentName(run.a, run.text));
   if (!run.cut) SettlePosition(run, done);
 }
 
