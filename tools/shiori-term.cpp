@@ -654,10 +654,13 @@ bool PrepareSession(TOptions& options, TSession& session, std::string& error) {
   PrepareCore(options.seed, options.clock, *session.watch);
   std::srand(options.seed);
   session.trace = options.trace;
-  // With --event the answer stays alone on standard output.
-  std::ostream& note = options.event_given ? std::cerr : std::cout;
-  note << "shiori-term: seed " << options.seed << "\n";
-  if (options.clock.fixed) note << "shiori-term: clock " << ClockText(options.clock.reading) << "\n";
+  // With --event the answer stays alone: --seed and --clock say it all.
+  if (!options.event_given) {
+    std::cout << "shiori-term: seed " << options.seed << "\n";
+    if (options.clock.fixed) {
+      std::cout << "shiori-term: clock " << ClockText(options.clock.reading) << "\n";
+    }
+  }
   if (options.record.empty()) return true;
   session.record.open(options.record, std::ios::binary | std::ios::trunc);
   if (!session.record) return Reject(error, "cannot write the session file " + options.record);
