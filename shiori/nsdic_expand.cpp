@@ -135,6 +135,15 @@ int FirstPercent(const std::string& text, std::size_t from) {
   return 0;
 }
 
+// The value of a formula's inside, told to the trace hook.
+std::string TracedFormula(const std::string& inner) {
+  TraceBegin(TTraceKind::Formula, 0, 0, {}, inner);
+  const std::string expanded = ExpandTemplate(inner);
+  std::string value = Unquote(Evaluate(expanded));
+  TraceEnd(TTraceKind::Formula, 0, expanded, value);
+  return value;
+}
+
 // The "%(" form at 1-based `a` replaced by its value. Fails when the result
 // would grow past the cap.
 bool FormulaAt(int a, const std::string& text, std::string& out) {
@@ -147,10 +156,8 @@ bool FormulaAt(int a, const std::string& text, std::string& out) {
   }
   const std::size_t inner_start = percent + kFormulaOpenLength;
   const std::string inner = text.substr(inner_start, close - inner_start);
-  if (TraceHook != nullptr) TraceBegin(TTraceKind::Formula, 0, 0, {}, inner);
-  const std::string expanded = ExpandTemplate(inner);
-  const std::string value = Unquote(Evaluate(expanded));
-  if (TraceHook != nullptr) TraceEnd(TTraceKind::Formula, 0, expanded, value);
+  const std::string value =
+      TraceHook != nullptr ? TracedFormula(inner) : Unquote(Evaluate(ExpandTemplate(inner)));
   const std::size_t size = text.size() - (close + 1 - percent) + value.size();
   if (!FitsCap(size, text.size())) return false;
   out.clear();
@@ -349,6 +356,19 @@ std::string ExpandTalk(const std::string& template_text) {
   return ExpandTemplate(template_text);
 }
 
+namespace {
+
+// CheckCondition of a non-empty condition, told to the trace hook.
+bool TracedCondition(const std::string& condition) {
+  TraceBegin(TTraceKind::Condition, 0, 0, {}, condition);
+  const std::string expanded = ExpandTalk(condition);
+  const std::string value = Evaluate(expanded);
+  TraceEnd(TTraceKind::Condition, 0, expanded, value);
+  return value == "1";
+}
+
+}  // namespace
+
 std::string ExpandSentence(int s) {
   if (TraceHook == nullptr) return ExpandTalk(SentenceTable[s].Text);
   TraceBegin(TTraceKind::Sentence, s, 0, {}, SentenceTable[s].Text);
@@ -386,11 +406,8 @@ std::string RandomTalk() {
 
 bool CheckCondition(const std::string& condition) {
   if (condition.empty()) return true;
-  if (TraceHook != nullptr) TraceBegin(TTraceKind::Condition, 0, 0, {}, condition);
-  const std::string expanded = ExpandTalk(condition);
-  const std::string value = Evaluate(expanded);
-  if (TraceHook != nullptr) TraceEnd(TTraceKind::Condition, 0, expanded, value);
-  return value == "1";
+  if (TraceHook != nullptr) return TracedCondition(condition);
+  return Evaluate(ExpandTalk(condition)) == "1";
 }
 
 void ResetExpansion() {

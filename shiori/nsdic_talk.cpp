@@ -43,27 +43,25 @@ struct TCandidates {
 bool IsSentence(int s) { return s >= 1 && s <= SentenceCount; }
 
 // Sorts one response by its condition; each condition is tested once.
-// Answers 1 for a hit, 2 for a fallback, 0 when it is left out.
-int Collect(const TJoken& response, TCandidates& found) {
-  if (!IsSentence(response.Sentence)) return 0;
+void Collect(const TJoken& response, TCandidates& found) {
+  if (!IsSentence(response.Sentence)) return;
   if (response.Condition.empty()) {
     found.hits.push_back(response.Sentence);
   } else if (response.Condition == "nohit") {
     found.fallbacks.push_back(response.Sentence);
-    return 2;
   } else if (CheckCondition(response.Condition)) {
     found.hits.push_back(response.Sentence);
-  } else {
-    return 0;
   }
-  return 1;
 }
 
 // Collect for EventTable record `e`, told to the trace hook.
 void TraceCollect(int e, TCandidates& found) {
   const TJoken& response = EventTable[e];
   TraceBegin(TTraceKind::Candidate, e, response.Sentence, response.Name, response.Condition);
-  const int verdict = Collect(response, found);
+  const std::size_t hits = found.hits.size();
+  const std::size_t fallbacks = found.fallbacks.size();
+  Collect(response, found);
+  const int verdict = found.hits.size() > hits ? 1 : found.fallbacks.size() > fallbacks ? 2 : 0;
   TraceEnd(TTraceKind::Candidate, verdict, {}, {});
 }
 
