@@ -21,11 +21,12 @@ enum class TTraceKind {
   Condition,  // text: the condition; end: text the condition expanded, value its value
   Lists,      // list: the hits, number how many; fallbacks: the "nohit" ones,
               // detail how many (sentence records)
-  Draw,       // number: the draw (1-based); record: the sentence drawn; detail: its
-              // cool-down after the draw
+  Draw,       // number: the draw (1-based; for a free talk the try, only the tries
+              // that met a free talk told); record: the sentence drawn; detail: its
+              // cool-down after the draw (a free talk's when taken: before it rests)
   Sentence,   // record: SentenceTable; text: the template; end: value the talk
   CoolDown,   // record: SentenceTable; detail: the cool-down it rests by now
-  FreeTalk,   // "\a": a free talk replaces the talk
+  FreeTalk,   // a free talk drawn ("\a", or a request for random talk); end: value the talk
   Redirect,   // "@": name the event whose talk replaces the talk
   Tag,        // name: the tag; text: the word; number: a TTraceTagSource
   Name,       // name: the %-form replaced; value: what it became

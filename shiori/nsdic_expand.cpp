@@ -387,21 +387,40 @@ std::string TalkOfWord(const std::string& word) {
   return ExpandSentence(s);
 }
 
-std::string RandomTalk() {
+namespace {
+
+// A free talk drawn under the cool-down rule: every draw of a free talk
+// that has not rested enough lowers its CoolDown; the first one at 0 or
+// below is taken. The trace hook hears of every draw of a free talk.
+std::string DrawFreeTalk() {
   const int n = SentenceCount;
   if (n <= 0) return std::string();
-  for (long tries = static_cast<long>(n) * kRandomTalkDrawsPerSentence; tries > 0; --tries) {
+  const long draws = static_cast<long>(n) * kRandomTalkDrawsPerSentence;
+  for (long tries = draws; tries > 0; --tries) {
     TSentences& s = SentenceTable[Random(n) + 1];
     if (s.Kind != TSentenceKind::FreeTalk) continue;
+    const int record = static_cast<int>(&s - SentenceTable);
+    const int draw = static_cast<int>(draws - tries + 1);
     if (s.CoolDown <= 0) {
+      if (TraceHook != nullptr) TracePoint(TTraceKind::Draw, record, draw, {}, {}, {}, s.CoolDown);
       s.CoolDown += Weight(s.Text);
-      const int record = static_cast<int>(&s - SentenceTable);
       if (TraceHook != nullptr) TracePoint(TTraceKind::CoolDown, record, 0, {}, {}, {}, s.CoolDown);
       return ExpandSentence(record);
     }
     --s.CoolDown;
+    if (TraceHook != nullptr) TracePoint(TTraceKind::Draw, record, draw, {}, {}, {}, s.CoolDown);
   }
   return std::string();
+}
+
+}  // namespace
+
+std::string RandomTalk() {
+  if (TraceHook == nullptr) return DrawFreeTalk();
+  TraceBegin(TTraceKind::FreeTalk, 0, 0, {});
+  std::string talk = DrawFreeTalk();
+  TraceEnd(TTraceKind::FreeTalk, 0, {}, talk);
+  return talk;
 }
 
 bool CheckCondition(const std::string& condition) {

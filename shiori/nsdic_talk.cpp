@@ -107,10 +107,7 @@ std::string TalkOfEventSentence(int s, const std::string& name,
   if (TraceHook != nullptr) {
     TracePoint(TTraceKind::CoolDown, s, 0, {}, {}, {}, SentenceTable[s].CoolDown);
   }
-  if (talk == "\\a") {
-    if (TraceHook != nullptr) TracePoint(TTraceKind::FreeTalk, 0, 0, {});
-    return RandomTalk();
-  }
+  if (talk == "\\a") return RandomTalk();
   if (!talk.empty() && talk[0] == '@' && talk.compare(1, std::string::npos, name) != 0) {
     if (TraceHook != nullptr) TracePoint(TTraceKind::Redirect, 0, 0, std::string_view(talk).substr(1));
     return EventTalk(talk.substr(1), sender, references);

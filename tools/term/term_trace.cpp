@@ -131,7 +131,7 @@ std::string Head(const TRender& render, const TTraceNode& n) {
       return "cool-down of " + SentencePlace(render, n.record) + " set to " +
              std::to_string(n.detail);
     case TTraceKind::FreeTalk:
-      return "\\a: a free talk instead";
+      return "free talk (drawn under the cool-downs)";
     case TTraceKind::Redirect:
       return "@: the talk of " + Shown(render, n.name) + " instead";
     case TTraceKind::Tag:
@@ -169,7 +169,8 @@ std::string Tail(const TRender& render, const TTraceNode& n) {
     case TTraceKind::Formula:
       return "= " + Quote(render, n.end_value) + " (expanded: " + Shown(render, n.end_text) + ")";
     case TTraceKind::Sentence:
-      return "talk: " + Quote(render, n.end_value);
+    case TTraceKind::FreeTalk:
+      return "talk: " + (n.end_value.empty() ? std::string("(none)") : Quote(render, n.end_value));
     default:
       return std::string();
   }
