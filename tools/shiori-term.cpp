@@ -18,6 +18,7 @@
 #include "ghost_host.h"
 #include "term/term_charset.h"
 #include "term/term_core.h"
+#include "term/term_check.h"
 #include "term/term_input.h"
 #include "term/term_render.h"
 #include "term/term_requests.h"
@@ -71,6 +72,9 @@ constexpr char kUsage[] =
     "                   typed\n"
     "  --makoto DIR     load the translation module with the tables of DIR\n"
     "  --no-makoto      never use the translation module\n"
+    "  --check          show the dictionary checks at load also when standard\n"
+    "                   input is no terminal (with one, they are always shown\n"
+    "                   when the ghost has errors or warnings)\n"
     "  --seed N         seed the random generators with N (0 to 4294967295;\n"
     "                   default: from the clock, as the module does)\n"
     "  --clock \"YYYY-MM-DD hh:mm:ss\"  the time the module reads, fixed\n"
@@ -99,6 +103,7 @@ struct TOptions {
   bool event_given = false;
   bool raw = false;
   bool no_makoto = false;
+  bool check = false;  // --check: the load-time checks in scripted sessions too
   bool help = false;
   bool library_given = false;  // --lib: through the exports, not the linked-in core
   bool seed_given = false;
@@ -116,6 +121,7 @@ struct TSession {
   std::string directory;
   std::string charset = kDefaultCharset;
   bool raw = false;
+  bool check = false;
   TLineInput input;
   bool quit = false;
   TCoreWatch* watch = nullptr;  // the linked-in core's hooks; null with --lib
@@ -168,6 +174,8 @@ bool ParseArguments(int argc, char** argv, TOptions& options, std::string& error
       options.raw = true;
     } else if (argument == "--no-makoto") {
       options.no_makoto = true;
+    } else if (argument == "--check") {
+      options.check = true;
     } else if (argument == "--lib") {
       ok = OptionValue(argc, argv, i, options.shiori_library, error);
       options.library_given = true;
@@ -482,6 +490,10 @@ void RunWhy(TSession& session, const TTyped&) {
 
 void RunQuit(TSession& session, const TTyped&) { session.quit = true; }
 
+void RunCheck(TSession& session, const TTyped&) {
+  ApartFromTheCore([&session] { ShowAllChecks(session.directory, std::cout); });
+}
+
 void RunHelp(TSession& session, const TTyped& typed);
 
 const TCommand kCommands[] = {
@@ -506,6 +518,7 @@ const TCommand kCommands[] = {
     {"vars", "vars", "the formula variables and the saved values", RunVars, 0},
     {"why", "why", "how the last answer came about: candidates, conditions, draws, words",
      RunWhy, 0},
+    {"check", "check", "the dictionary checks of shiori-check, every finding", RunCheck, 0},
     {"help", "help", "this list", RunHelp, 0},
     {"quit", "quit", "unload the module (fires OnUnload) and leave; also exit or end of input",
      RunQuit, 0},
@@ -580,6 +593,10 @@ void ShowLoadTalk(TSession& session, const TTraceNode& load_trace) {
 }
 
 void Start(TSession& session) {
+  // A scripted session's transcript stays as it is unless --check asks.
+  if (session.check || session.input.interactive) {
+    ApartFromTheCore([&session] { ShowLoadChecks(session.directory, std::cout); });
+  }
   if (session.watch != nullptr) ClearTrace(session.watch->trace);
   session.shiori.Load(session.directory);
   TTraceNode load_trace;
@@ -680,6 +697,7 @@ int main(int argc, char** argv) {
   }
   TSession session;
   session.raw = options.raw;
+  session.check = options.check;
   session.directory = options.directory;
   if (!CheckDirectory(session.directory, "ghost directory", error)) {
     return Fail(error, kExitFailure);

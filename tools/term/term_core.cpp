@@ -4,7 +4,11 @@
 // places of the store's records in the dictionaries.
 #include "term/term_core.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <iostream>
 #include <ctime>
 
 #include "UTypes.h"
@@ -170,6 +174,22 @@ std::string SentenceOrigin(const TCoreWatch& watch, int s) {
 std::string EventOrigin(const TCoreWatch& watch, int e) {
   const auto found = watch.event_at.find(e);
   return found == watch.event_at.end() ? std::string() : PlaceText(watch, found->second);
+}
+
+void ApartFromTheCore(const std::function<void()>& work) {
+  std::cout << std::flush;
+  const pid_t child = fork();
+  if (child < 0) return;
+  if (child == 0) {
+    try {
+      work();
+    } catch (...) {
+    }
+    std::cout << std::flush;
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
 }
 
 std::string ListedVariables(const std::string& charset) {

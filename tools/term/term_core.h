@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -52,6 +53,11 @@ uint32_t SeedFromClock();
 // EventTable record `e` (empty when unknown).
 std::string SentenceOrigin(const TCoreWatch& watch, int s);
 std::string EventOrigin(const TCoreWatch& watch, int e);
+
+// Runs `work` (which writes to standard output) in a child process and
+// waits for it, so that what it does to the linked-in core (a check resets
+// it and loads the ghost again) leaves the session's module as it was.
+void ApartFromTheCore(const std::function<void()>& work);
 
 // The formula variables as name and value, store order.
 std::string ListedVariables(const std::string& charset);
