@@ -131,12 +131,20 @@ void ResetVariables() { NameListClear(Store()); }
 
 // ---- Reading variables into a text -----------------------------------------------
 
+namespace {
+
+void TraceName(const std::string& name, const std::string& value) {
+  TracePoint(TTraceKind::Name, 0, 0, name, {}, Unquote(value));
+}
+
+}  // namespace
+
 bool ReplaceNameAt(int position, std::string& text, const std::string& name,
                    const std::string& value) {
   if (position < 1 || position > static_cast<int>(text.size()) + 1) return false;
   if (MatchAt(position, text, name)) {
     text.replace(static_cast<std::size_t>(position - 1), name.size(), Unquote(value));
-    if (TraceHook != nullptr) TracePoint(TTraceKind::Name, 0, 0, name, {}, Unquote(value));
+    if (TraceHook != nullptr) TraceName(name, value);
   }
   return position <= static_cast<int>(text.size()) && text[position - 1] == '%';
 }

@@ -54,13 +54,14 @@ void Collect(const TJoken& response, TCandidates& found) {
   }
 }
 
-// Collect for EventTable record `e`, told to the trace hook.
-void TraceCollect(int e, TCandidates& found) {
+// The trace of EventTable record `e` as a candidate: its Begin, and its End
+// with the verdict, from the lists' sizes before it was collected.
+void TraceCandidate(int e) {
   const TJoken& response = EventTable[e];
   TraceBegin(TTraceKind::Candidate, e, response.Sentence, response.Name, response.Condition);
-  const std::size_t hits = found.hits.size();
-  const std::size_t fallbacks = found.fallbacks.size();
-  Collect(response, found);
+}
+
+void TraceVerdict(const TCandidates& found, std::size_t hits, std::size_t fallbacks) {
   const int verdict = found.hits.size() > hits ? 1 : found.fallbacks.size() > fallbacks ? 2 : 0;
   TraceEnd(TTraceKind::Candidate, verdict, {}, {});
 }
@@ -150,11 +151,11 @@ std::string EventTalk(const std::string& name, const std::string& sender,
   for (int k = 1; k <= n; ++k) {
     const int e = ConditionalMember(event_name, k);
     if (e < 1 || e > EventCount) continue;
-    if (TraceHook != nullptr) {
-      TraceCollect(e, found);
-    } else {
-      Collect(EventTable[e], found);
-    }
+    const std::size_t hits = found.hits.size();
+    const std::size_t fallbacks = found.fallbacks.size();
+    if (TraceHook != nullptr) TraceCandidate(e);
+    Collect(EventTable[e], found);
+    if (TraceHook != nullptr) TraceVerdict(found, hits, fallbacks);
   }
   if (TraceHook != nullptr) TraceLists(found);
   std::string talk;
