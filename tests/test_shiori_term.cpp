@@ -176,7 +176,7 @@ TEST(ShioriTerm, FixedSeedAndClockGiveTheSameTranscript) {
             0u)
       << first.output;
   EXPECT_TRUE(Has(first.output, "shiori> OnSecondChange\n200 OK\n  h | It's 10 o'clock!"));
-  // OnLoad's formulas ran once (in load), the click's once more.
+  // The variables live in the linked-in module: set by OnLoad and by the click.
   EXPECT_TRUE(Has(first.output, "Formula variables:\n  \\visits = 1\n  \\pokes = 1\n"))
       << first.output;
   // The seed decides: among a few seeds the free talks differ.
