@@ -9,6 +9,7 @@
 #include "formula_search.h"
 #include "formula_values.h"
 #include "ghost_limits.h"
+#include "ghost_trace.h"
 #include "nsdic_words.h"
 #include "strutl.h"
 
@@ -64,17 +65,24 @@ std::string SaveValue(const std::string& arguments) {
   RemoveKeyLine(content, key);
   if (!value.empty()) content += key + "," + value + kLineEnd;
   WriteWholeFile(content, ValueFilePath());
+  if (TraceHook != nullptr) TracePoint(TTraceKind::ValueWritten, 0, 0, key, {}, value);
   return value;
 }
 
-std::string LoadValue(const std::string& key) {
-  const std::string content = ReadWholeFile(ValueFilePath());
+// The value of `key` in the value file's text, or "".
+std::string ValueOfKey(const std::string& content, const std::string& key) {
   const std::size_t at = FindKeyLine(content, key);
   if (at == std::string::npos) return std::string();
   const std::size_t start = at + key.size() + 1;
   const std::size_t end = content.find(kLineEnd, start);
   if (end == std::string::npos) return std::string();
   return content.substr(start, end - start);
+}
+
+std::string LoadValue(const std::string& key) {
+  std::string value = ValueOfKey(ReadWholeFile(ValueFilePath()), key);
+  if (TraceHook != nullptr) TracePoint(TTraceKind::ValueRead, 0, 0, key, {}, value);
+  return value;
 }
 
 // ---- Text functions ---------------------------------------------------------------

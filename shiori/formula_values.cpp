@@ -4,6 +4,7 @@
 
 #include "formula_search.h"
 #include "ghost_assert.h"
+#include "ghost_trace.h"
 #include "strutl.h"
 
 // ---- Values ------------------------------------------------------------------
@@ -110,9 +111,15 @@ void PutVariable(const std::string& name, const std::string& value) {
   if (name.size() < 2 || name[0] != '\\') return;
   NameListPut(name, value, Store());
   GHOST_ASSERT(VariableCount() <= kVariableCapacity);
+  if (TraceHook != nullptr) TracePoint(TTraceKind::Assigned, 0, 0, name, {}, value);
 }
 
-void RemoveVariable(const std::string& name) { NameListRemove(name, Store()); }
+void RemoveVariable(const std::string& name) {
+  if (TraceHook != nullptr && FindVariable(name) != nullptr) {
+    TracePoint(TTraceKind::Removed, 0, 0, name);
+  }
+  NameListRemove(name, Store());
+}
 
 const std::string* FindVariable(const std::string& name) { return NameListFind(name, Store()); }
 
@@ -124,11 +131,20 @@ void ResetVariables() { NameListClear(Store()); }
 
 // ---- Reading variables into a text -----------------------------------------------
 
+namespace {
+
+void TraceName(const std::string& name, const std::string& value) {
+  TracePoint(TTraceKind::Name, 0, 0, name, {}, Unquote(value));
+}
+
+}  // namespace
+
 bool ReplaceNameAt(int position, std::string& text, const std::string& name,
                    const std::string& value) {
   if (position < 1 || position > static_cast<int>(text.size()) + 1) return false;
   if (MatchAt(position, text, name)) {
     text.replace(static_cast<std::size_t>(position - 1), name.size(), Unquote(value));
+    if (TraceHook != nullptr) TraceName(name, value);
   }
   return position <= static_cast<int>(text.size()) && text[position - 1] == '%';
 }

@@ -13,6 +13,7 @@
 #include "formula_search.h"
 #include "formula_values.h"
 #include "ghost_limits.h"
+#include "ghost_trace.h"
 #include "nsdic.h"
 #include "nsdic_words.h"
 #include "random.h"
@@ -177,6 +178,7 @@ std::string TaggedName(const std::string& text, int position, std::size_t length
 // which gets a number of its own.
 std::string ReplaceRandName(const std::string& text, const std::string& name,
                             const std::string& value, bool tagged) {
+  if (TraceHook != nullptr) TracePoint(TTraceKind::Name, 0, 0, name, {}, value);
   if (tagged) return ReplaceAll(text, name, value);
   std::string out;
   std::size_t from = 0;

@@ -19,6 +19,7 @@
 #include "formula_vars.h"
 #include "ghost_assert.h"
 #include "ghost_limits.h"
+#include "ghost_trace.h"
 #include "nsdic.h"
 #include "nsdic_cache.h"
 #include "nsdic_links.h"
@@ -134,6 +135,15 @@ int FirstPercent(const std::string& text, std::size_t from) {
   return 0;
 }
 
+// The value of a formula's inside, told to the trace hook.
+std::string TracedFormula(const std::string& inner) {
+  TraceBegin(TTraceKind::Formula, 0, 0, {}, inner);
+  const std::string expanded = ExpandTemplate(inner);
+  std::string value = Unquote(Evaluate(expanded));
+  TraceEnd(TTraceKind::Formula, 0, expanded, value);
+  return value;
+}
+
 // The "%(" form at 1-based `a` replaced by its value. Fails when the result
 // would grow past the cap.
 bool FormulaAt(int a, const std::string& text, std::string& out) {
@@ -146,7 +156,8 @@ bool FormulaAt(int a, const std::string& text, std::string& out) {
   }
   const std::size_t inner_start = percent + kFormulaOpenLength;
   const std::string inner = text.substr(inner_start, close - inner_start);
-  const std::string value = Unquote(Evaluate(ExpandTemplate(inner)));
+  const std::string value =
+      TraceHook != nullptr ? TracedFormula(inner) : Unquote(Evaluate(ExpandTemplate(inner)));
   const std::size_t size = text.size() - (close + 1 - percent) + value.size();
   if (!FitsCap(size, text.size())) return false;
   out.clear();
@@ -220,10 +231,22 @@ bool ApplyCachedWord(TTemplateRun& run) {
     const std::string key = entry.Key;
     const std::string value = entry.Value;
     const bool numbered = entry.Digit != 0;
+    if (TraceHook != nullptr) {
+      TracePoint(TTraceKind::Tag, 0, static_cast<int>(TTraceTagSource::Cache), key, value);
+    }
     ReplaceInRun(run, key, value, !numbered);
     run.previous = value;
     return true;
   }
+}
+
+// The word a category tag took, and whether a link from the previous word
+// gave it (the linked-word chooser draws from the links when there are any).
+void TraceCategoryTag(const std::string& previous, const std::string& name,
+                      const std::string& word) {
+  const bool linked = !previous.empty() && LinkedMember(previous, name, 0) > 0;
+  const TTraceTagSource source = linked ? TTraceTagSource::Link : TTraceTagSource::Category;
+  TracePoint(TTraceKind::Tag, 0, static_cast<int>(source), "%" + name.substr(1), word, previous);
 }
 
 // A category tag at `a`; answers whether one was applied.
@@ -233,6 +256,7 @@ bool ApplyCategoryTag(TTemplateRun& run) {
   std::string word;
   if (!run.previous.empty()) word = RandomLinkedWord(run.previous, name);
   if (word.empty()) word = RandomWordOfCategory(name);
+  if (TraceHook != nullptr) TraceCategoryTag(run.previous, name, word);
   run.previous = word;
   PutTagWord(run, "%" + name.substr(1), word);
   return true;
@@ -254,6 +278,9 @@ void SettlePosition(TTemplateRun& run, bool done) {
     run.a = RestoreLeftMarkers(run.text) ? FirstPercent(run.text, 0) : b;
   } else if (MatchAt(run.a + 1, run.text, "m?")) {
     const std::string word = RandomWordByPrefix("\\m");
+    if (TraceHook != nullptr) {
+      TracePoint(TTraceKind::Tag, 0, static_cast<int>(TTraceTagSource::Prefix), "%m?", word);
+    }
     run.previous = word;
     PutTagWord(run, "%m?", word);
     run.a = FirstPercent(run.text, 0);
@@ -329,6 +356,27 @@ std::string ExpandTalk(const std::string& template_text) {
   return ExpandTemplate(template_text);
 }
 
+namespace {
+
+// CheckCondition of a non-empty condition, told to the trace hook.
+bool TracedCondition(const std::string& condition) {
+  TraceBegin(TTraceKind::Condition, 0, 0, {}, condition);
+  const std::string expanded = ExpandTalk(condition);
+  const std::string value = Evaluate(expanded);
+  TraceEnd(TTraceKind::Condition, 0, expanded, value);
+  return value == "1";
+}
+
+}  // namespace
+
+std::string ExpandSentence(int s) {
+  if (TraceHook == nullptr) return ExpandTalk(SentenceTable[s].Text);
+  TraceBegin(TTraceKind::Sentence, s, 0, {}, SentenceTable[s].Text);
+  std::string talk = ExpandTalk(SentenceTable[s].Text);
+  TraceEnd(TTraceKind::Sentence, 0, {}, talk);
+  return talk;
+}
+
 std::string ExpandDms() { return ExpandTemplate("%dms"); }
 
 std::string TalkOfWord(const std::string& word) {
@@ -336,26 +384,48 @@ std::string TalkOfWord(const std::string& word) {
   if (e == 0) return std::string();
   const int s = WordTable[e].Sentence;
   if (s < 1 || s > SentenceCount) return std::string();
-  return ExpandTalk(SentenceTable[s].Text);
+  return ExpandSentence(s);
 }
 
-std::string RandomTalk() {
+namespace {
+
+// A free talk drawn under the cool-down rule: every draw of a free talk
+// that has not rested enough lowers its CoolDown; the first one at 0 or
+// below is taken. The trace hook hears of every draw of a free talk.
+std::string DrawFreeTalk() {
   const int n = SentenceCount;
   if (n <= 0) return std::string();
-  for (long tries = static_cast<long>(n) * kRandomTalkDrawsPerSentence; tries > 0; --tries) {
+  const long draws = static_cast<long>(n) * kRandomTalkDrawsPerSentence;
+  for (long tries = draws; tries > 0; --tries) {
     TSentences& s = SentenceTable[Random(n) + 1];
     if (s.Kind != TSentenceKind::FreeTalk) continue;
+    const int record = static_cast<int>(&s - SentenceTable);
+    const int draw = static_cast<int>(draws - tries + 1);
     if (s.CoolDown <= 0) {
+      if (TraceHook != nullptr) TracePoint(TTraceKind::Draw, record, draw, {}, {}, {}, s.CoolDown);
       s.CoolDown += Weight(s.Text);
-      return ExpandTalk(s.Text);
+      if (TraceHook != nullptr) TracePoint(TTraceKind::CoolDown, record, 0, {}, {}, {}, s.CoolDown);
+      return ExpandSentence(record);
     }
     --s.CoolDown;
+    if (TraceHook != nullptr) TracePoint(TTraceKind::Draw, record, draw, {}, {}, {}, s.CoolDown);
   }
   return std::string();
 }
 
+}  // namespace
+
+std::string RandomTalk() {
+  if (TraceHook == nullptr) return DrawFreeTalk();
+  TraceBegin(TTraceKind::FreeTalk, 0, 0, {});
+  std::string talk = DrawFreeTalk();
+  TraceEnd(TTraceKind::FreeTalk, 0, {}, talk);
+  return talk;
+}
+
 bool CheckCondition(const std::string& condition) {
   if (condition.empty()) return true;
+  if (TraceHook != nullptr) return TracedCondition(condition);
   return Evaluate(ExpandTalk(condition)) == "1";
 }
 

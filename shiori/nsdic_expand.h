@@ -6,6 +6,8 @@
 
 // The word cache emptied, then ExpandTemplate: one talk.
 std::string ExpandTalk(const std::string& template_text);
+// ExpandTalk of SentenceTable record `s` (told to the trace hook).
+std::string ExpandSentence(int s);
 // Every %-form of the template expanded: word tags (through the word cache),
 // "%m?", inline "%(...)" formulas and the other %-names.
 std::string ExpandTemplate(const std::string& template_text);

@@ -12,6 +12,7 @@
 #include "formula_vars.h"
 #include "ghost_assert.h"
 #include "ghost_limits.h"
+#include "ghost_trace.h"
 #include "nsdic.h"
 #include "nsdic_expand.h"
 #include "nsdic_links.h"
@@ -53,6 +54,24 @@ void Collect(const TJoken& response, TCandidates& found) {
   }
 }
 
+// The trace of EventTable record `e` as a candidate: its Begin, and its End
+// with the verdict, from the lists' sizes before it was collected.
+void TraceCandidate(int e) {
+  const TJoken& response = EventTable[e];
+  TraceBegin(TTraceKind::Candidate, e, response.Sentence, response.Name, response.Condition);
+}
+
+void TraceVerdict(const TCandidates& found, std::size_t hits, std::size_t fallbacks) {
+  const int verdict = found.hits.size() > hits ? 1 : found.fallbacks.size() > fallbacks ? 2 : 0;
+  TraceEnd(TTraceKind::Candidate, verdict, {}, {});
+}
+
+void TraceLists(const TCandidates& found) {
+  TraceEvent({TTraceKind::Lists, TTracePhase::Point, 0, static_cast<int>(found.hits.size()),
+              static_cast<long>(found.fallbacks.size()), {}, {}, {}, found.hits.data(),
+              found.fallbacks.data()});
+}
+
 // The list to draw from: hits, else fallbacks, else none.
 const std::vector<int>* DrawList(const TCandidates& found) {
   if (!found.hits.empty()) return &found.hits;
@@ -72,6 +91,7 @@ int DrawWithCountdown(const std::vector<int>& list) {
     s = DrawOnce(list);
     int32_t& cool_down = SentenceTable[s].CoolDown;
     if (cool_down > INT32_MIN) --cool_down;
+    if (TraceHook != nullptr) TracePoint(TTraceKind::Draw, s, draw + 1, {}, {}, {}, cool_down);
     if (cool_down <= 0) break;
   }
   return s;
@@ -82,12 +102,15 @@ int DrawWithCountdown(const std::vector<int>& list) {
 std::string TalkOfEventSentence(int s, const std::string& name,
                                 const std::string& sender,
                                 const TReferences& references) {
-  std::string talk = SentenceTable[s].Text;
-  if (talk.empty()) return talk;
-  talk = ExpandTalk(talk);
+  if (SentenceTable[s].Text.empty()) return std::string();
+  std::string talk = ExpandSentence(s);
   SentenceTable[s].CoolDown = Weight(talk);
+  if (TraceHook != nullptr) {
+    TracePoint(TTraceKind::CoolDown, s, 0, {}, {}, {}, SentenceTable[s].CoolDown);
+  }
   if (talk == "\\a") return RandomTalk();
   if (!talk.empty() && talk[0] == '@' && talk.compare(1, std::string::npos, name) != 0) {
+    if (TraceHook != nullptr) TracePoint(TTraceKind::Redirect, 0, 0, std::string_view(talk).substr(1));
     return EventTalk(talk.substr(1), sender, references);
   }
   return talk;
@@ -120,18 +143,28 @@ std::string EventTalk(const std::string& name, const std::string& sender,
   const std::string event_sender = sender;
   const TReferences event_references = references;
   SetTalkEvent(event_name, event_sender, event_references);
+  if (TraceHook != nullptr) {
+    TraceBegin(TTraceKind::Event, 0, g_event_calls - 1, event_name, event_sender);
+  }
   TCandidates found;
   const int n = ConditionalMember(event_name, 0);
   for (int k = 1; k <= n; ++k) {
     const int e = ConditionalMember(event_name, k);
-    if (e >= 1 && e <= EventCount) Collect(EventTable[e], found);
+    if (e < 1 || e > EventCount) continue;
+    const std::size_t hits = found.hits.size();
+    const std::size_t fallbacks = found.fallbacks.size();
+    if (TraceHook != nullptr) TraceCandidate(e);
+    Collect(EventTable[e], found);
+    if (TraceHook != nullptr) TraceVerdict(found, hits, fallbacks);
   }
+  if (TraceHook != nullptr) TraceLists(found);
   std::string talk;
   if (const std::vector<int>* list = DrawList(found)) {
     const int s = DrawWithCountdown(*list);
     talk = TalkOfEventSentence(s, event_name, event_sender, event_references);
   }
   CurrentTalk.References = TReferences{};
+  if (TraceHook != nullptr) TraceEnd(TTraceKind::Event, 0, {}, talk);
   return talk;
 }
 
@@ -144,7 +177,7 @@ std::string AnswerTalk(const std::string& sentence, const std::string& sender,
   const int s = DrawResponseOnce(ReplyTable, ReplyCount);
   std::string talk;
   if (s != 0) {
-    talk = ExpandTalk(SentenceTable[s].Text);
+    talk = ExpandSentence(s);
     if (!talk.empty() && talk[0] == '@') {
       talk = EventTalk(talk.substr(1), reply_sender, TReferences{});
     }

@@ -8,6 +8,7 @@
 #include "formula_search.h"
 #include "formula_values.h"
 #include "formula_vars.h"
+#include "ghost_trace.h"
 #include "ghost_limits.h"
 #include "nsdic.h"
 #include "nsdic_expand.h"
@@ -193,8 +194,23 @@ std::string ResponseBody(const std::string& request) {
 
 }  // namespace
 
+namespace {
+
+// The request line and the literal of its type, for the trace.
+void TraceRequest(const std::string& request) {
+  const std::string line = RequestLine(request);
+  const int type = RequestTypeOf(line);
+  TraceBegin(TTraceKind::Request, 0, type, type == 0 ? "" : kRequestTypes[type - 1].literal,
+             line);
+}
+
+}  // namespace
+
 std::string HandleRequest(const std::string& request) {
-  return WithClosingLine(ResponseBody(request));
+  if (TraceHook != nullptr) TraceRequest(request);
+  std::string response = WithClosingLine(ResponseBody(request));
+  if (TraceHook != nullptr) TraceEnd(TTraceKind::Request, 0, {}, response);
+  return response;
 }
 
 // ---- Access rule ------------------------------------------------------------------

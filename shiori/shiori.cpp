@@ -20,6 +20,7 @@
 #include "formula_values.h"
 #include "formula_vars.h"
 #include "ghost_hook.h"
+#include "ghost_trace.h"
 #include "nsdic.h"
 #include "nsdic_cache.h"
 #include "nsdic_expand.h"
@@ -48,6 +49,7 @@ using TUnitReset = void (*)();
 // nsdic_ghost, whose names live in the store, parse, parse_handlers).
 constexpr TUnitReset kUnitResets[] = {
     ResetDiagnosticsHook, // no diagnostics hook
+    ResetTraceHook,    // no trace hook
     ResetFileUtl,      // base directory empty, no file override
     ResetRandom,       // seeded from the clock
     ResetCharset,      // "Shift_JIS", the Shift_JIS flag on

@@ -16,8 +16,8 @@ std::string FromHostBuffer(void* block, long length);
 // A new host block with the text and a NUL; `length` gets the text's length.
 void* ToHostBuffer(const std::string& text, long* length);
 
-// Every unit of the module back to its start state, bottom up: the base
-// directory, the generator seeded from the clock (a fixed seed set for a
+// Every unit of the module back to its start state, bottom up: no
+// diagnostics or trace hook, the base directory, the generator seeded from the clock (a fixed seed set for a
 // test is gone), the charset, the variables, the store, its indexes, the
 // word cache and category tags, the talk context and the clock (an override
 // is gone), the evaluator, the macros, the expansion, the event talk, and

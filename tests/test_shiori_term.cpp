@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 
 #include "scratch_dir.h"
@@ -156,6 +157,107 @@ TEST(ShioriTerm, OneEventRawViewAndTypedRequests) {
   EXPECT_TRUE(Has(RunTerm(ghost.path(), "bogus\n", true).output, "unknown command: bogus"));
 }
 
+// The ghost's files back as they were copied: no saved values, nothing sealed.
+void Forget(const SampleGhost& ghost) {
+  std::filesystem::remove(ghost.path() + "values.dat");
+  std::filesystem::remove(ghost.path() + "dic_workshop.xdi");
+}
+
+const char kFixed[] = "--seed 7 --clock \"2026-03-01 10:00:00\" ";
+
+TEST(ShioriTerm, FixedSeedAndClockGiveTheSameTranscript) {
+  SampleGhost ghost;
+  const std::string script = "OnIdle\nOnSecondChange\nOnKeyPress j\ntalk\nOnMouseClick\nvars\n";
+  const TRun first = RunTerm(kFixed + ghost.path(), script);
+  Forget(ghost);
+  const TRun second = RunTerm(kFixed + ghost.path(), script);
+  EXPECT_EQ(first.output, second.output);
+  EXPECT_EQ(first.output.find("shiori-term: seed 7\nshiori-term: clock 2026-03-01 10:00:00\n"),
+            0u)
+      << first.output;
+  EXPECT_TRUE(Has(first.output, "shiori> OnSecondChange\n200 OK\n  h | It's 10 o'clock!"));
+  // The variables live in the linked-in module: set by OnLoad and by the click.
+  EXPECT_TRUE(Has(first.output, "Formula variables:\n  \\visits = 1\n  \\pokes = 1\n"))
+      << first.output;
+  // The seed decides: among a few seeds the free talks differ.
+  std::set<std::string> transcripts;
+  for (const char* seed : {"1", "2", "3", "4"}) {
+    Forget(ghost);
+    const std::string out = RunTerm("--seed " + std::string(seed) + " " + ghost.path(),
+                                    "OnIdle\nOnIdle\ntalk\n").output;
+    transcripts.insert(out.substr(out.find('\n')));
+  }
+  EXPECT_GT(transcripts.size(), 1u);
+}
+
+TEST(ShioriTerm, WhyListsCandidatesConditionsDrawsAndTheSentence) {
+  SampleGhost ghost;
+  const TRun run = RunTerm(kFixed + ghost.path(), "why\nOnMouseDoubleClick 1\nwhy\n");
+  // The OnLoad talk came from load itself, with the value file read there.
+  EXPECT_TRUE(Has(run.output, "shiori> why\nevent OnLoad (sender \"Self\")\n"
+                              "  candidate dic_events.txt:9 if (\\_load := visits) = \"\"\n"
+                              "    condition (\\_load := visits) = \"\"\n"
+                              "      values.dat read visits -> \"\"\n"))
+      << run.output;
+  EXPECT_TRUE(Has(run.output, "      variable \\visits := \"1\"\n"));
+  EXPECT_TRUE(Has(run.output,
+                  "shiori> why\n"
+                  "request \"GET Sentence SHIORI/2.5\" -> handler \"GET Sentence\"\n"
+                  "  event OnMouseDoubleClick (sender \"shiori-term\")\n"
+                  "    candidate dic_events.txt:15 if \"%ref0\" = \"0\" & \"%ref1\" = \"head\"\n"
+                  "      condition \"%ref0\" = \"0\" & \"%ref1\" = \"head\"\n"
+                  "        name %ref0 -> \"1\"\n"
+                  "        name %ref1 -> \"\"\n"
+                  "        = \"0\" (expanded: \"1\" = \"0\" & \"\" = \"head\")\n"
+                  "      -> left out\n"
+                  "    candidate dic_events.txt:16 if \"%ref0\" = \"0\" & \"%ref1\" = \"hand\"\n"
+                  "      condition \"%ref0\" = \"0\" & \"%ref1\" = \"hand\"\n"
+                  "        name %ref0 -> \"1\"\n"
+                  "        name %ref1 -> \"\"\n"
+                  "        = \"0\" (expanded: \"1\" = \"0\" & \"\" = \"hand\")\n"
+                  "      -> left out\n"
+                  "    candidate dic_events.txt:17 if \"%ref0\" = \"1\"\n"
+                  "      condition \"%ref0\" = \"1\"\n"
+                  "        name %ref0 -> \"1\"\n"
+                  "        = \"1\" (expanded: \"1\" = \"1\")\n"
+                  "      -> hit\n"
+                  "    candidate dic_events.txt:18 if nohit\n"
+                  "      -> fallback (nohit)\n"
+                  "    hits: dic_events.txt:17; fallbacks: dic_events.txt:18\n"
+                  "    draws 1-36: dic_events.txt:17, cool-down now 35 .. 0 -> taken\n"
+                  "    sentence dic_events.txt:17: \\u\\s[10]Do not touch the owl.\\h\\s[5]He "
+                  "pecks. Gently.\n"))
+      << run.output;
+  EXPECT_TRUE(Has(run.output, "    cool-down of dic_events.txt:17 set to 36\n"));
+  EXPECT_TRUE(Has(run.output, "  response: 200 OK\n"));
+
+  Forget(ghost);
+  const TRun traced = RunTerm("--trace " + std::string(kFixed) + ghost.path(), "OnMouseWheel 1\n");
+  EXPECT_TRUE(Has(traced.output, "  h | He pecks. Gently.\nwhy:\n  request \"GET Sentence"))
+      << traced.output;
+  EXPECT_TRUE(Has(traced.output, "      @: the talk of OnMouseDoubleClick instead\n"
+                                 "      event OnMouseDoubleClick (sender \"shiori-term\", "
+                                 "redirection 1)\n"));
+}
+
+TEST(ShioriTerm, RecordedSessionReplaysTheSame) {
+  SampleGhost ghost;
+  const std::string record = ghost.path() + "session.txt";
+  const TRun recorded = RunTerm("--record " + record + " " + ghost.path(),
+                                "OnIdle\ntalk\nraw\nGET Version SHIORI/2.5\n\nOnKeyPress j\n");
+  const std::string file = ReadBytes(record);
+  EXPECT_EQ(file.find("# "), 0u);
+  EXPECT_TRUE(Has(file, "\nseed ") && Has(file, "\nclock 20"));
+  EXPECT_TRUE(Has(file, "\nOnIdle\ntalk\nraw\nGET Version SHIORI/2.5\n\nOnKeyPress j\n")) << file;
+  Forget(ghost);
+  const TRun once = RunTerm("--replay " + record + " " + ghost.path(), "quit\n");
+  Forget(ghost);
+  const TRun twice = RunTerm("--replay " + record + " " + ghost.path(), "");
+  EXPECT_EQ(once.output, twice.output);
+  EXPECT_EQ(once.output, recorded.output);
+  EXPECT_TRUE(Has(once.output, "shiori> raw\nraw> GET Version SHIORI/2.5\n200 OK\n"));
+}
+
 TEST(ShioriTerm, CommandLine) {
   const std::string ghost = std::string(SOURCE_DIR) + "/examples/ghost";
   const TRun help = RunTerm("--help", "");
@@ -176,6 +278,14 @@ TEST(ShioriTerm, CommandLine) {
   EXPECT_TRUE(Has(library.output, "cannot load the conversation library"));
   EXPECT_EQ(RunTerm("--makoto " + ghost + "/missing " + ghost, "", true).status, 1);
   EXPECT_EQ(RunTerm("--makoto-lib /nonexistent.so " + ghost, "", true).status, 1);
+
+  for (const char* bad : {"--seed x ", "--seed 4294967296 ", "--clock 2026-03-01 ",
+                          "--clock \"2026-13-01 10:00:00\" ", "--trace --lib /x.so "}) {
+    EXPECT_EQ(RunTerm(bad + ghost, "", true).status, 2) << bad;
+  }
+  const TRun replay = RunTerm("--replay " + ghost + "/tamune.ini " + ghost, "", true);
+  EXPECT_EQ(replay.status, 1);
+  EXPECT_TRUE(Has(replay.output, "no \"seed N\" line")) << replay.output;
 }
 
 #else
@@ -188,17 +298,23 @@ namespace {
 
 // The checks at load stay silent on a clean ghost; a broken one gets the
 // summary and its first errors, and "check" lists every finding.
+// The transcript after the seed line every session begins with.
+std::string AfterSeed(const std::string& output) {
+  return output.compare(0, 18, "shiori-term: seed ") == 0 ? output.substr(output.find('\n') + 1)
+                                                            : output;
+}
+
 TEST(ShioriTerm, ChecksAtLoadAndOnCommand) {
   SampleGhost ghost;
   const TRun clean = RunTerm("--check " + ghost.path(), "check\n");
-  EXPECT_EQ(clean.output.find("shiori-term: loaded"), 0u) << clean.output;
+  EXPECT_EQ(AfterSeed(clean.output).find("shiori-term: loaded"), 0u) << clean.output;
   EXPECT_TRUE(Has(clean.output, "shiori> check\nshiori-term: check: " + ghost.path() +
                                     ": no problems\n"));
   std::ofstream(ghost.path() + "tamune.ini", std::ios::binary | std::ios::app)
       << "gone1.txt\r\ngone2.txt\r\ngone3.txt\r\ngone4.txt\r\n";
   EXPECT_FALSE(Has(RunTerm(ghost.path(), "").output, "check:"));  // scripted: no checks
   const TRun broken = RunTerm("--check " + ghost.path(), "check\n");
-  EXPECT_EQ(broken.output.find("shiori-term: check: " + ghost.path() +
+  EXPECT_EQ(AfterSeed(broken.output).find("shiori-term: check: " + ghost.path() +
                                ": 4 errors (\"check\" shows them all)\n  " + ghost.path() +
                                "tamune.ini:13:1: error: the dictionary gone1.txt does not exist "
                                "[L002]\n"),

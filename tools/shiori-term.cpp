@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -16,10 +17,12 @@
 
 #include "ghost_host.h"
 #include "term/term_charset.h"
+#include "term/term_core.h"
 #include "term/term_check.h"
 #include "term/term_input.h"
 #include "term/term_render.h"
 #include "term/term_requests.h"
+#include "term/term_session.h"
 
 namespace {
 
@@ -45,10 +48,13 @@ constexpr char kDefaultMakoto[] = "";
 constexpr char kUsage[] =
     "Usage: shiori-term [OPTIONS] [GHOSTDIR]\n"
     "\n"
-    "Talks to a ghost without the real host: loads the conversation module\n"
-    "(libshiori.so), calls its load with GHOSTDIR (default: examples/ghost/),\n"
-    "shows the ghost's OnLoad talk and then reads commands; type \"help\" at\n"
-    "the prompt for them. When GHOSTDIR holds makoto0.nft or makoto1.nft (or\n"
+    "Talks to a ghost without the real host: runs the conversation module\n"
+    "(linked in, or the library --lib names), calls its load with GHOSTDIR\n"
+    "(default: examples/ghost/), shows the ghost's OnLoad talk and then reads\n"
+    "commands; type \"help\" at the prompt for them. It prints the seed of\n"
+    "the module's random generator first: the same ghost, seed, clock and\n"
+    "commands give the same session. When GHOSTDIR holds makoto0.nft or\n"
+    "makoto1.nft (or\n"
     "--makoto is given) every talk also goes through the translation module\n"
     "(libmakoto.so), as a host does. Talk is shown as UTF-8 with the two\n"
     "speakers (\\h and \\u) on lines of their own.\n"
@@ -69,9 +75,20 @@ constexpr char kUsage[] =
     "  --check          show the dictionary checks at load also when standard\n"
     "                   input is no terminal (with one, they are always shown\n"
     "                   when the ghost has errors or warnings)\n"
-    "  --lib PATH       the conversation library (default: the one built with\n"
+    "  --seed N         seed the random generators with N (0 to 4294967295;\n"
+    "                   default: from the clock, as the module does)\n"
+    "  --clock \"YYYY-MM-DD hh:mm:ss\"  the time the module reads, fixed\n"
+    "  --record FILE    write the seed, the clock and every line typed to FILE\n"
+    "                   (the clock is fixed at the start time unless --clock\n"
+    "                   is given)\n"
+    "  --replay FILE    run a recorded session again: its seed, its clock and\n"
+    "                   its lines, instead of standard input\n"
+    "  --trace          after every answer, show why (as the why command)\n"
+    "  --lib PATH       load the conversation library PATH through its exports\n"
+    "                   instead of the linked-in module (no why, vars, seed or\n"
+    "                   clock then)\n"
+    "  --makoto-lib PATH  the translation library (default: the one built with\n"
     "                   this program)\n"
-    "  --makoto-lib PATH  the translation library (default: likewise)\n"
     "  --help           show this text\n"
     "\n"
     "Exit status: 0, also when the ghost answers with errors; 1 when GHOSTDIR\n"
@@ -89,6 +106,13 @@ struct TOptions {
   bool no_makoto = false;
   bool check = false;  // --check: the load-time checks in scripted sessions too
   bool help = false;
+  bool library_given = false;  // --lib: through the exports, not the linked-in core
+  bool seed_given = false;
+  uint32_t seed = 0;
+  TSessionClock clock;
+  std::string record;  // --record FILE
+  std::string replay;  // --replay FILE
+  bool trace = false;
 };
 
 struct TSession {
@@ -101,6 +125,12 @@ struct TSession {
   bool check = false;
   TLineInput input;
   bool quit = false;
+  TCoreWatch* watch = nullptr;  // the linked-in core's hooks; null with --lib
+  bool trace = false;
+  std::vector<std::string> replay;  // --replay: the lines still to run
+  size_t replayed = 0;
+  bool replaying = false;
+  std::ofstream record;  // --record
 };
 
 // ---- Command line ----------------------------------------------------------
@@ -114,6 +144,23 @@ bool Reject(std::string& error, const std::string& message) {
 bool OptionValue(int argc, char** argv, int& i, std::string& value, std::string& error) {
   if (i + 1 >= argc) return Reject(error, std::string(argv[i]) + " needs a value");
   value = argv[++i];
+  return true;
+}
+
+// --seed, --clock, --record and --replay.
+bool SessionOption(int argc, char** argv, int& i, TOptions& options, std::string& error) {
+  const std::string argument = argv[i];
+  std::string value;
+  if (!OptionValue(argc, argv, i, value, error)) return false;
+  if (argument == "--seed") {
+    options.seed_given = ParseSeed(value, options.seed);
+    return options.seed_given || Reject(error, "--seed needs a number from 0 to 4294967295");
+  }
+  if (argument == "--clock") {
+    options.clock.fixed = ParseClock(value, options.clock.reading);
+    return options.clock.fixed || Reject(error, "--clock needs \"YYYY-MM-DD hh:mm:ss\"");
+  }
+  (argument == "--record" ? options.record : options.replay) = value;
   return true;
 }
 
@@ -132,6 +179,12 @@ bool ParseArguments(int argc, char** argv, TOptions& options, std::string& error
       options.check = true;
     } else if (argument == "--lib") {
       ok = OptionValue(argc, argv, i, options.shiori_library, error);
+      options.library_given = true;
+    } else if (argument == "--trace") {
+      options.trace = true;
+    } else if (argument == "--seed" || argument == "--clock" || argument == "--record" ||
+               argument == "--replay") {
+      ok = SessionOption(argc, argv, i, options, error);
     } else if (argument == "--makoto-lib") {
       ok = OptionValue(argc, argv, i, options.makoto_library, error);
     } else if (argument == "--makoto") {
@@ -151,6 +204,12 @@ bool ParseArguments(int argc, char** argv, TOptions& options, std::string& error
   }
   if (options.event_given && SplitWords(options.event).empty()) {
     return Reject(error, "--event needs an event name");
+  }
+  const bool session_options = options.trace || options.seed_given || options.clock.fixed ||
+                               !options.record.empty() || !options.replay.empty();
+  if (options.library_given && session_options) {
+    return Reject(error, "--seed, --clock, --record, --replay and --trace need the linked-in "
+                         "module, not --lib");
   }
   return true;
 }
@@ -173,7 +232,9 @@ bool HasTables(const std::string& directory) {
 
 // Opens the libraries the options ask for and loads the translation tables.
 bool OpenLibraries(TOptions& options, TSession& session, std::string& error) {
-  if (!OpenShiori(options.shiori_library, session.shiori, error)) {
+  if (!options.library_given) {
+    UseLinkedCore(session.shiori, *session.watch);
+  } else if (!OpenShiori(options.shiori_library, session.shiori, error)) {
     return Reject(error, "cannot load the conversation library: " + error);
   }
   if (options.no_makoto) return true;
@@ -266,9 +327,40 @@ std::string Ask(const TSession& session, const std::string& request) {
   return response.text;
 }
 
+// The trace of the last answer, as `why` shows it.
+std::string WhyText(const TSession& session) {
+  const TCoreWatch& watch = *session.watch;
+  TTraceLabels labels;
+  labels.sentence = [&watch](int s) { return SentenceOrigin(watch, s); };
+  labels.event = [&watch](int e) { return EventOrigin(watch, e); };
+  labels.charset = session.charset;
+  return RenderTrace(watch.trace.root, labels);
+}
+
+void ShowTrace(const TSession& session) {
+  if (session.watch == nullptr || !session.trace) return;
+  std::cout << "why:\n" << Indented("  " + WhyText(session), "  ");
+  std::cout << "\n";
+}
+
+// One answer shown; the trace gathered anew for it.
 void Send(TSession& session, const std::string& request) {
+  if (session.watch != nullptr) ClearTrace(session.watch->trace);
   ShowResponse(session, Ask(session, request));
+  ShowTrace(session);
   std::cout << std::flush;
+}
+
+// The next line typed (or replayed), recorded with --record; false at the end.
+bool NextLine(TSession& session, const std::string& prompt, std::string& line) {
+  if (session.replaying) {
+    if (session.replayed >= session.replay.size()) return false;
+    line = session.replay[session.replayed++];
+  } else if (!ReadInputLine(session.input, prompt, line)) {
+    return false;
+  }
+  if (session.record.is_open()) session.record << line << "\n" << std::flush;
+  return true;
 }
 
 // ---- Commands --------------------------------------------------------------
@@ -356,7 +448,7 @@ void SendRawRequest(TSession& session, const std::string& first) {
   std::vector<std::string> lines;
   if (!first.empty()) lines.push_back(first);
   std::string line;
-  while (ReadInputLine(session.input, kRawPrompt, line) && !line.empty()) {
+  while (NextLine(session, kRawPrompt, line) && !line.empty()) {
     if (!session.input.interactive) std::cout << kRawPrompt << line << "\n";
     lines.push_back(line);
   }
@@ -370,9 +462,13 @@ void SendRawRequest(TSession& session, const std::string& first) {
 void RunRaw(TSession& session, const TTyped&) { SendRawRequest(session, std::string()); }
 
 void RunVars(TSession& session, const TTyped&) {
-  std::cout << "The formula variables live inside libshiori.so, which exports only load,\n"
-               "request and unload: the terminal cannot list them. Saved values ("
-            << session.directory << "values.dat):\n";
+  if (session.watch != nullptr) {
+    std::cout << "Formula variables:\n" << ListedVariables(session.charset);
+  } else {
+    std::cout << "The formula variables live inside the library, which exports only load,\n"
+                 "request and unload: the terminal cannot list them.\n";
+  }
+  std::cout << "Saved values (" << session.directory << "values.dat):\n";
   std::ifstream file(session.directory + "values.dat", std::ios::binary);
   const std::string saved((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   if (saved.empty()) std::cout << "  (none)\n";
@@ -386,9 +482,18 @@ void RunVars(TSession& session, const TTyped&) {
   std::cout << std::flush;
 }
 
+void RunWhy(TSession& session, const TTyped&) {
+  if (session.watch == nullptr) {
+    return Complain("why needs the linked-in module (not --lib)");
+  }
+  std::cout << WhyText(session) << std::flush;
+}
+
 void RunQuit(TSession& session, const TTyped&) { session.quit = true; }
 
-void RunCheck(TSession& session, const TTyped&) { ShowAllChecks(session.directory, std::cout); }
+void RunCheck(TSession& session, const TTyped&) {
+  ApartFromTheCore([&session] { ShowAllChecks(session.directory, std::cout); });
+}
 
 void RunHelp(TSession& session, const TTyped& typed);
 
@@ -411,7 +516,9 @@ const TCommand kCommands[] = {
      RunExternal, 1},
     {"raw", "raw", "type a whole request, an empty line sends it", RunRaw, 0},
     {"version", "version", "GET Version", RunVersion, 0},
-    {"vars", "vars", "the saved values (the variables stay inside the library)", RunVars, 0},
+    {"vars", "vars", "the formula variables and the saved values", RunVars, 0},
+    {"why", "why", "how the last answer came about: candidates, conditions, draws, words",
+     RunWhy, 0},
     {"check", "check", "the dictionary checks of shiori-check, every finding", RunCheck, 0},
     {"help", "help", "this list", RunHelp, 0},
     {"quit", "quit", "unload the module (fires OnUnload) and leave; also exit or end of input",
@@ -428,8 +535,7 @@ void RunHelp(TSession&, const TTyped&) {
   }
   std::cout << "  GET ... / NOTIFY ... / TEACH ...  a request typed whole (as raw)\n"
             << "Typed text is sent in the ghost's charset; answers are shown in UTF-8.\n"
-            << "The OnLoad talk shown at the start is asked for once more after load\n"
-            << "(load keeps the talk of its own OnLoad), so its formulas run twice.\n"
+            << "The OnLoad talk shown at the start is the one load made.\n"
             << std::flush;
 }
 
@@ -477,10 +583,25 @@ void RunLine(TSession& session, const std::string& line) {
 
 // ---- Session ---------------------------------------------------------------
 
+// The OnLoad talk of load itself, from its trace, shown as an answer.
+void ShowLoadTalk(TSession& session, const TTraceNode& load_trace) {
+  std::string talk;
+  TopEventTalk(load_trace, "OnLoad", talk);
+  std::cout << (talk.empty() ? "204 No Content\n" : "200 OK\n");
+  if (!talk.empty()) ShowTalk(session, talk);
+  ShowTrace(session);
+  std::cout << std::flush;
+}
+
 void Start(TSession& session) {
   // A scripted session's transcript stays as it is unless --check asks.
-  if (session.check || session.input.interactive) ShowLoadChecks(session.directory, std::cout);
+  if (session.check || session.input.interactive) {
+    ApartFromTheCore([&session] { ShowLoadChecks(session.directory, std::cout); });
+  }
+  if (session.watch != nullptr) ClearTrace(session.watch->trace);
   session.shiori.Load(session.directory);
+  TTraceNode load_trace;
+  if (session.watch != nullptr) load_trace = session.watch->trace.root;
   const TResponse version = ParseResponse(Ask(session, VersionRequest()));
   const std::string charset = ResponseHeader(version, "Charset");
   if (!charset.empty()) session.charset = charset;
@@ -491,7 +612,9 @@ void Start(TSession& session) {
               << "; texts are shown as they are\n";
   }
   std::cout << kPrompt << "OnLoad\n";
-  Send(session, EventRequest("OnLoad", {}, false, "Self"));
+  if (session.watch == nullptr) return Send(session, EventRequest("OnLoad", {}, false, "Self"));
+  session.watch->trace.root = std::move(load_trace);
+  ShowLoadTalk(session, session.watch->trace.root);
 }
 
 void Converse(TSession& session) {
@@ -499,7 +622,7 @@ void Converse(TSession& session) {
     std::cout << "Type \"help\" for the commands, \"quit\" to leave.\n" << std::flush;
   }
   std::string line;
-  while (!session.quit && ReadInputLine(session.input, kPrompt, line)) {
+  while (!session.quit && NextLine(session, kPrompt, line)) {
     if (!session.input.interactive) std::cout << kPrompt << line << "\n";
     RunLine(session, line);
     std::cout << std::flush;
@@ -528,6 +651,41 @@ int Fail(const std::string& message, int status) {
 
 }  // namespace
 
+// The seed and clock of the session (from the options, the replayed file or
+// the clock), fixed in the linked-in core and in the C library's generator
+// the translation module draws from; printed, so the session can be rerun.
+bool PrepareSession(TOptions& options, TSession& session, std::string& error) {
+  TRecordedSession recorded;
+  if (!options.replay.empty()) {
+    if (!ReadSession(options.replay, recorded, error)) return false;
+    if (!options.seed_given) options.seed = recorded.seed;
+    if (!options.clock.fixed) options.clock = recorded.clock;
+    session.replay = std::move(recorded.lines);
+    session.replaying = true;
+    session.input.interactive = false;
+  } else if (!options.seed_given) {
+    options.seed = SeedFromClock();
+  }
+  if (!options.record.empty() && !options.clock.fixed) {
+    options.clock = TSessionClock{true, ClockNow()};
+  }
+  PrepareCore(options.seed, options.clock, *session.watch);
+  std::srand(options.seed);
+  session.trace = options.trace;
+  // With --event the answer stays alone: --seed and --clock say it all.
+  if (!options.event_given) {
+    std::cout << "shiori-term: seed " << options.seed << "\n";
+    if (options.clock.fixed) {
+      std::cout << "shiori-term: clock " << ClockText(options.clock.reading) << "\n";
+    }
+  }
+  if (options.record.empty()) return true;
+  session.record.open(options.record, std::ios::binary | std::ios::trunc);
+  if (!session.record) return Reject(error, "cannot write the session file " + options.record);
+  session.record << SessionHeader(options.seed, options.clock) << std::flush;
+  return true;
+}
+
 int main(int argc, char** argv) {
   TOptions options;
   std::string error;
@@ -545,8 +703,14 @@ int main(int argc, char** argv) {
   if (!CheckDirectory(session.directory, "ghost directory", error)) {
     return Fail(error, kExitFailure);
   }
+  TCoreWatch watch;
+  if (!options.library_given) session.watch = &watch;
   if (!OpenLibraries(options, session, error)) return Fail(error, kExitFailure);
   session.input = OpenLineInput();
+  if (session.watch != nullptr && !PrepareSession(options, session, error)) {
+    Finish(session);
+    return Fail(error, kExitFailure);
+  }
   try {
     if (options.event_given) {
       SendOneEvent(session, options.event);
