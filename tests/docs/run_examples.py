@@ -637,6 +637,8 @@ def check_code_tables(folder, names, checker):
             for code in sorted(set(tool) - set(page)):
                 problems.append("%s/%s:%d: the table lacks %s (%s)" % (
                     base, name, start, code, tool[code]))
+    if not tables:
+        problems.append("%s: no page has a table of the checker's codes (| Code | Level |)" % base)
     return tables, len(tool), problems
 
 
