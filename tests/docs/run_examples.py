@@ -22,7 +22,11 @@ line ends instead of CR LF), noeol (no line end after the last line), add
 append (add the lines at the end of that ghost's file of the same name),
 dir=NAME (the ghost folder's name, default "ghost").
 Session options: seed=N, clock="YYYY-MM-DD hh:mm:ss", raw, no-makoto,
-args="..." (further shiori-term options). A block that needs an option
+args="..." (further shiori-term options); lines before a session's first
+prompt are what shiori-term shows before it. A console line may begin
+with NAME=VALUE words for the program's environment (LANG=C.UTF-8 else).
+A table headed "| Code | Level |" must list the codes and levels that
+`shiori-check --help` prints. A block that needs an option
 the built shiori-term lacks (or a tool that is not built) is reported as
 skipped, never as passed.
 
