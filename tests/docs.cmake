@@ -11,7 +11,8 @@ if(Python3_Interpreter_FOUND)
       --lib $<TARGET_FILE:shiori> --makoto-lib $<TARGET_FILE:makoto>
       --tool shiori-term=$<TARGET_FILE:shiori-term>
       --tool shiori-seal=$<TARGET_FILE:shiori-seal>
-      --tool makoto-table=$<TARGET_FILE:makoto-table>)
+      --tool makoto-table=$<TARGET_FILE:makoto-table>
+      --tool shiori-check=$<TARGET_FILE:shiori-check>)
   set_tests_properties(docs_examples PROPERTIES TIMEOUT 600)
 else()
   message(STATUS "docs_examples left out: no python3 to run the manual's examples")

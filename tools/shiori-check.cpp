@@ -42,6 +42,7 @@ const char kUsage[] =
     "Exit status: 0 no errors, 1 errors (or warnings with --werror),\n"
     "2 bad usage or no such directory.\n"
     "Messages follow the locale (LANG=ja_JP.UTF-8 gives Japanese).\n"
+    "The manual's page docs/debugging.md explains the codes and what to do.\n"
     "\n"
     "Codes:\n";
 

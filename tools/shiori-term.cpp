@@ -93,7 +93,8 @@ constexpr char kUsage[] =
     "\n"
     "Exit status: 0, also when the ghost answers with errors; 1 when GHOSTDIR\n"
     "or the --makoto directory does not exist or a library cannot be loaded;\n"
-    "2 for a bad command line.\n";
+    "2 for a bad command line.\n"
+    "The manual's page docs/debugging.md explains the options and commands.\n";
 
 struct TOptions {
   std::string shiori_library = kDefaultShiori;
@@ -536,6 +537,7 @@ void RunHelp(TSession&, const TTyped&) {
   std::cout << "  GET ... / NOTIFY ... / TEACH ...  a request typed whole (as raw)\n"
             << "Typed text is sent in the ghost's charset; answers are shown in UTF-8.\n"
             << "The OnLoad talk shown at the start is the one load made.\n"
+            << "The manual's page docs/debugging.md explains every command.\n"
             << std::flush;
 }
 

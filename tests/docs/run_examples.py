@@ -22,7 +22,11 @@ line ends instead of CR LF), noeol (no line end after the last line), add
 append (add the lines at the end of that ghost's file of the same name),
 dir=NAME (the ghost folder's name, default "ghost").
 Session options: seed=N, clock="YYYY-MM-DD hh:mm:ss", raw, no-makoto,
-args="..." (further shiori-term options). A block that needs an option
+args="..." (further shiori-term options); lines before a session's first
+prompt are what shiori-term shows before it. A console line may begin
+with NAME=VALUE words for the program's environment (LANG=C.UTF-8 else).
+A table headed "| Code | Level |" must list the codes and levels that
+`shiori-check --help` prints. A block that needs an option
 the built shiori-term lacks (or a tool that is not built) is reported as
 skipped, never as passed.
 
@@ -43,6 +47,7 @@ FILE_KINDS = ("dic", "list", "file", "table")
 RUN_KINDS = ("session", "console")
 PROMPT = "shiori> "
 RAW_PROMPT = "raw> "
+BEFORE = "(before the first prompt)"
 BANNER = re.compile(r"^shiori-term: (loaded .*|unloaded|seed \d+|clock .*)$")
 RAW_STARTERS = ("raw", "GET", "NOTIFY", "TEACH")
 SYSTEM_COMMANDS = ("ls", "cat", "cp", "mv", "rm", "mkdir")
@@ -228,6 +233,18 @@ class Runner:
         if "shiori-term" in self.tools:
             self.term_help = subprocess.run([self.tools["shiori-term"], "--help"],
                                             capture_output=True, timeout=TIMEOUT).stdout.decode()
+        # Messages in English whatever the caller's locale; a console line
+        # may set another (LANG=ja_JP.UTF-8 shiori-check ...).
+        self.env = {k: v for k, v in os.environ.items()
+                    if not k.startswith("LC_") and k != "LANGUAGE"}
+        self.env["LANG"] = "C.UTF-8"
+        self.locales = set()
+        try:
+            listing = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout
+        except OSError:
+            listing = ""
+        for name in listing.split():
+            self.locales.add(name.lower().replace("utf-8", "utf8"))
         self.ran = self.failed = 0
         self.block_failed = False
         self.skipped = []        # (where, reason)
@@ -253,6 +270,19 @@ class Runner:
         if missing:
             raise Skip("needs shiori-term " + " ".join(missing))
         return words
+
+    def check_locale(self, lang, program):
+        """A locale other than C needs the system's locale and, for a tool of
+        ours, its compiled message catalog beside it."""
+        if lang in ("", "C", "POSIX", "C.UTF-8"):
+            return
+        if lang.lower().replace("utf-8", "utf8") not in self.locales:
+            raise Skip("needs the locale " + lang)
+        if program in self.tools:
+            catalog = os.path.join(os.path.dirname(self.tools[program]), "locale",
+                                   lang.split("_")[0].split(".")[0])
+            if not os.path.isdir(catalog):
+                raise Skip("needs the %s messages of %s (msgfmt)" % (lang, program))
 
     def fail(self, block, line, message, expected, actual):
         self.block_failed = True
@@ -280,14 +310,15 @@ class Runner:
         command = self.term_command(options)
 
         expected = []            # [(line, prompt line, [(line, text)])]
+        before = []              # [(line, text)] shown before the first prompt
         for number, text in block.lines:
             if BANNER.match(text):
                 continue
             if text.startswith(PROMPT) or text.startswith(RAW_PROMPT) or text in ("shiori>", "raw>"):
                 expected.append((number, text, []))
             elif not expected:
-                if text.strip():
-                    raise DocError(number, "a session begins with a \"shiori> \" line")
+                if text.strip() or before:
+                    before.append((number, text))
             else:
                 expected[-1][2].append((number, text))
         if not expected:
@@ -312,7 +343,7 @@ class Runner:
         result = subprocess.run(command + [ghost.name + "/"],
                                 input=("\n".join(inputs) + "\n").encode("utf-8"),
                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                cwd=ghost.root, timeout=TIMEOUT)
+                                cwd=ghost.root, timeout=TIMEOUT, env=self.env)
         actual = []
         for text in decode_output(result.stdout):
             if BANNER.match(text):
@@ -322,13 +353,23 @@ class Runner:
             elif actual:
                 actual[-1][1].append(text)
             elif text.strip():
-                actual.append(("(before the first prompt)", [text]))
+                actual.append((BEFORE, [text]))
         if self.show:
             print("--- %s" % block.where())
             for prompt, answer in actual:
                 print("\n".join([prompt] + answer))
         self.commands += len(expected)
         ok = True
+        # What comes before the first prompt (the checks at load, --check).
+        shown_before = actual[0][1] if actual and actual[0][0] == BEFORE else []
+        actual = actual[1:] if shown_before else actual
+        want, have = strip_trailing([t for _, t in before]), strip_trailing(shown_before)
+        if want != have:
+            first = next((i for i, (w, h) in enumerate(zip(want, have)) if w != h),
+                         min(len(want), len(have)))
+            line = before[first][0] if first < len(before) else expected[0][0]
+            self.fail(block, line, "what is shown before the first prompt differs", want, have)
+            ok = False
         if not startup_shown and actual and actual[0][0] == PROMPT + "OnLoad":
             answer = strip_trailing(actual[0][1])
             if answer not in (["204 No Content"],
@@ -373,9 +414,14 @@ class Runner:
         prepared = []
         for number, text, lines in steps:
             words = shlex.split(text)
+            env = dict(self.env)
+            while words and re.match(r"^[A-Z_][A-Z0-9_]*=", words[0]):
+                key, value = words.pop(0).split("=", 1)
+                env[key] = value
             if not words:
                 raise DocError(number, "an empty command")
             name = words[0]
+            self.check_locale(env.get("LANG", ""), name)
             if name == "shiori-term":
                 argv = self.term_command([]) + self.check_options(words[1:])
             elif name in self.tools:
@@ -386,11 +432,12 @@ class Runner:
                 raise Skip("needs %s" % name)
             else:
                 raise DocError(number, "unknown program %s" % name)
-            prepared.append((number, text, lines, argv))
+            prepared.append((number, text, lines, argv, env))
         ghost.write(self.tools)
-        for number, text, lines, argv in prepared:
+        for number, text, lines, argv, env in prepared:
             result = subprocess.run(argv, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                    stderr=subprocess.STDOUT, cwd=ghost.root, timeout=TIMEOUT)
+                                    stderr=subprocess.STDOUT, cwd=ghost.root, timeout=TIMEOUT,
+                                    env=env)
             have = decode_output(result.stdout)
             if result.returncode != 0:
                 have = strip_trailing(have) + ["[exit %d]" % result.returncode]
@@ -566,6 +613,42 @@ def check_links(folder, names):
     return problems
 
 
+def check_code_tables(folder, names, checker):
+    """A table of the checker's codes (header "| Code | Level |") lists every
+    code `shiori-check --help` prints, each at the level it prints."""
+    help_text = subprocess.run([checker, "--help"], capture_output=True, text=True,
+                               timeout=TIMEOUT).stdout
+    tool = dict(re.findall(r"^\s+([A-Z]\d{3})\s+(error|warning|note)\b",
+                           help_text.partition("Codes:")[2], re.M))
+    problems, tables = [], 0
+    base = os.path.basename(os.path.normpath(folder))
+    for name in names:
+        with open(os.path.join(folder, name), encoding="utf-8") as handle:
+            lines = handle.read().split("\n")
+        for start, line in enumerate(lines, 1):
+            if not re.match(r"^\|\s*Code\s*\|\s*Level\s*\|", line):
+                continue
+            tables += 1
+            page = {}
+            for number in range(start + 2, len(lines) + 1):
+                row = re.match(r"^\|\s*`?([A-Z]\d{3})`?\s*\|\s*(\w+)\s*\|", lines[number - 1])
+                if not row:
+                    break
+                page[row.group(1)] = (number, row.group(2))
+                if tool.get(row.group(1), row.group(2)) != row.group(2):
+                    problems.append("%s/%s:%d: %s is a %s, shiori-check says %s" % (
+                        base, name, number, row.group(1), row.group(2), tool[row.group(1)]))
+            for code in sorted(set(page) - set(tool)):
+                problems.append("%s/%s:%d: shiori-check has no code %s" % (
+                    base, name, page[code][0], code))
+            for code in sorted(set(tool) - set(page)):
+                problems.append("%s/%s:%d: the table lacks %s (%s)" % (
+                    base, name, start, code, tool[code]))
+    if not tables:
+        problems.append("%s: no page has a table of the checker's codes (| Code | Level |)" % base)
+    return tables, len(tool), problems
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--docs", required=True, help="the folder of the manual")
@@ -596,6 +679,16 @@ def main():
         runner.failed += len(problems)
         print("links: %d pages, %s" % (len(names), "%d broken" % len(problems)
                                         if problems else "every page linked from README.md"))
+        if "shiori-check" in runner.tools:
+            tables, codes, problems = check_code_tables(args.docs, names,
+                                                        runner.tools["shiori-check"])
+            for problem in problems:
+                print(problem)
+            runner.failed += len(problems)
+            print("check codes: %d tables against the %d codes of shiori-check --help, %s" % (
+                tables, codes, "%d differences" % len(problems) if problems else "all match"))
+        else:
+            print("check codes: skipped, needs shiori-check")
         shown = coverage(pages)
         wanted = (list(ENTRY_KINDS) + ["%" + v for v in SYSTEM_VALUES] + BUILTINS
                   + ["operator " + o for o in OPERATORS])
