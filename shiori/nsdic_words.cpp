@@ -11,6 +11,7 @@
 #include "ghost_assert.h"
 #include "nsdic.h"
 #include "nsdic_index.h"
+#include "nsdic_wordscan.h"
 #include "random.h"
 
 namespace {
@@ -23,7 +24,7 @@ int64_t ByteSum(std::string_view text) {
 
 void RememberWord(const std::string& key, const std::string& word, int record) {
   WordLookups.by_pair.emplace(key, record);
-  WordLookups.first_by_text.try_emplace(word, record);
+  if (WordLookups.first_by_text.try_emplace(word, record).second) AddScanWord(word, record);
   if (WordLookups.length_present.size() <= word.size())
     WordLookups.length_present.resize(word.size() + 1, 0);
   WordLookups.length_present[word.size()] = 1;

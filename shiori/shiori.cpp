@@ -24,6 +24,8 @@
 #include "nsdic_expand.h"
 #include "nsdic_index.h"
 #include "nsdic_macro.h"
+#include "nsdic_macroscan.h"
+#include "nsdic_wordscan.h"
 #include "nsdic_parse.h"
 #include "nsdic_talk.h"
 #include "nsdic_words.h"
@@ -53,10 +55,12 @@ constexpr TUnitReset kUnitResets[] = {
     ResetVariables,    // no formula variables
     ResetStore,        // every table and count empty, default status line
     ResetIndexes,      // the hash indexes and what they remember
+    ResetWordScan,     // no word text for the search in texts
     ResetWordCache,    // no cached tag
     ResetCategoryTags, // no category tag
     ResetFormulaVars,  // talk context empty, clock not overridden
     ResetFormula,      // evaluator stack empty
+    ResetMacroScan,    // no macro prefix
     ClearMacros,       // no macro definition
     ResetExpansion,    // no expansion running
     ResetEventTalk,    // no event talk running
