@@ -222,6 +222,8 @@ std::string ExpandRandBound(int position, const std::string& text) {
 
 }  // namespace
 
+TClockReading ClockReading() { return ReadClock(); }
+
 void SetClockOverride(const TClockReading* reading) {
   g_clock_fixed = reading != nullptr;
   g_clock_override = reading ? *reading : TClockReading{};

@@ -21,6 +21,7 @@
 #include "ghost_limits.h"
 #include "nsdic.h"
 #include "nsdic_cache.h"
+#include "nsdic_condition.h"
 #include "nsdic_links.h"
 #include "nsdic_words.h"
 #include "random.h"
@@ -355,6 +356,16 @@ std::string RandomTalk() {
 }
 
 bool CheckCondition(const std::string& condition) {
+  if (condition.empty()) return true;
+  bool holds = false;
+  if (g_depth < 0) {
+    ClearWordCache();
+    if (QuickCondition(condition, holds)) return holds;
+  }
+  return CheckConditionStepwise(condition);
+}
+
+bool CheckConditionStepwise(const std::string& condition) {
   if (condition.empty()) return true;
   return Evaluate(ExpandTalk(condition)) == "1";
 }

@@ -121,9 +121,9 @@ std::string EventTalk(const std::string& name, const std::string& sender,
   const TReferences event_references = references;
   SetTalkEvent(event_name, event_sender, event_references);
   TCandidates found;
-  const int n = ConditionalMember(event_name, 0);
-  for (int k = 1; k <= n; ++k) {
-    const int e = ConditionalMember(event_name, k);
+  const TMemberView members = ConditionalMembers(event_name);
+  for (int k = 1; k <= members.count; ++k) {
+    const int e = members.At(k);
     if (e >= 1 && e <= EventCount) Collect(EventTable[e], found);
   }
   std::string talk;

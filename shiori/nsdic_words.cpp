@@ -16,6 +16,10 @@
 
 namespace {
 
+// Counts every change of the category tags (never reset: a cached answer of
+// CategoryTagAt stays valid exactly while it is unchanged).
+uint64_t g_category_tag_generation = 0;
+
 int64_t ByteSum(std::string_view text) {
   int64_t sum = 0;
   for (const unsigned char b : text) sum += b;
@@ -111,6 +115,7 @@ void AddCategory(const std::string& category) {
   GHOST_ASSERT(position == CategoryCount ||
                CategoryList[position + 1].size() <= category.size());
   RememberCategoryTag(category);
+  ++g_category_tag_generation;
 }
 
 std::string CategoryTagAt(const std::string& text, int position) {
@@ -126,7 +131,12 @@ std::string CategoryTagAt(const std::string& text, int position) {
   return std::string();
 }
 
-void ResetCategoryTags() { g_category_tags = TCategoryTags{}; }
+void ResetCategoryTags() {
+  g_category_tags = TCategoryTags{};
+  ++g_category_tag_generation;
+}
+
+uint64_t CategoryTagGeneration() { return g_category_tag_generation; }
 
 int FindWordBytes(std::string_view text) {
   if (text.empty()) return 0;

@@ -21,6 +21,7 @@
 #include "formula_vars.h"
 #include "nsdic.h"
 #include "nsdic_cache.h"
+#include "nsdic_condition.h"
 #include "nsdic_expand.h"
 #include "nsdic_index.h"
 #include "nsdic_macro.h"
@@ -62,6 +63,7 @@ constexpr TUnitReset kUnitResets[] = {
     ResetFormula,      // evaluator stack empty
     ResetMacroScan,    // no macro prefix
     ClearMacros,       // no macro definition
+    ResetConditionPlans, // no condition remembered
     ResetExpansion,    // no expansion running
     ResetEventTalk,    // no event talk running
 };
