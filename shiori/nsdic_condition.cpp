@@ -8,9 +8,11 @@
 // value holds a "%" or a 0x03 byte or ends inside a character (checked on
 // every call). The evaluation of the text so built reads only that text,
 // the references and the incoming sentence, and changes nothing unless the
-// text holds ":=": its answer is remembered for the last such inputs.
+// text holds ":=": its answer is remembered for the last references,
+// incoming sentence and clock readings (which make the text).
 #include "nsdic_condition.h"
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 #include <unordered_map>
@@ -51,8 +53,9 @@ struct TConditionPlan {
   bool context_checked = false, context_clear = false;
   // The last evaluation remembered.
   bool remembered = false, remembered_holds = false;
-  std::string remembered_text, remembered_sentence;
+  std::string remembered_sentence;
   TReferences remembered_references;
+  std::array<int, kMostNames> remembered_clock{};  // the clock field of each name (0: a reference)
 };
 
 std::unordered_map<std::string, TConditionPlan> g_plans;
@@ -110,7 +113,7 @@ void Classify(const std::string& c, TConditionPlan& plan) {
     }
     if (bytes[i] != '%') continue;
     const int k = NameAt(c, i);
-    if (k < 0 || plan.names.size() >= kMostNames) return;
+    if (k < 0 || plan.names.size() >= static_cast<std::size_t>(kMostNames)) return;
     const std::size_t end = i + std::char_traits<char>::length(kNames[k]);
     if (end < c.size() && c[end] == '%') return;
     plan.pieces.push_back(c.substr(from, i - from));
@@ -142,31 +145,32 @@ bool ContextClear(const std::string& c, TConditionPlan& plan) {
   return plan.context_clear;
 }
 
-// A clock name's value from one reading, as the expansion reads it for one
-// name.
-std::string ClockValue(int k) {
+// The field of a clock name in one reading, as the expansion reads it for
+// one name; 0 for a reference.
+int ClockField(int k) {
+  if (k < kReferenceNames) return 0;
   const TClockReading c = ClockReading();
   const std::string_view name = kNames[k];
   if (name == "%week") {
     constexpr int kDays = static_cast<int>(std::size(kWeekNames));
-    return kWeekNames[(c.week_day % kDays + kDays) % kDays];
+    return (c.week_day % kDays + kDays) % kDays;
   }
-  const int field = name == "%year"     ? c.year
-                    : name == "%month"  ? c.month
-                    : name == "%day"    ? c.day
-                    : name == "%hour"   ? c.hour
-                    : name == "%minute" ? c.minute
-                                        : c.second;
-  return IntToStr(field);
+  return name == "%year"     ? c.year
+         : name == "%month"  ? c.month
+         : name == "%day"    ? c.day
+         : name == "%hour"   ? c.hour
+         : name == "%minute" ? c.minute
+                             : c.second;
 }
 
-// The value the expansion would put in for name k; false when the short path
-// cannot follow what the expansion would do next with it.
-bool ValueOf(int k, std::string& value) {
+// The value the expansion would put in for name k (clock field `field`);
+// false when the short path cannot follow what the expansion would do next
+// with it.
+bool ValueOf(int k, int field, std::string& value) {
   if (k < kReferenceNames) {
     value = Unquote(CurrentTalk.References[k]);
   } else {
-    value = ClockValue(k);
+    value = kNames[k] == std::string_view("%week") ? kWeekNames[field] : IntToStr(field);
   }
   if (value.size() > kLongestValue || value.find_first_of("%\x03") != std::string::npos) {
     return false;
@@ -177,13 +181,25 @@ bool ValueOf(int k, std::string& value) {
   return i == value.size();
 }
 
-bool SameInputs(const TConditionPlan& plan, const std::string& text) {
-  if (!plan.remembered || plan.remembered_text != text ||
+bool SameInputs(const TConditionPlan& plan, const std::array<int, kMostNames>& clock) {
+  if (!plan.remembered || plan.remembered_clock != clock ||
       plan.remembered_sentence != CurrentTalk.IncomingSentence) {
     return false;
   }
   for (int i = 0; i < kReferenceCount; ++i) {
     if (plan.remembered_references[i] != CurrentTalk.References[i]) return false;
+  }
+  return true;
+}
+
+// The condition with every name's value put in; false as for ValueOf.
+bool Filled(const TConditionPlan& plan, const std::array<int, kMostNames>& clock, std::string& text) {
+  text = plan.pieces[0];
+  std::string value;
+  for (std::size_t n = 0; n < plan.names.size(); ++n) {
+    if (!ValueOf(plan.names[n], clock[n], value)) return false;
+    text += value;
+    text += plan.pieces[n + 1];
   }
   return true;
 }
@@ -199,24 +215,21 @@ bool QuickCondition(const std::string& condition, bool& holds) {
     Classify(condition, plan);
   }
   if (!plan.quick || !ContextClear(condition, plan)) return false;
-  std::string text = plan.pieces[0];
-  std::string value;
-  for (std::size_t n = 0; n < plan.names.size(); ++n) {
-    if (!ValueOf(plan.names[n], value)) return false;
-    text += value;
-    text += plan.pieces[n + 1];
-  }
-  if (SameInputs(plan, text)) {
+  std::array<int, kMostNames> clock{};
+  for (std::size_t n = 0; n < plan.names.size(); ++n) clock[n] = ClockField(plan.names[n]);
+  if (SameInputs(plan, clock)) {
     holds = plan.remembered_holds;
     return true;
   }
+  std::string text;
+  if (!Filled(plan, clock, text)) return false;
   holds = Evaluate(text) == "1";
   plan.remembered = text.find(":=") == std::string::npos;
   if (plan.remembered) {
     plan.remembered_holds = holds;
-    plan.remembered_text = std::move(text);
     plan.remembered_sentence = CurrentTalk.IncomingSentence;
     plan.remembered_references = CurrentTalk.References;
+    plan.remembered_clock = clock;
   }
   return true;
 }

@@ -4,6 +4,10 @@
 // exception barrier, live in shiori_exports.cpp.
 #include "shiori.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -26,10 +30,10 @@
 #include "nsdic_index.h"
 #include "nsdic_macro.h"
 #include "nsdic_macroscan.h"
-#include "nsdic_wordscan.h"
 #include "nsdic_parse.h"
 #include "nsdic_talk.h"
 #include "nsdic_words.h"
+#include "nsdic_wordscan.h"
 #include "parse_handlers.h"
 #include "random.h"
 
@@ -105,6 +109,18 @@ void* ToHostBuffer(const std::string& text, long* length) {
   return block;
 }
 
+// ---- Memory ---------------------------------------------------------------------
+
+// Loading reads and splits the whole dictionary text and throws most of the
+// copies away; the C library keeps the freed pages unless told otherwise.
+namespace {
+void ReleaseFreedMemory() {
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
+}
+}  // namespace
+
 // ---- Attach and detach ----------------------------------------------------------
 
 void ResetModule() {
@@ -145,6 +161,7 @@ void ShioriLoad(const std::string& host_directory) {
     if (!joined.empty()) ParseDictionary(joined);
   }
   FireSelfEvent("OnLoad");
+  ReleaseFreedMemory();
 }
 
 std::string ShioriRequest(const std::string& request) { return HandleRequest(request); }
