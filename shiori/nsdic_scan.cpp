@@ -53,11 +53,7 @@ void ScanFrom(const std::string& text, int p, std::string& result) {
 
 }  // namespace
 
-std::string WordsInText(const std::string& text) {
-  std::string result;
-  if (WordsInTextByHash(text, result)) return result;
-  return WordsInTextStepwise(text);
-}
+std::string WordsInText(const std::string& text) { return WordsInTextByHash(text); }
 
 std::string WordsInTextStepwise(const std::string& text) {
   std::string result;

@@ -28,7 +28,7 @@ int64_t ByteSum(std::string_view text) {
 
 void RememberWord(const std::string& key, const std::string& word, int record) {
   WordLookups.by_pair.emplace(key, record);
-  if (WordLookups.first_by_text.try_emplace(word, record).second) AddScanWord(word, record);
+  AddScanWord(word, record);   // the text's first registration stays
   if (WordLookups.length_present.size() <= word.size())
     WordLookups.length_present.resize(word.size() + 1, 0);
   WordLookups.length_present[word.size()] = 1;
@@ -140,8 +140,7 @@ uint64_t CategoryTagGeneration() { return g_category_tag_generation; }
 
 int FindWordBytes(std::string_view text) {
   if (text.empty()) return 0;
-  const auto found = WordLookups.first_by_text.find(text);
-  return found == WordLookups.first_by_text.end() ? 0 : found->second;
+  return ScanWordRecord(text);
 }
 
 int FindWord(const std::string& text) { return FindWordBytes(text); }

@@ -1,16 +1,15 @@
-// The stored word texts for WordsInText: one table of bit pairs by the hash
-// of every prefix of every word (the first bit: some word begins so) and of
-// every whole text (the second bit: some word may be so); a clear bit proves
-// there is none. Each text's answer line "text,category" (of its first
-// registration) is kept in one buffer, found through an open-addressing
-// table of the whole texts' hashes; the text there is compared with the
-// candidate, so a hash collision never gives a wrong word.
+// The stored word texts: one table of bit pairs by the hash of every prefix
+// of every word (the first bit: some word begins so) and of every whole text
+// (the second bit: some word may be so); a clear bit proves there is none.
+// The record of each text's first registration is found through an
+// open-addressing table of the whole texts' hashes; the record's text is
+// compared with the one looked up, so a hash collision never gives a wrong
+// word.
 #include "nsdic_wordscan.h"
 
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <vector>
 
 #include "formula_search.h"
@@ -31,21 +30,22 @@ uint64_t HashStep(uint64_t hash, unsigned char byte) { return (hash ^ byte) * 0x
 uint64_t Mixed(uint64_t hash) { return hash * 0x9e3779b97f4a7c15ull; }
 uint64_t PairOf(uint64_t hash) { return Mixed(hash) >> (64 - kPairBits); }
 
+uint64_t HashOf(std::string_view text) {
+  uint64_t hash = kHashStart;
+  for (const char c : text) hash = HashStep(hash, static_cast<unsigned char>(c));
+  return hash;
+}
+
 struct TScanEntry {
-  uint64_t hash = 0;
-  uint32_t offset = 0;     // of the answer line in g_lines
-  uint16_t text_size = 0;
-  uint16_t line_size = 0;  // 0: an empty slot
+  uint32_t check = 0;   // the hash's low half
+  int32_t record = 0;   // 0: an empty slot
 };
 
 std::vector<uint64_t> g_pairs;    // 32 pairs a word, once a text is added
 std::vector<TScanEntry> g_words;  // power-of-two size, at most half full
 std::size_t g_word_count = 0;
-std::string g_lines;              // "text,category\r\n" of every text added
-bool g_too_long = false;          // a text whose line the entries cannot hold
 std::array<bool, 256> g_lead{};   // IsModeLeadByte, for the mode in g_lead_mode
 int g_lead_mode = -1;             // -1: not filled
-
 
 void SetPair(uint64_t hash, unsigned bits) {
   const uint64_t pair = PairOf(hash);
@@ -54,30 +54,30 @@ void SetPair(uint64_t hash, unsigned bits) {
 
 std::size_t FirstSlot(uint64_t hash) { return (Mixed(hash) >> 8) & (g_words.size() - 1); }
 
-void Insert(const TScanEntry& entry) {
-  std::size_t slot = FirstSlot(entry.hash);
-  while (g_words[slot].line_size != 0) slot = (slot + 1) & (g_words.size() - 1);
-  g_words[slot] = entry;
+void Insert(uint64_t hash, int32_t record) {
+  std::size_t slot = FirstSlot(hash);
+  while (g_words[slot].record != 0) slot = (slot + 1) & (g_words.size() - 1);
+  g_words[slot] = TScanEntry{static_cast<uint32_t>(hash), record};
 }
 
+// Doubles the table; each entry goes to the slot its text's hash names.
 void Grow() {
   std::vector<TScanEntry> old;
   old.swap(g_words);
   g_words.assign(old.empty() ? 1024 : old.size() * 2, TScanEntry());
   for (const TScanEntry& e : old) {
-    if (e.line_size != 0) Insert(e);
+    if (e.record != 0) Insert(HashOf(WordTable[e.record].Text), e.record);
   }
 }
 
-// The entry of the stored text `text` (of hash `hash`), or null.
-const TScanEntry* Find(uint64_t hash, const unsigned char* text, int size) {
+// The record of the stored text `text` (of hash `hash`), or 0.
+int Find(uint64_t hash, std::string_view text) {
+  if (g_words.empty()) return 0;
+  const uint32_t check = static_cast<uint32_t>(hash);
   for (std::size_t slot = FirstSlot(hash);; slot = (slot + 1) & (g_words.size() - 1)) {
     const TScanEntry& e = g_words[slot];
-    if (e.line_size == 0) return nullptr;
-    if (e.hash == hash && e.text_size == size &&
-        std::memcmp(g_lines.data() + e.offset, text, size) == 0) {
-      return &e;
-    }
+    if (e.record == 0) return 0;
+    if (e.check == check && WordTable[e.record].Text == text) return e.record;
   }
 }
 
@@ -93,7 +93,12 @@ const std::array<bool, 256>& LeadBytes() {
 // Appends the answer line of the stored text `text`, if there is one.
 [[gnu::noinline]] void AppendIfStored(uint64_t hash, const unsigned char* text, int size,
                                       std::string& result) {
-  if (const TScanEntry* e = Find(hash, text, size)) result.append(g_lines, e->offset, e->line_size);
+  const int record = Find(hash, std::string_view(reinterpret_cast<const char*>(text), size));
+  if (record == 0) return;
+  result += WordTable[record].Text;
+  result += ',';
+  result += WordTable[record].Category;
+  result += "\r\n";
 }
 
 // The candidates at `bytes` by the rule of WordsInText: i bytes for i = 2,
@@ -119,14 +124,10 @@ void ScanFrom(const unsigned char* bytes, int room, const bool* lead, const uint
 
 }  // namespace
 
-void AddScanWord(const std::string& text, int record) {
+bool AddScanWord(const std::string& text, int record) {
   GHOST_ASSERT(record > 0 && WordTable[record].Text == text);
-  const std::string line = text + "," + WordTable[record].Category + "\r\n";
-  constexpr std::size_t kMost = std::numeric_limits<uint16_t>::max();
-  if (line.size() > kMost || g_lines.size() + line.size() > UINT32_MAX) {
-    g_too_long = true;
-    return;
-  }
+  const uint64_t whole = HashOf(text);
+  if (Find(whole, text) != 0) return false;
   if (g_pairs.empty()) g_pairs.assign((kPairMask + 1) / 32, 0);
   uint64_t hash = kHashStart;
   for (const char c : text) {
@@ -135,16 +136,16 @@ void AddScanWord(const std::string& text, int record) {
   }
   SetPair(hash, kWholeBit);
   if (2 * (g_word_count + 1) > g_words.size()) Grow();
-  Insert(TScanEntry{hash, static_cast<uint32_t>(g_lines.size()),
-                    static_cast<uint16_t>(text.size()), static_cast<uint16_t>(line.size())});
-  g_lines += line;
+  Insert(whole, record);
   ++g_word_count;
+  return true;
 }
 
-bool WordsInTextByHash(const std::string& text, std::string& result) {
-  result.clear();
-  if (g_too_long) return false;
-  if (g_word_count == 0) return true;
+int ScanWordRecord(std::string_view text) { return Find(HashOf(text), text); }
+
+std::string WordsInTextByHash(const std::string& text) {
+  std::string result;
+  if (g_word_count == 0) return result;
   const bool* lead = LeadBytes().data();
   const uint64_t* pairs = g_pairs.data();
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
@@ -153,14 +154,12 @@ bool WordsInTextByHash(const std::string& text, std::string& result) {
     if (bytes[p] != '\\') ScanFrom(bytes + p, length - p, lead, pairs, result);
     p += lead[bytes[p]];
   }
-  return true;
+  return result;
 }
 
 void ResetWordScan() {
   std::vector<uint64_t>().swap(g_pairs);
   std::vector<TScanEntry>().swap(g_words);
-  std::string().swap(g_lines);
   g_word_count = 0;
-  g_too_long = false;
   g_lead_mode = -1;
 }

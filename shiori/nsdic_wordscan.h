@@ -1,20 +1,21 @@
-// The stored word texts for the search of words inside a text: every prefix
-// of every word and every whole word by a hash that grows one byte at a
-// time, so that the search walks each start position once and leaves it as
-// soon as no word begins that way.
+// The stored word texts by a hash that grows one byte at a time: the record
+// of each text's first registration, and every prefix of every word, so that
+// the search of words inside a text walks each start position once and
+// leaves it as soon as no word begins that way.
 #pragma once
 
 #include <string>
+#include <string_view>
 
-// Adds a word text with the record of its first stored registration (once
-// per text: the registration that enters it in first_by_text).
-void AddScanWord(const std::string& text, int record);
+// Enters a word text with the record of its registration, unless the text is
+// already there (its first registration stays); answers whether it entered.
+bool AddScanWord(const std::string& text, int record);
+// The record of the first registration of the text, or 0.
+int ScanWordRecord(std::string_view text);
 
-// WordsInText (nsdic_scan.h) answered from the hashes into `result`: the
-// same candidates, each looked up only while some stored word begins with
-// its bytes. False (result empty) when a stored line was too long to keep:
-// then only the step-by-step search answers.
-bool WordsInTextByHash(const std::string& text, std::string& result);
+// WordsInText (nsdic_scan.h) answered from the hashes: the same candidates,
+// each looked up only while some stored word begins with its bytes.
+std::string WordsInTextByHash(const std::string& text);
 
 // The start state: no word.
 void ResetWordScan();
