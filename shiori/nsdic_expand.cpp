@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "formula.h"
+#include "formula_memo.h"
 #include "formula_search.h"
 #include "formula_values.h"
 #include "formula_vars.h"
@@ -147,7 +148,7 @@ bool FormulaAt(int a, const std::string& text, std::string& out) {
   }
   const std::size_t inner_start = percent + kFormulaOpenLength;
   const std::string inner = text.substr(inner_start, close - inner_start);
-  const std::string value = Unquote(Evaluate(ExpandTemplate(inner)));
+  const std::string value = Unquote(EvaluateRemembered(ExpandTemplate(inner)));
   const std::size_t size = text.size() - (close + 1 - percent) + value.size();
   if (!FitsCap(size, text.size())) return false;
   out.clear();

@@ -106,7 +106,13 @@ std::string CharsetLine() { return HeaderLine("Charset", CharsetName()); }
 std::string TalkResponse(const std::string& talk) {
   if (talk == kCannotServe) return StatusResponse(kStatusBadRequest);
   if (talk.empty()) return StatusResponse(kStatusNoContent);
-  return StatusResponse(kStatusOk) + talk + kCrLf + CharsetLine();
+  // Built in place: the talk is copied once, with room for the closing line.
+  const std::string& charset = CharsetName();
+  std::string out;
+  out.reserve(sizeof(kProtocolVersion) + sizeof(kStatusOk) + talk.size() + charset.size() + 20);
+  out.append(kProtocolVersion).append(kStatusOk).append(kCrLf).append(talk).append(kCrLf);
+  out.append("Charset: ").append(charset).append(kCrLf);
+  return out;
 }
 
 // A message ends with an empty line: one more CR LF, unless the last header

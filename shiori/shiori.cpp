@@ -20,6 +20,7 @@
 #include "decox.h"
 #include "fileutl.h"
 #include "formula.h"
+#include "formula_memo.h"
 #include "formula_search.h"
 #include "formula_values.h"
 #include "formula_vars.h"
@@ -65,6 +66,7 @@ constexpr TUnitReset kUnitResets[] = {
     ResetCategoryTags, // no category tag
     ResetFormulaVars,  // talk context empty, clock not overridden
     ResetFormula,      // evaluator stack empty
+    ResetFormulaMemo,  // no evaluation remembered
     ResetMacroScan,    // no macro prefix
     ClearMacros,       // no macro definition
     ResetConditionPlans, // no condition remembered
