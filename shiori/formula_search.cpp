@@ -252,6 +252,11 @@ struct TNameListImpl {
   uint64_t next_stamp = 1;
 };
 
+namespace {
+// Counts the additions and removals of names in every list; never reset.
+uint64_t g_name_generation = 0;
+}  // namespace
+
 TNameList::TNameList() : impl(new TNameListImpl) {}
 
 TNameList::~TNameList() { delete impl; }
@@ -264,6 +269,7 @@ void NameListPut(const std::string& name, const std::string& value, TNameList& l
     found->second.value = value;
     return;
   }
+  ++g_name_generation;
   const uint64_t stamp = l.next_stamp++;
   auto placed = l.by_name.emplace(name, TNameListImpl::TEntry{value, stamp}).first;
   l.by_length[name.size()].emplace(stamp, &placed->first);
@@ -273,6 +279,7 @@ void NameListRemove(const std::string& name, TNameList& list) {
   TNameListImpl& l = *list.impl;
   auto found = l.by_name.find(name);
   if (found == l.by_name.end()) return;
+  ++g_name_generation;
   auto group = l.by_length.find(name.size());
   group->second.erase(found->second.stamp);
   if (group->second.empty()) l.by_length.erase(group);
@@ -296,7 +303,10 @@ int NameListCount(const TNameList& list) {
   return static_cast<int>(list.impl->by_name.size());
 }
 
+uint64_t NameListGeneration() { return g_name_generation; }
+
 void NameListClear(TNameList& list) {
+  ++g_name_generation;
   list.impl->by_length.clear();
   list.impl->by_name.clear();
 }

@@ -77,6 +77,10 @@ void NameListRemove(const std::string& name, TNameList& list);
 const std::string* NameListFind(const std::string& name, const TNameList& list);
 int NameListCount(const TNameList& list);
 void NameListClear(TNameList& list);
+// Changes whenever a name is added to or removed from any list (values
+// changing leave it): what a name lookup answers stays as it was while it
+// is unchanged.
+uint64_t NameListGeneration();
 // Every pair, in list order.
 std::vector<std::pair<std::string, std::string>> NameListPairs(const TNameList& list);
 

@@ -33,9 +33,8 @@ constexpr int kRandFormLength = kRandLength + 1;
 bool g_clock_fixed = false;
 TClockReading g_clock_override{};
 
-TClockReading ReadClock() {
-  if (g_clock_fixed) return g_clock_override;
-  const std::time_t now = std::time(nullptr);
+// The local time of `now`.
+TClockReading LocalReading(std::time_t now) {
   std::tm local{};
 #ifdef _WIN32
   localtime_s(&local, &now);
@@ -45,6 +44,16 @@ TClockReading ReadClock() {
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
           local.tm_min,         local.tm_sec,     local.tm_wday};
 }
+
+TClockReading ReadClock() {
+  if (g_clock_fixed) return g_clock_override;
+  return LocalReading(std::time(nullptr));
+}
+
+// The last second ClockReading converted, and its reading: the conversion
+// of one second always gives the same reading (the zone is read once).
+std::time_t g_converted_second = -1;
+TClockReading g_converted_reading{};
 
 // ---- Assign -----------------------------------------------------------------------
 
@@ -224,6 +233,16 @@ std::string ExpandRandBound(int position, const std::string& text) {
 
 }  // namespace
 
+TClockReading ClockReading() {
+  if (g_clock_fixed) return g_clock_override;
+  const std::time_t now = std::time(nullptr);
+  if (now != g_converted_second) {
+    g_converted_reading = LocalReading(now);
+    g_converted_second = now;
+  }
+  return g_converted_reading;
+}
+
 void SetClockOverride(const TClockReading* reading) {
   g_clock_fixed = reading != nullptr;
   g_clock_override = reading ? *reading : TClockReading{};
@@ -231,6 +250,7 @@ void SetClockOverride(const TClockReading* reading) {
 
 void ResetFormulaVars() {
   CurrentTalk = TalkContext{};
+  g_converted_second = -1;
   SetClockOverride(nullptr);
 }
 

@@ -31,6 +31,8 @@ extern const char* const kWeekNames[7];  // "sun" .. "sat"
 struct TClockReading {
   int year, month, day, hour, minute, second, week_day;  // week_day 0 = Sunday
 };
+// The reading the clock %-names put in now (the override when one is set).
+TClockReading ClockReading();
 // Test hook: a fixed reading instead of the clock (nullptr restores the clock).
 void SetClockOverride(const TClockReading* reading);
 

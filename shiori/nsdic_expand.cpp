@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "formula.h"
+#include "formula_memo.h"
 #include "formula_search.h"
 #include "formula_values.h"
 #include "formula_vars.h"
@@ -22,6 +23,7 @@
 #include "ghost_trace.h"
 #include "nsdic.h"
 #include "nsdic_cache.h"
+#include "nsdic_condition.h"
 #include "nsdic_links.h"
 #include "nsdic_words.h"
 #include "random.h"
@@ -156,8 +158,9 @@ bool FormulaAt(int a, const std::string& text, std::string& out) {
   }
   const std::size_t inner_start = percent + kFormulaOpenLength;
   const std::string inner = text.substr(inner_start, close - inner_start);
-  const std::string value =
-      TraceHook != nullptr ? TracedFormula(inner) : Unquote(Evaluate(ExpandTemplate(inner)));
+  const std::string value = TraceHook != nullptr
+                                ? TracedFormula(inner)
+                                : Unquote(EvaluateRemembered(ExpandTemplate(inner)));
   const std::size_t size = text.size() - (close + 1 - percent) + value.size();
   if (!FitsCap(size, text.size())) return false;
   out.clear();
@@ -425,7 +428,18 @@ std::string RandomTalk() {
 
 bool CheckCondition(const std::string& condition) {
   if (condition.empty()) return true;
+  // A trace sees every step, so the remembered and short paths stay off then.
   if (TraceHook != nullptr) return TracedCondition(condition);
+  bool holds = false;
+  if (g_depth < 0) {
+    ClearWordCache();
+    if (QuickCondition(condition, holds)) return holds;
+  }
+  return CheckConditionStepwise(condition);
+}
+
+bool CheckConditionStepwise(const std::string& condition) {
+  if (condition.empty()) return true;
   return Evaluate(ExpandTalk(condition)) == "1";
 }
 

@@ -25,7 +25,10 @@ std::string TalkOfWord(const std::string& word);
 // A free talk drawn under the cool-down rule, expanded; "" when none is taken.
 std::string RandomTalk();
 // True for an empty condition, else when the expanded condition evaluates to "1".
+// A condition without a formula, tag or other %-name takes a short path.
 bool CheckCondition(const std::string& condition);
+// The same, always expanded and evaluated step by step.
+bool CheckConditionStepwise(const std::string& condition);
 
 // The start state: no expansion running, no budget left.
 void ResetExpansion();

@@ -180,7 +180,6 @@ void ResetIndexes() {
   EmptyUsedSlots(LinkIndex);
   EmptyUsedSlots(EventIndex);
   WordLookups.by_pair.clear();
-  WordLookups.first_by_text.clear();
   WordLookups.categories.clear();
   WordLookups.events.clear();
   WordLookups.length_present.assign(1, 0);

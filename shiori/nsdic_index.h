@@ -76,7 +76,6 @@ using TMemberMap =
 // What the registrations remember.
 struct TWordLookups {
   TTextMap by_pair;        // PairKey(category, word) -> record
-  TTextMap first_by_text;  // word -> record of its first stored registration
   TMemberMap categories;   // category -> records in CategoryIndex, in slot order of the walk
   TMemberMap events;       // event name -> EventTable records, in walk order
   std::vector<char> length_present;  // by byte length of stored words

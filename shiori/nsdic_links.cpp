@@ -111,3 +111,7 @@ int RegisterConditional(const std::string& name, const std::string& condition,
 int ConditionalMember(const std::string& name, int k) {
   return RememberedMember(EventIndex, WordLookups.events, name, k);
 }
+
+TMemberView ConditionalMembers(const std::string& name) {
+  return RememberedMembers(EventIndex, WordLookups.events, name);
+}

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "nsdic_index.h"
+
 // Appends the link from word record `first` (whose text is `first_text`) to
 // word record `second`; its number, or 0 when LinkTable is full.
 int RegisterLink(const std::string& first_text, int first, int second);
@@ -20,3 +22,5 @@ int RegisterConditional(const std::string& name, const std::string& condition,
 // The number of the event's responses for k = 0, else the k-th one's
 // EventTable record, or 0.
 int ConditionalMember(const std::string& name, int k);
+// Every ConditionalMember k >= 1 of the name at once, from one lookup.
+TMemberView ConditionalMembers(const std::string& name);

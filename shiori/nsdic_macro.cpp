@@ -11,6 +11,7 @@
 #include "ghost_assert.h"
 #include "ghost_hook.h"
 #include "ghost_limits.h"
+#include "nsdic_macroscan.h"
 #include "nsdic_words.h"
 #include "strutl.h"
 
@@ -197,6 +198,7 @@ void ClearMacros() {
     g_prefix_keys[i] = TPrefixKey();
   }
   g_macro_count = 0;
+  ResetMacroScan();
 }
 
 void DefineMacro(const std::string& pattern, const std::string& body) {
@@ -212,11 +214,24 @@ void DefineMacro(const std::string& pattern, const std::string& body) {
   SplitPattern(pattern, d);
   d.Body = ReplaceAll(body, "\\,", ",");
   g_prefix_keys[g_macro_count] = TPrefixKey{d.Prefix.data(), d.Prefix.size()};
+  AddMacroPrefix(d.Prefix, g_macro_count);
   ++g_macro_count;
   HookRecord({THookKind::Macro, g_macro_count, 0, 0, 0, pattern, d.Body, Placeholders(d)});
 }
 
+// One scan of the text for all prefixes finds the next definition that the
+// loop of ExpandMacrosStepwise would apply; the ones in between would not.
 std::string ExpandMacros(const std::string& text) {
+  std::string x = text;
+  int i = -1;
+  while (x.size() <= kTextLimit && (i = FirstMacroOccurring(x, i + 1)) >= 0) {
+    GHOST_ASSERT(i < g_macro_count);
+    ApplyMacro(x, g_macro_table[i]);
+  }
+  return x;
+}
+
+std::string ExpandMacrosStepwise(const std::string& text) {
   std::string x = text;
   const char* data = x.data();
   std::size_t size = x.size();

@@ -12,6 +12,8 @@ void ClearMacros();
 void DefineMacro(const std::string& pattern, const std::string& body);
 // Every definition applied to the text in definition order.
 std::string ExpandMacros(const std::string& text);
+// The same, testing each definition in turn: what ExpandMacros must equal.
+std::string ExpandMacrosStepwise(const std::string& text);
 
 // The indented lines following the cursor, trimmed and joined.
 std::string AppendIndented(int& cursor, const std::string& text);

@@ -3,13 +3,16 @@
 // byte (or one double-byte character) at a time; since the hash is a byte
 // sum, the home slot of each longer candidate follows from the shorter one,
 // and only candidates whose length and home slot some stored word shares
-// are looked up.
+// are looked up. WordsInText takes the same candidates from the hashes of
+// nsdic_wordscan, leaving a start position as soon as no stored word begins
+// with the bytes taken so far.
 #include "nsdic_scan.h"
 
 #include "formula_search.h"
 #include "nsdic.h"
 #include "nsdic_index.h"
 #include "nsdic_words.h"
+#include "nsdic_wordscan.h"
 
 namespace {
 
@@ -50,7 +53,9 @@ void ScanFrom(const std::string& text, int p, std::string& result) {
 
 }  // namespace
 
-std::string WordsInText(const std::string& text) {
+std::string WordsInText(const std::string& text) { return WordsInTextByHash(text); }
+
+std::string WordsInTextStepwise(const std::string& text) {
   std::string result;
   const int length = static_cast<int>(text.size());
   for (int p = 1; p < length; ++p) {

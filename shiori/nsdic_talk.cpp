@@ -147,9 +147,9 @@ std::string EventTalk(const std::string& name, const std::string& sender,
     TraceBegin(TTraceKind::Event, 0, g_event_calls - 1, event_name, event_sender);
   }
   TCandidates found;
-  const int n = ConditionalMember(event_name, 0);
-  for (int k = 1; k <= n; ++k) {
-    const int e = ConditionalMember(event_name, k);
+  const TMemberView members = ConditionalMembers(event_name);
+  for (int k = 1; k <= members.count; ++k) {
+    const int e = members.At(k);
     if (e < 1 || e > EventCount) continue;
     const std::size_t hits = found.hits.size();
     const std::size_t fallbacks = found.fallbacks.size();

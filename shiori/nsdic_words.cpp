@@ -12,9 +12,14 @@
 #include "ghost_hook.h"
 #include "nsdic.h"
 #include "nsdic_index.h"
+#include "nsdic_wordscan.h"
 #include "random.h"
 
 namespace {
+
+// Counts every change of the category tags (never reset: a cached answer of
+// CategoryTagAt stays valid exactly while it is unchanged).
+uint64_t g_category_tag_generation = 0;
 
 int64_t ByteSum(std::string_view text) {
   int64_t sum = 0;
@@ -24,7 +29,7 @@ int64_t ByteSum(std::string_view text) {
 
 void RememberWord(const std::string& key, const std::string& word, int record) {
   WordLookups.by_pair.emplace(key, record);
-  WordLookups.first_by_text.try_emplace(word, record);
+  AddScanWord(word, record);   // the text's first registration stays
   if (WordLookups.length_present.size() <= word.size())
     WordLookups.length_present.resize(word.size() + 1, 0);
   WordLookups.length_present[word.size()] = 1;
@@ -128,6 +133,7 @@ void AddCategory(const std::string& category) {
   GHOST_ASSERT(position == CategoryCount ||
                CategoryList[position + 1].size() <= category.size());
   RememberCategoryTag(category);
+  ++g_category_tag_generation;
 }
 
 std::string CategoryTagAt(const std::string& text, int position) {
@@ -143,12 +149,16 @@ std::string CategoryTagAt(const std::string& text, int position) {
   return std::string();
 }
 
-void ResetCategoryTags() { g_category_tags = TCategoryTags{}; }
+void ResetCategoryTags() {
+  g_category_tags = TCategoryTags{};
+  ++g_category_tag_generation;
+}
+
+uint64_t CategoryTagGeneration() { return g_category_tag_generation; }
 
 int FindWordBytes(std::string_view text) {
   if (text.empty()) return 0;
-  const auto found = WordLookups.first_by_text.find(text);
-  return found == WordLookups.first_by_text.end() ? 0 : found->second;
+  return ScanWordRecord(text);
 }
 
 int FindWord(const std::string& text) { return FindWordBytes(text); }

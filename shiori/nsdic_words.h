@@ -4,6 +4,7 @@
 // that find the category named at a "%".
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,8 @@ void AddCategory(const std::string& category);
 // stands at the 1-based `position`: the first such name in CategoryList order
 // (longest first, latest first among equals), or "" when none does.
 std::string CategoryTagAt(const std::string& text, int position);
+// Changes with every change of what CategoryTagAt answers (tags added, reset).
+uint64_t CategoryTagGeneration();
 // Forgets every category tag.
 void ResetCategoryTags();
 // The record of the first stored registration of the word, or 0.

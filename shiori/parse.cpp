@@ -57,7 +57,29 @@ std::string HeaderValues(const std::string& text, const std::string& name) {
 
 static_assert(kReferenceCount <= 10, "a reference's header name ends in one digit");
 
+// One search for "Reference" finds the last "ReferenceN: " of every N, as
+// HeaderValue would for each N on its own (the key does not overlap itself).
 void ReadReferences(const std::string& text, TReferences& references) {
+  static constexpr char kHead[] = "Reference";
+  constexpr std::size_t kHeadSize = sizeof(kHead) - 1;
+  std::size_t last[kReferenceCount];
+  for (std::size_t& at : last) at = std::string::npos;
+  for (std::size_t at = text.find(kHead); at != std::string::npos; at = text.find(kHead, at + 1)) {
+    const std::size_t digit = at + kHeadSize;
+    if (digit + 2 >= text.size() || text[digit + 1] != ':' || text[digit + 2] != ' ') continue;
+    const int i = text[digit] - '0';
+    if (i >= 0 && i < kReferenceCount) last[i] = at;
+  }
+  for (int i = 0; i < kReferenceCount; ++i) {
+    if (last[i] == std::string::npos) {
+      references[i].clear();
+    } else {
+      references[i] = ValueFrom(static_cast<int>(last[i] + kHeadSize + 4), text);
+    }
+  }
+}
+
+void ReadReferencesStepwise(const std::string& text, TReferences& references) {
   std::string name = "Reference0";
   for (int i = 0; i < kReferenceCount; ++i) {
     name.back() = static_cast<char>('0' + i);
@@ -84,7 +106,13 @@ std::string CharsetLine() { return HeaderLine("Charset", CharsetName()); }
 std::string TalkResponse(const std::string& talk) {
   if (talk == kCannotServe) return StatusResponse(kStatusBadRequest);
   if (talk.empty()) return StatusResponse(kStatusNoContent);
-  return StatusResponse(kStatusOk) + talk + kCrLf + CharsetLine();
+  // Built in place: the talk is copied once, with room for the closing line.
+  const std::string& charset = CharsetName();
+  std::string out;
+  out.reserve(sizeof(kProtocolVersion) + sizeof(kStatusOk) + talk.size() + charset.size() + 20);
+  out.append(kProtocolVersion).append(kStatusOk).append(kCrLf).append(talk).append(kCrLf);
+  out.append("Charset: ").append(charset).append(kCrLf);
+  return out;
 }
 
 // A message ends with an empty line: one more CR LF, unless the last header

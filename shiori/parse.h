@@ -16,6 +16,8 @@ std::string HeaderValue(const std::string& text, const std::string& name);
 std::string HeaderValues(const std::string& text, const std::string& name);
 // "Reference0".."Reference7" into the record.
 void ReadReferences(const std::string& text, TReferences& references);
+// The same, one HeaderValue for each reference: what ReadReferences must equal.
+void ReadReferencesStepwise(const std::string& text, TReferences& references);
 void ClearReferences(TReferences& references);
 
 // ---- Response layout ------------------------------------------------------------

@@ -4,6 +4,10 @@
 // exception barrier, live in shiori_exports.cpp.
 #include "shiori.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -16,6 +20,7 @@
 #include "decox.h"
 #include "fileutl.h"
 #include "formula.h"
+#include "formula_memo.h"
 #include "formula_search.h"
 #include "formula_values.h"
 #include "formula_vars.h"
@@ -23,12 +28,15 @@
 #include "ghost_trace.h"
 #include "nsdic.h"
 #include "nsdic_cache.h"
+#include "nsdic_condition.h"
 #include "nsdic_expand.h"
 #include "nsdic_index.h"
 #include "nsdic_macro.h"
+#include "nsdic_macroscan.h"
 #include "nsdic_parse.h"
 #include "nsdic_talk.h"
 #include "nsdic_words.h"
+#include "nsdic_wordscan.h"
 #include "parse_handlers.h"
 #include "random.h"
 
@@ -56,11 +64,15 @@ constexpr TUnitReset kUnitResets[] = {
     ResetVariables,    // no formula variables
     ResetStore,        // every table and count empty, default status line
     ResetIndexes,      // the hash indexes and what they remember
+    ResetWordScan,     // no word text for the search in texts
     ResetWordCache,    // no cached tag
     ResetCategoryTags, // no category tag
     ResetFormulaVars,  // talk context empty, clock not overridden
     ResetFormula,      // evaluator stack empty
+    ResetFormulaMemo,  // no evaluation remembered
+    ResetMacroScan,    // no macro prefix
     ClearMacros,       // no macro definition
+    ResetConditionPlans, // no condition remembered
     ResetExpansion,    // no expansion running
     ResetEventTalk,    // no event talk running
 };
@@ -102,6 +114,18 @@ void* ToHostBuffer(const std::string& text, long* length) {
   return block;
 }
 
+// ---- Memory ---------------------------------------------------------------------
+
+// Loading reads and splits the whole dictionary text and throws most of the
+// copies away; the C library keeps the freed pages unless told otherwise.
+namespace {
+void ReleaseFreedMemory() {
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
+}
+}  // namespace
+
 // ---- Attach and detach ----------------------------------------------------------
 
 void ResetModule() {
@@ -142,6 +166,7 @@ std::string LoadGhost(const std::string& host_directory) {
 void ShioriLoad(const std::string& host_directory) {
   LoadGhost(host_directory);
   FireSelfEvent("OnLoad");
+  ReleaseFreedMemory();
 }
 
 std::string ShioriRequest(const std::string& request) { return HandleRequest(request); }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <random>
 
 #include <string>
 #include <utility>
@@ -11,6 +12,7 @@
 #include "fileutl.h"
 #include "formula.h"
 #include "formula_builtin.h"
+#include "formula_memo.h"
 #include "formula_values.h"
 #include "formula_vars.h"
 #include "nsdic_words.h"
@@ -166,3 +168,32 @@ TEST_F(EvaluateTest, SelfReproducingValueStopsAfterThePassLimit) {
 }
 
 }  // namespace
+
+// Remembered evaluations against evaluating every time, on random formulas
+// (bare words the references or the sentence may hold, assignments) while
+// the references and the sentence change: the values and the variables
+// after each call must agree.
+TEST(EvaluateRemembered, GivesWhatEvaluateGivesAsTheContextChanges) {
+  ResetModule();
+  std::mt19937 rng(31);
+  auto pick = [&](std::initializer_list<const char*> from) {
+    return std::string(from.begin()[rng() % from.size()]);
+  };
+  for (int round = 0; round < 4000; ++round) {
+    if (rng() % 3 == 0) CurrentTalk.References[rng() % 3] = pick({"0", "head", "7", "", "a b"});
+    if (rng() % 5 == 0) CurrentTalk.IncomingSentence = pick({"", "head on", "7"});
+    std::string formula;
+    for (int n = 1 + static_cast<int>(rng() % 3); n > 0; --n) {
+      formula += pick({"head", "7", "(1 + 2)", "\"a\"", "a b", "\\v := 3", "0"});
+      if (n > 1) formula += pick({" = ", " + ", " & ", " * ", " <> "});
+    }
+    const auto before = ListVariables();
+    const std::string remembered = EvaluateRemembered(formula);
+    const auto after = ListVariables();
+    ResetVariables();
+    for (auto v = before.rbegin(); v != before.rend(); ++v) PutVariable(v->first, v->second);
+    ASSERT_EQ(remembered, Evaluate(formula)) << "round " << round << ": " << formula;
+    ASSERT_EQ(after, ListVariables()) << formula;
+  }
+  ResetModule();
+}

@@ -6,12 +6,16 @@
 
 #include <chrono>
 #include <ctime>
+#include <random>
 #include <set>
 #include <string>
 
+#include "formula_search.h"
+#include "formula_values.h"
 #include "formula_vars.h"
 #include "nsdic.h"
 #include "nsdic_cache.h"
+#include "nsdic_condition.h"
 #include "nsdic_expand.h"
 #include "nsdic_links.h"
 #include "nsdic_words.h"
@@ -303,4 +307,90 @@ TEST_F(Expand, ManyCategoriesStayFast) {
   const auto spent = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(out, Repeat("w w %zz ", 30));
   EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(spent).count(), 500);
+}
+
+// The short path of conditions against the expansion and evaluation step by
+// step, on random conditions and contexts: references holding "%", quotes,
+// lead bytes or assignments; categories and variables whose tags stand at a
+// "%"; the charset, the clock and the incoming sentence changing between
+// checks. Every answer, and the generator's seed after it, must agree.
+TEST_F(Expand, ConditionShortPathMatchesTheStepwiseCheck) {
+  std::mt19937 rng(2024);
+  auto pick = [&](std::initializer_list<const char*> from) {
+    return std::string(from.begin()[rng() % from.size()]);
+  };
+  auto condition = [&] {
+    std::string c;
+    for (int n = 1 + static_cast<int>(rng() % 3); n > 0; --n) {
+      c += pick({"%ref0", "%ref1", "%ref2", "%ref7", "%ref0", "%hour", "%week", "%ref1",
+                 "%ref2", "%day", "%ref0", "%ref1", "(", "%event", "%rand[3]", "%(1)", "%",
+                 "%ref0%ref1", "\\v:=", "\x82%", "\x03"});
+      c += pick({" = ", " >= ", " < ", " & ", " | ", "=", " + ", "", " "});
+      c += pick({"0", "1", "5", "head", "\"head\"", "sun", "\x82\xA0", "%ref3", ""});
+    }
+    return c;
+  };
+  int quick = 0, checks = 0;
+  for (int round = 0; round < 3000; ++round) {
+    if (round % 150 == 0) ResetModule();   // categories are never taken back
+    switch (rng() % 12) {
+      case 0:
+        if (rng() % 4 == 0) RegisterWord(pick({"\\r", "\\re", "\\mthing", "\\h"}), "w");
+        break;
+      case 1: PutVariable(pick({"\\ref0", "\\r", "\\hou", "\\other"}), "9"); break;
+      case 2:
+      case 6: RemoveVariable(pick({"\\ref0", "\\r", "\\hou", "\\other"})); break;
+      case 3: SetCharset(pick({"Shift_JIS", "EUC-JP"})); break;
+      case 4: {
+        const TClockReading at{2024, 1, 1 + static_cast<int>(rng() % 28),
+                               static_cast<int>(rng() % 24), 0, 0, static_cast<int>(rng() % 7)};
+        SetClockOverride(&at);
+        break;
+      }
+      case 5: CurrentTalk.IncomingSentence = pick({"", "head", "0 and 1"}); break;
+      default:
+        for (int i : {0, 1, 2, 3, 7}) {
+          CurrentTalk.References[i] = pick({"0", "1", "2", "head", "", "\"5\"", "0", "1", "2",
+                                            "head", "\x82\xA0", "\\v:=1", "%ref1", "a%",
+                                            "\x82", "\x03"});
+        }
+    }
+    const std::string c = condition();
+    const uint32_t seed = RandomSeed();
+    const auto variables = ListVariables();
+    auto restore = [&] {
+      ResetVariables();
+      for (auto v = variables.rbegin(); v != variables.rend(); ++v) PutVariable(v->first, v->second);
+      SetRandomSeed(seed);
+    };
+    // The short path twice (the second may answer from the remembered
+    // evaluation), each from the same state; then the step-by-step check.
+    bool took[2] = {false, false}, holds[2] = {false, false};
+    uint32_t seed_after[2] = {0, 0};
+    decltype(ListVariables()) variables_after[2];
+    for (int k = 0; k < 2; ++k) {
+      restore();
+      ClearWordCache();
+      took[k] = QuickCondition(c, holds[k]);
+      seed_after[k] = RandomSeed();
+      variables_after[k] = ListVariables();
+    }
+    restore();
+    const bool expected = CheckConditionStepwise(c);
+    ASSERT_EQ(took[0], took[1]) << c;
+    for (int k = 0; k < 2; ++k) {
+      ++checks;
+      if (!took[k]) continue;
+      ++quick;
+      ASSERT_EQ(holds[k], expected) << "round " << round << ": " << c;
+      ASSERT_EQ(seed_after[k], RandomSeed()) << c;
+      ASSERT_EQ(variables_after[k], ListVariables()) << c;
+    }
+    if (took[0]) {   // the call site takes the short path too
+      restore();
+      ASSERT_EQ(CheckCondition(c), expected) << c;
+    }
+  }
+  EXPECT_GT(quick, checks / 8);   // the short path is taken often enough to be tested
+  EXPECT_LT(quick, checks);       // and refused where it must be
 }

@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <ctime>
 #include <initializer_list>
+#include <random>
 #include <string>
 
 #include "nsdic.h"
+#include "nsdic_macro.h"
 #include "nsdic_parse.h"
 #include "shiori.h"
 
@@ -47,6 +49,34 @@ TEST_F(Macros, PlaceholderDefinitions) {
   EXPECT_EQ(Talk(3), "a<b and more");  // no "|" after "<": left as written
   EXPECT_EQ(Talk(4), "c(d");
   EXPECT_EQ(Talk(5), "Yo%0 /a//b/");
+}
+
+// The one-scan rewriting against the definition-by-definition loop, on
+// random tables over a small alphabet (prefixes sharing heads, empty
+// prefixes, placeholders, bodies that create other definitions' prefixes).
+TEST_F(Macros, OneScanRewritingMatchesTheLoopOverDefinitions) {
+  std::mt19937 rng(24);
+  // Few first bytes are searched for with memchr, many looked at byte by byte.
+  std::string alphabet;
+  auto random_text = [&](int longest) {
+    std::string t(rng() % (longest + 1), ' ');
+    for (char& c : t) c = alphabet[rng() % alphabet.size()];
+    return t;
+  };
+  int rewritten = 0;
+  for (int table = 0; table < 150; ++table) {
+    ResetModule();
+    alphabet = table % 2 ? "ab:%01<>" : "abcdefghij%0";
+    const int n = 1 + static_cast<int>(rng() % 16);
+    for (int i = 0; i < n; ++i) DefineMacro(random_text(5), random_text(4));
+    for (int line = 0; line < 40; ++line) {
+      const std::string text = random_text(30);
+      const std::string expected = ExpandMacrosStepwise(text);
+      ASSERT_EQ(ExpandMacros(text), expected) << "table " << table << " line " << text;
+      rewritten += expected != text;
+    }
+  }
+  EXPECT_GT(rewritten, 1000);   // the inputs do exercise the rewriting
 }
 
 TEST_F(Macros, PlainMacrosRewriteBeforeFieldsAreSplit) {

@@ -2,6 +2,8 @@
 // and the responses the frame writes itself.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "formula_search.h"
 #include "parse.h"
 #include "parse_handlers.h"
@@ -21,6 +23,28 @@ TEST(RequestLine, IsTheTrimmedFirstLine) {
   EXPECT_EQ(RequestLine("GET Word SHIORI/2.5"), "GET Word SHIORI/2.5");
   EXPECT_EQ(RequestLine("GET Word\nSender: a\r\n"), "GET Word\nSender: a");
   EXPECT_EQ(RequestLine(""), "");
+}
+
+// The one search for every reference against one HeaderValue each, on
+// random requests full of near-misses ("Reference8", "Reference0:", no CR LF).
+TEST(HeaderValue, ReferencesInOnePassMatchOneSearchEach) {
+  std::mt19937 rng(8);
+  const char* pieces[] = {"Reference", "0", "1", "7", "8", ": ", ":", " ", "x", "\r\n",
+                          "ReferenceReference", "Reference0: ", "Reference7: v"};
+  int found = 0;
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    for (int n = static_cast<int>(rng() % 30); n > 0; --n) text += pieces[rng() % std::size(pieces)];
+    TReferences quick, stepwise;
+    quick[3] = "stale";
+    ReadReferences(text, quick);
+    ReadReferencesStepwise(text, stepwise);
+    for (int i = 0; i < kReferenceCount; ++i) {
+      ASSERT_EQ(quick[i], stepwise[i]) << i << " in " << text;
+      found += !stepwise[i].empty();
+    }
+  }
+  EXPECT_GT(found, 500);
 }
 
 TEST(HeaderValue, LastOccurrenceWins) {
