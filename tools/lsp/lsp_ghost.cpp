@@ -1,0 +1,181 @@
+// Loading a ghost through the checker and indexing what it registered.
+#include "lsp_ghost.h"
+
+#include <algorithm>
+#include <regex>
+
+#include "lsp_charset.h"
+
+namespace {
+
+constexpr char kListFile[] = "tamune.ini";
+constexpr char kStartCharset[] = "Shift_JIS";
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The charset of a file's text: the one it names itself, else the one in
+// effect where the joined text reaches it, else the one it had before.
+std::string FileCharset(const std::string& utf8_or_ascii, const std::string& inherited) {
+  const std::string declared = DeclaredCharset(utf8_or_ascii);
+  return declared.empty() ? inherited : declared;
+}
+
+std::string PreviousCharset(const TGhost* previous, const std::string& name) {
+  if (previous == nullptr) return kStartCharset;
+  const TGhostFile* file = GhostFile(*previous, name);
+  return file == nullptr ? kStartCharset : file->charset;
+}
+
+// The unsaved documents inside the folder, in their files' charsets.
+TCheckBuffers Buffers(const std::string& folder, const TDocuments& documents, const TGhost* previous) {
+  TCheckBuffers buffers;
+  for (const auto& [uri, document] : documents) {
+    if (document.path.compare(0, folder.size(), folder) != 0) continue;
+    const std::string name = document.path.substr(folder.size());
+    std::string bytes;
+    EncodeText(document.text, FileCharset(document.text, PreviousCharset(previous, name)), bytes);
+    buffers[name] = bytes;
+  }
+  return buffers;
+}
+
+TGhostFile MakeFile(const std::string& folder, const std::string& name, const std::string& inherited,
+                    const TDocuments& documents) {
+  TGhostFile file{name, folder + name, UriOfPath(folder + name), inherited, {}};
+  if (EndsWith(name, ".xdi")) return file;  // sealed: no text to show
+  if (const TDocument* open = OpenDocumentOfPath(documents, file.path)) {
+    file.charset = FileCharset(open->text, inherited);
+    file.lines = SplitLines(open->text);
+  } else {
+    const std::string bytes = ReadFileBytes(file.path);
+    file.charset = FileCharset(bytes, inherited);
+    file.lines = SplitLines(DecodeText(bytes, file.charset));
+  }
+  return file;
+}
+
+// The place of an entry's key: from its column to the first comma.
+TPlace KeyPlace(const TGhost& ghost, const TOrigin& origin) {
+  TPlace place{origin.file, std::max(0, origin.line - 1), 0, 0};
+  const TGhostFile* file = GhostFile(ghost, origin.file);
+  if (file == nullptr || place.line >= static_cast<int>(file->lines.size())) return place;
+  const std::string& line = file->lines[static_cast<size_t>(place.line)];
+  place.begin = ByteOfColumn(line, origin.column);
+  size_t comma = place.begin;
+  while (comma < line.size() && line[comma] != ',') comma += line[comma] == '\\' && comma + 1 < line.size() ? 2 : 1;
+  place.end = std::min(comma, line.size());
+  return place;
+}
+
+void AddCategoryWord(TGhost& ghost, const TCheckDefinition& definition) {
+  TCategoryInfo& category = ghost.categories[definition.name];
+  if (std::find(category.words.begin(), category.words.end(), definition.text) == category.words.end()) {
+    category.words.push_back(definition.text);
+  }
+  TPlace place = KeyPlace(ghost, definition.origin);
+  const TGhostFile* file = GhostFile(ghost, place.file);
+  if (file != nullptr && place.line < static_cast<int>(file->lines.size())) {
+    const size_t named = file->lines[static_cast<size_t>(place.line)].find(definition.name, place.begin);
+    if (named != std::string::npos) place = {place.file, place.line, named, named + definition.name.size()};
+  }
+  if (category.places.empty() || category.places.back().file != place.file ||
+      category.places.back().line != place.line) {
+    category.places.push_back(place);
+  }
+}
+
+void IndexDefinition(TGhost& ghost, const TCheckDefinition& definition) {
+  const std::string& kind = definition.kind;
+  if (kind == "word") {
+    AddCategoryWord(ghost, definition);
+  } else if (kind == "event") {
+    const TPlace place = KeyPlace(ghost, definition.origin);
+    const TGhostFile* file = GhostFile(ghost, place.file);
+    const std::string text = file == nullptr ? "" : EntryRest(*file, place.line);
+    ghost.events[definition.name].push_back({definition.text, text, place});
+  } else if (kind == "free-talk") {
+    ghost.free_talks.push_back(KeyPlace(ghost, definition.origin));
+  } else if (kind == "string") {
+    ghost.strings[definition.name].push_back(KeyPlace(ghost, definition.origin));
+  } else if (kind == "status") {
+    ghost.statuses.push_back(KeyPlace(ghost, definition.origin));
+  } else if (kind == "macro") {
+    const size_t hole = definition.name.find("%0");
+    ghost.macros.push_back({definition.name, definition.name.substr(0, hole), definition.text,
+                            KeyPlace(ghost, definition.origin)});
+  }
+}
+
+// Assignments "\name :=" in every line of the dictionaries.
+void IndexVariables(TGhost& ghost) {
+  static const std::regex kAssignment(R"(\\([^\s\\%(),"':=;&|<>!+\-*/]+)\s*:=)");
+  for (const TGhostFile& file : ghost.files) {
+    for (size_t i = 0; i < file.lines.size(); ++i) {
+      const std::string& line = file.lines[i];
+      for (auto match = std::sregex_iterator(line.begin(), line.end(), kAssignment);
+           match != std::sregex_iterator(); ++match) {
+        const size_t begin = static_cast<size_t>(match->position(0));
+        ghost.variables["\\" + (*match)[1].str()].push_back(
+            {file.name, static_cast<int>(i), begin, begin + 1 + (*match)[1].length()});
+      }
+    }
+  }
+  for (const auto& [name, places] : ghost.variables) ghost.variables_longest_first.push_back(name);
+}
+
+void SortLongestFirst(std::vector<std::string>& names) {
+  std::stable_sort(names.begin(), names.end(),
+                   [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+}
+
+}  // namespace
+
+size_t ByteOfColumn(const std::string& line, int column) {
+  size_t i = 0;
+  for (int character = 1; character < column && i < line.size(); ++character) {
+    ++i;
+    while (i < line.size() && (static_cast<unsigned char>(line[i]) & 0xC0) == 0x80) ++i;
+  }
+  return i;
+}
+
+std::string EntryRest(const TGhostFile& file, int line) {
+  if (line < 0 || line >= static_cast<int>(file.lines.size())) return "";
+  const std::string& text = file.lines[static_cast<size_t>(line)];
+  size_t comma = 0;
+  while (comma < text.size() && text[comma] != ',') comma += text[comma] == '\\' ? 2 : 1;
+  std::string rest = comma < text.size() ? text.substr(comma + 1) : "";
+  rest.erase(0, rest.find_first_not_of(" \t"));
+  if (rest.empty() && line + 1 < static_cast<int>(file.lines.size())) {
+    rest = file.lines[static_cast<size_t>(line) + 1];
+    rest.erase(0, rest.find_first_not_of(" \t"));
+  }
+  return rest;
+}
+
+const TGhostFile* GhostFile(const TGhost& ghost, const std::string& name_or_path) {
+  for (const TGhostFile& file : ghost.files) {
+    if (file.name == name_or_path || file.path == name_or_path) return &file;
+  }
+  return nullptr;
+}
+
+TGhost LoadGhost(const std::string& folder, const TDocuments& documents, const TGhost* previous) {
+  TGhost ghost;
+  ghost.folder = folder;
+  ghost.result = CheckGhost(folder, Buffers(folder, documents, previous));
+  ghost.files.push_back(MakeFile(folder, kListFile, kStartCharset, documents));
+  for (const TSegment& segment : ghost.result.origins.segments) {
+    if (GhostFile(ghost, segment.file) != nullptr) continue;
+    const std::string inherited = CharsetAt(ghost.result.origins, segment.start);
+    ghost.files.push_back(MakeFile(folder, segment.file, inherited, documents));
+  }
+  for (const TCheckDefinition& definition : ghost.result.definitions) IndexDefinition(ghost, definition);
+  for (const auto& [name, category] : ghost.categories) ghost.categories_longest_first.push_back(name);
+  SortLongestFirst(ghost.categories_longest_first);
+  IndexVariables(ghost);
+  SortLongestFirst(ghost.variables_longest_first);
+  return ghost;
+}
