@@ -106,10 +106,19 @@ bool IsMacroLine(const std::string& line) {
   return first != std::string::npos && line[first] == '$';
 }
 
+// Lines the parser skips: "//", "#" and "," lines (block comments are
+// left to the checker).
+bool IsCommentLine(const std::string& line) {
+  const size_t first = line.find_first_not_of(" \t");
+  return first == std::string::npos || line[first] == '#' || line[first] == ',' || line.compare(first, 2, "//") == 0;
+}
+
 // Calls `found` for every place of every file where `test` finds the symbol.
 void ScanFiles(const TGhost& ghost, const std::function<void(const TGhostFile&, int)>& scan_line) {
   for (const TGhostFile& file : ghost.files) {
-    for (size_t i = 0; i < file.lines.size(); ++i) scan_line(file, static_cast<int>(i));
+    for (size_t i = 0; i < file.lines.size(); ++i) {
+      if (!IsCommentLine(file.lines[i])) scan_line(file, static_cast<int>(i));
+    }
   }
 }
 
@@ -227,6 +236,7 @@ std::vector<TPlace> DefinitionsOf(const TGhost& ghost, const TSymbol& symbol) {
 
 std::vector<TPlace> ReferencesOf(const TGhost& ghost, const TSymbol& symbol, bool with_definitions) {
   std::vector<TPlace> places;
+  if (symbol.kind == TSymbolKind::None) return places;
   const std::vector<TPlace> definitions = DefinitionsOf(ghost, symbol);
   if (with_definitions) {
     for (const TPlace& place : definitions) AddUnique(places, place);
