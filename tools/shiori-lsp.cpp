@@ -9,7 +9,6 @@
 #include <string>
 
 #include "check/check_codes.h"
-
 #include "lsp/lsp_rpc.h"
 #include "lsp/lsp_server.h"
 

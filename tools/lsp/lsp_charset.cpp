@@ -13,7 +13,9 @@ namespace {
 constexpr char kUtf8[] = "UTF-8";
 constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 
-bool IsShiftJisLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool IsShiftJisLead(unsigned char b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 
 // The byte length of the UTF-8 sequence that starts with `b` (1 for a
 // malformed byte).

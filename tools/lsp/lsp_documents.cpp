@@ -32,7 +32,8 @@ std::string PathOfUri(const std::string& uri) {
   if (start == std::string::npos) return "";
   std::string path;
   for (size_t i = start; i < uri.size(); ++i) {
-    if (uri[i] == '%' && i + 2 < uri.size() && HexValue(uri[i + 1]) >= 0 && HexValue(uri[i + 2]) >= 0) {
+    if (uri[i] == '%' && i + 2 < uri.size() && HexValue(uri[i + 1]) >= 0 &&
+        HexValue(uri[i + 2]) >= 0) {
       path += static_cast<char>(HexValue(uri[i + 1]) * 16 + HexValue(uri[i + 2]));
       i += 2;
     } else if (uri[i] == '?' || uri[i] == '#') {

@@ -16,7 +16,13 @@ constexpr size_t kHoverResponses = 5;  // responses an event's hover shows
 constexpr size_t kHoverPlaces = 5;     // assignments a variable's hover shows
 
 // Completion item kinds and symbol kinds of the protocol.
-enum TItemKind { kItemFunction = 3, kItemVariable = 6, kItemEnum = 13, kItemConstant = 21, kItemEvent = 23 };
+enum TItemKind {
+  kItemFunction = 3,
+  kItemVariable = 6,
+  kItemEnum = 13,
+  kItemConstant = 21,
+  kItemEvent = 23
+};
 enum TSymbolKindCode {
   kSymbolFunction = 12,
   kSymbolString = 15,
@@ -27,14 +33,17 @@ enum TSymbolKindCode {
 
 const std::string& LineOf(const TGhostFile& file, int line) {
   static const std::string kNone;
-  return line >= 0 && line < static_cast<int>(file.lines.size()) ? file.lines[static_cast<size_t>(line)] : kNone;
+  return line >= 0 && line < static_cast<int>(file.lines.size())
+             ? file.lines[static_cast<size_t>(line)]
+             : kNone;
 }
 
 json Position(int line, int character) { return {{"line", line}, {"character", character}}; }
 
 json RangeOf(const TGhostFile& file, int line, size_t begin, size_t end) {
   const std::string& text = LineOf(file, line);
-  return {{"start", Position(line, Utf16OfByte(text, begin))}, {"end", Position(line, Utf16OfByte(text, end))}};
+  return {{"start", Position(line, Utf16OfByte(text, begin))},
+          {"end", Position(line, Utf16OfByte(text, end))}};
 }
 
 json Locations(const TGhost& ghost, const std::vector<TPlace>& places) {
@@ -42,7 +51,8 @@ json Locations(const TGhost& ghost, const std::vector<TPlace>& places) {
   for (const TPlace& place : places) {
     const TGhostFile* file = GhostFile(ghost, place.file);
     if (file == nullptr) continue;
-    locations.push_back({{"uri", file->uri}, {"range", RangeOf(*file, place.line, place.begin, place.end)}});
+    locations.push_back(
+        {{"uri", file->uri}, {"range", RangeOf(*file, place.line, place.begin, place.end)}});
   }
   return locations;
 }
@@ -59,7 +69,8 @@ std::string CategoryHover(const TGhost& ghost, const std::string& name) {
   const std::vector<std::string>& words = found->second.words;
   std::string text = "**" + name + "**: category, " + std::to_string(words.size()) +
                      (words.size() == 1 ? " word" : " words");
-  for (size_t i = 0; i < words.size() && i < kHoverWords; ++i) text += (i == 0 ? ": " : ", ") + Code(words[i]);
+  for (size_t i = 0; i < words.size() && i < kHoverWords; ++i)
+    text += (i == 0 ? ": " : ", ") + Code(words[i]);
   if (words.size() > kHoverWords) text += ", …";
   return text;
 }
@@ -72,7 +83,8 @@ std::string EventHover(const TGhost& ghost, const std::string& name) {
                      (responses.size() == 1 ? " response" : " responses");
   for (size_t i = 0; i < responses.size() && i < kHoverResponses; ++i) {
     const TEventResponse& response = responses[i];
-    text += "\n- " + (response.condition.empty() ? std::string() : "if " + Code(response.condition) + ": ") +
+    text += "\n- " +
+            (response.condition.empty() ? std::string() : "if " + Code(response.condition) + ": ") +
             Code(response.text);
   }
   if (responses.size() > kHoverResponses) text += "\n- …";
@@ -94,13 +106,15 @@ std::string VariableHover(const TGhost& ghost, const std::string& name) {
 std::string BuiltinHover(const std::string& name) {
   const TBuiltinName* builtin = FindBuiltin(name);
   if (builtin == nullptr) return "";
-  return "**\\" + name + "** := " + Code(builtin->arguments) + ": built-in function; " + builtin->summary;
+  return "**\\" + name + "** := " + Code(builtin->arguments) + ": built-in function; " +
+         builtin->summary;
 }
 
 std::string MacroHover(const TGhost& ghost, const std::string& pattern) {
   for (const TMacroInfo& macro : ghost.macros) {
     if (macro.pattern == pattern) {
-      return "**$" + pattern + "**: macro, rewritten as " + Code(macro.body) + " (" + Where(macro.place) + ")";
+      return "**$" + pattern + "**: macro, rewritten as " + Code(macro.body) + " (" +
+             Where(macro.place) + ")";
     }
   }
   return "";
@@ -108,22 +122,30 @@ std::string MacroHover(const TGhost& ghost, const std::string& pattern) {
 
 std::string HoverText(const TGhost& ghost, const TSymbol& symbol) {
   switch (symbol.kind) {
-    case TSymbolKind::Category: return CategoryHover(ghost, symbol.name);
-    case TSymbolKind::Event: return EventHover(ghost, symbol.name);
-    case TSymbolKind::Variable: return VariableHover(ghost, symbol.name);
-    case TSymbolKind::Builtin: return BuiltinHover(symbol.name);
-    case TSymbolKind::Macro: return MacroHover(ghost, symbol.name);
+    case TSymbolKind::Category:
+      return CategoryHover(ghost, symbol.name);
+    case TSymbolKind::Event:
+      return EventHover(ghost, symbol.name);
+    case TSymbolKind::Variable:
+      return VariableHover(ghost, symbol.name);
+    case TSymbolKind::Builtin:
+      return BuiltinHover(symbol.name);
+    case TSymbolKind::Macro:
+      return MacroHover(ghost, symbol.name);
     case TSymbolKind::SystemName:
-      if (const TSystemName* system = SystemNameAt(symbol.name)) return "**" + symbol.name + "**: system value; " + system->meaning;
+      if (const TSystemName* system = SystemNameAt(symbol.name))
+        return "**" + symbol.name + "**: system value; " + system->meaning;
       return "";
     case TSymbolKind::FreeTalk:
-      return "**\\a**: a random free talk (" + std::to_string(ghost.free_talks.size()) + " free talks)";
+      return "**\\a**: a random free talk (" + std::to_string(ghost.free_talks.size()) +
+             " free talks)";
     case TSymbolKind::String: {
       const auto found = ghost.strings.find(symbol.name);
       const size_t count = found == ghost.strings.end() ? 0 : found->second.size();
       return "**" + symbol.name + "**: string identifier, " + std::to_string(count) + " entries";
     }
-    default: return "";
+    default:
+      return "";
   }
 }
 
@@ -141,16 +163,20 @@ bool InFormula(const std::string& before) {
   const size_t open = before.rfind("%(");
   if (open != std::string::npos) {
     int depth = 0;
-    for (size_t i = open + 1; i < before.size(); ++i) depth += before[i] == '(' ? 1 : before[i] == ')' ? -1 : 0;
+    for (size_t i = open + 1; i < before.size(); ++i)
+      depth += before[i] == '(' ? 1 : before[i] == ')' ? -1 : 0;
     if (depth > 0) return true;
   }
   const size_t first = before.find_first_not_of(" \t");
-  return first != std::string::npos && before[first] == '@' && before.find('&') != std::string::npos &&
-         before.find(',') == std::string::npos;
+  return first != std::string::npos && before[first] == '@' &&
+         before.find('&') != std::string::npos && before.find(',') == std::string::npos;
 }
 
 json Item(const std::string& label, int kind, const std::string& detail, const json& range) {
-  return {{"label", label}, {"kind", kind}, {"detail", detail}, {"textEdit", {{"range", range}, {"newText", label}}}};
+  return {{"label", label},
+          {"kind", kind},
+          {"detail", detail},
+          {"textEdit", {{"range", range}, {"newText", label}}}};
 }
 
 void AddSymbol(json& symbols, const TGhostFile& file, const TPlace& place, const std::string& name,
@@ -174,7 +200,9 @@ std::map<std::string, json> DiagnosticsByUri(const TGhost& ghost) {
     const int line = std::max(0, finding.line - 1);
     const int end_line = std::max(line, finding.end_line - 1);
     const int end_column = finding.end_line > 0 ? finding.end_column : finding.column;
-    const int severity = finding.level == TCheckLevel::Error ? 1 : finding.level == TCheckLevel::Warning ? 2 : 3;
+    const int severity = finding.level == TCheckLevel::Error     ? 1
+                         : finding.level == TCheckLevel::Warning ? 2
+                                                                 : 3;
     by_uri[file->uri].push_back(
         {{"range",
           {{"start", Position(line, Utf16OfColumn(LineOf(*file, line), finding.column))},
@@ -204,7 +232,8 @@ json Definition(const TGhost& ghost, const TGhostFile& file, int line, size_t by
   return Locations(ghost, DefinitionsOf(ghost, SymbolAt(ghost, file, line, byte)));
 }
 
-json References(const TGhost& ghost, const TGhostFile& file, int line, size_t byte, bool with_declaration) {
+json References(const TGhost& ghost, const TGhostFile& file, int line, size_t byte,
+                bool with_declaration) {
   return Locations(ghost, ReferencesOf(ghost, SymbolAt(ghost, file, line, byte), with_declaration));
 }
 
@@ -214,22 +243,32 @@ json Completion(const TGhost& ghost, const TGhostFile& file, int line, size_t by
   auto range_from = [&](size_t start) { return RangeOf(file, line, start, byte); };
   if (const size_t start = NameStart(before, '%', " \t,()\"'%"); start != std::string::npos) {
     for (const std::string& name : ghost.categories_longest_first) {
-      items.push_back(Item(name.substr(1), kItemEnum, "category, " + std::to_string(ghost.categories.at(name).words.size()) + " words", range_from(start)));
+      items.push_back(
+          Item(name.substr(1), kItemEnum,
+               "category, " + std::to_string(ghost.categories.at(name).words.size()) + " words",
+               range_from(start)));
     }
     for (const TSystemName& system : SystemNames()) {
-      items.push_back(Item(std::string(system.name).substr(1), kItemConstant, system.meaning, range_from(start)));
+      items.push_back(Item(std::string(system.name).substr(1), kItemConstant, system.meaning,
+                           range_from(start)));
     }
     for (const auto& [name, places] : ghost.variables) {
-      if (FindBuiltin(name.substr(1)) == nullptr) items.push_back(Item(name.substr(1), kItemVariable, "variable", range_from(start)));
+      if (FindBuiltin(name.substr(1)) == nullptr)
+        items.push_back(Item(name.substr(1), kItemVariable, "variable", range_from(start)));
     }
-  } else if (const size_t under = NameStart(before, '_', " \t,()\"'%:=\\"); under != std::string::npos && InFormula(before)) {
+  } else if (const size_t under = NameStart(before, '_', " \t,()\"'%:=\\");
+             under != std::string::npos && InFormula(before)) {
     for (const TBuiltinName& builtin : BuiltinNames()) {
       if (builtin.name[0] != '_') continue;
-      items.push_back(Item(builtin.name, kItemFunction, std::string(builtin.arguments) + ": " + builtin.summary, range_from(under - 1)));
+      items.push_back(Item(builtin.name, kItemFunction,
+                           std::string(builtin.arguments) + ": " + builtin.summary,
+                           range_from(under - 1)));
     }
   } else if (const size_t at = NameStart(before, '@', " \t,&"); at != std::string::npos) {
     for (const auto& [name, responses] : ghost.events) {
-      items.push_back(Item(name, kItemEvent, "event, " + std::to_string(responses.size()) + " responses", range_from(at)));
+      items.push_back(Item(name, kItemEvent,
+                           "event, " + std::to_string(responses.size()) + " responses",
+                           range_from(at)));
     }
   }
   return {{"isIncomplete", false}, {"items", items}};
@@ -244,19 +283,24 @@ json DocumentSymbols(const TGhost& ghost, const TGhostFile& file) {
   }
   for (const auto& [name, responses] : ghost.events) {
     for (const TEventResponse& response : responses) {
-      if (response.place.file == file.name) AddSymbol(symbols, file, response.place, "@" + name, response.condition, kSymbolEvent);
+      if (response.place.file == file.name)
+        AddSymbol(symbols, file, response.place, "@" + name, response.condition, kSymbolEvent);
     }
   }
   for (const auto& [name, places] : ghost.strings) {
     for (const TPlace& place : places) {
-      if (place.file == file.name) AddSymbol(symbols, file, place, "*" + name, "string", kSymbolString);
+      if (place.file == file.name)
+        AddSymbol(symbols, file, place, "*" + name, "string", kSymbolString);
     }
   }
   for (size_t i = 0; i < ghost.statuses.size(); ++i) {
-    if (ghost.statuses[i].file == file.name) AddSymbol(symbols, file, ghost.statuses[i], "status " + std::to_string(i + 1), "status entry", kSymbolNumber);
+    if (ghost.statuses[i].file == file.name)
+      AddSymbol(symbols, file, ghost.statuses[i], "status " + std::to_string(i + 1), "status entry",
+                kSymbolNumber);
   }
   for (const TMacroInfo& macro : ghost.macros) {
-    if (macro.place.file == file.name) AddSymbol(symbols, file, macro.place, "$" + macro.pattern, macro.body, kSymbolFunction);
+    if (macro.place.file == file.name)
+      AddSymbol(symbols, file, macro.place, "$" + macro.pattern, macro.body, kSymbolFunction);
   }
   std::stable_sort(symbols.begin(), symbols.end(), [](const json& a, const json& b) {
     return a["range"]["start"]["line"].get<int>() < b["range"]["start"]["line"].get<int>();

@@ -14,7 +14,8 @@ std::map<std::string, nlohmann::json> DiagnosticsByUri(const TGhost& ghost);
 
 // A protocol Position ({line, character in UTF-16}) as a line and a byte
 // of that line's UTF-8 text.
-void PositionToByte(const TGhostFile& file, const nlohmann::json& position, int& line, size_t& byte);
+void PositionToByte(const TGhostFile& file, const nlohmann::json& position, int& line,
+                    size_t& byte);
 
 nlohmann::json Hover(const TGhost& ghost, const TGhostFile& file, int line, size_t byte);
 nlohmann::json Definition(const TGhost& ghost, const TGhostFile& file, int line, size_t byte);

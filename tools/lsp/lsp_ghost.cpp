@@ -29,7 +29,8 @@ std::string PreviousCharset(const TGhost* previous, const std::string& name) {
 }
 
 // The unsaved documents inside the folder, in their files' charsets.
-TCheckBuffers Buffers(const std::string& folder, const TDocuments& documents, const TGhost* previous) {
+TCheckBuffers Buffers(const std::string& folder, const TDocuments& documents,
+                      const TGhost* previous) {
   TCheckBuffers buffers;
   for (const auto& [uri, document] : documents) {
     if (document.path.compare(0, folder.size(), folder) != 0) continue;
@@ -41,8 +42,8 @@ TCheckBuffers Buffers(const std::string& folder, const TDocuments& documents, co
   return buffers;
 }
 
-TGhostFile MakeFile(const std::string& folder, const std::string& name, const std::string& inherited,
-                    const TDocuments& documents) {
+TGhostFile MakeFile(const std::string& folder, const std::string& name,
+                    const std::string& inherited, const TDocuments& documents) {
   TGhostFile file{name, folder + name, UriOfPath(folder + name), inherited, {}};
   if (EndsWith(name, ".xdi")) return file;  // sealed: no text to show
   if (const TDocument* open = OpenDocumentOfPath(documents, file.path)) {
@@ -64,21 +65,25 @@ TPlace KeyPlace(const TGhost& ghost, const TOrigin& origin) {
   const std::string& line = file->lines[static_cast<size_t>(place.line)];
   place.begin = ByteOfColumn(line, origin.column);
   size_t comma = place.begin;
-  while (comma < line.size() && line[comma] != ',') comma += line[comma] == '\\' && comma + 1 < line.size() ? 2 : 1;
+  while (comma < line.size() && line[comma] != ',')
+    comma += line[comma] == '\\' && comma + 1 < line.size() ? 2 : 1;
   place.end = std::min(comma, line.size());
   return place;
 }
 
 void AddCategoryWord(TGhost& ghost, const TCheckDefinition& definition) {
   TCategoryInfo& category = ghost.categories[definition.name];
-  if (std::find(category.words.begin(), category.words.end(), definition.text) == category.words.end()) {
+  if (std::find(category.words.begin(), category.words.end(), definition.text) ==
+      category.words.end()) {
     category.words.push_back(definition.text);
   }
   TPlace place = KeyPlace(ghost, definition.origin);
   const TGhostFile* file = GhostFile(ghost, place.file);
   if (file != nullptr && place.line < static_cast<int>(file->lines.size())) {
-    const size_t named = file->lines[static_cast<size_t>(place.line)].find(definition.name, place.begin);
-    if (named != std::string::npos) place = {place.file, place.line, named, named + definition.name.size()};
+    const size_t named =
+        file->lines[static_cast<size_t>(place.line)].find(definition.name, place.begin);
+    if (named != std::string::npos)
+      place = {place.file, place.line, named, named + definition.name.size()};
   }
   if (category.places.empty() || category.places.back().file != place.file ||
       category.places.back().line != place.line) {
@@ -172,8 +177,10 @@ TGhost LoadGhost(const std::string& folder, const TDocuments& documents, const T
     const std::string inherited = CharsetAt(ghost.result.origins, segment.start);
     ghost.files.push_back(MakeFile(folder, segment.file, inherited, documents));
   }
-  for (const TCheckDefinition& definition : ghost.result.definitions) IndexDefinition(ghost, definition);
-  for (const auto& [name, category] : ghost.categories) ghost.categories_longest_first.push_back(name);
+  for (const TCheckDefinition& definition : ghost.result.definitions)
+    IndexDefinition(ghost, definition);
+  for (const auto& [name, category] : ghost.categories)
+    ghost.categories_longest_first.push_back(name);
   SortLongestFirst(ghost.categories_longest_first);
   IndexVariables(ghost);
   SortLongestFirst(ghost.variables_longest_first);

@@ -20,8 +20,8 @@ struct TPlace {
 };
 
 struct TGhostFile {
-  std::string name;                // relative to the ghost folder
-  std::string path;                // absolute
+  std::string name;  // relative to the ghost folder
+  std::string path;  // absolute
   std::string uri;
   std::string charset;             // of its bytes on disk and in the buffer given to the checker
   std::vector<std::string> lines;  // UTF-8; empty for a sealed dictionary
@@ -48,7 +48,7 @@ struct TMacroInfo {
 struct TGhost {
   std::string folder;  // with its trailing "/"
   TCheckResult result;
-  std::vector<TGhostFile> files;  // the list file first, then the dictionaries
+  std::vector<TGhostFile> files;                    // the list file first, then the dictionaries
   std::map<std::string, TCategoryInfo> categories;  // names with their backslash
   std::vector<std::string> categories_longest_first;
   std::map<std::string, std::vector<TEventResponse>> events;
@@ -57,7 +57,7 @@ struct TGhost {
   std::vector<TPlace> statuses;
   std::vector<TMacroInfo> macros;
   std::map<std::string, std::vector<TPlace>> variables;  // "\name": where it is assigned
-  std::vector<std::string> variables_longest_first;       // "\name"
+  std::vector<std::string> variables_longest_first;      // "\name"
 };
 
 // Checks the ghost in `folder` over the open documents inside it and

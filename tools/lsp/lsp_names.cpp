@@ -7,18 +7,25 @@ const std::vector<TBuiltinName>& BuiltinNames() {
        "the six fields joined with the Japanese units 年 月 日 時 分 秒, not quoted"},
       {"_timestamp", "year,month,day,hour,minute,second",
        "the quoted text \"year/MM/DD hh:mm:ss\" (month to second padded to two digits)"},
-      {"_save", "key value", "saves the value under the key in values.dat (an empty value removes the key) and gives the value"},
+      {"_save", "key value",
+       "saves the value under the key in values.dat (an empty value removes the key) and gives the "
+       "value"},
       {"_load", "key", "the value saved under the key in values.dat, or the empty text"},
       {"_instr", "text pattern", "the 1-based byte position of the pattern in the text, or 0"},
-      {"_substr", "text start [count]", "the part of the text from byte start (count bytes, or to the end), quoted"},
+      {"_substr", "text start [count]",
+       "the part of the text from byte start (count bytes, or to the end), quoted"},
       {"_length", "text", "the number of bytes of the unquoted text"},
-      {"_countword", "category", "the number of words of the category (named without its backslash)"},
-      {"_registword", "category word", "registers the word under the category (without its backslash) and gives the word"},
+      {"_countword", "category",
+       "the number of words of the category (named without its backslash)"},
+      {"_registword", "category word",
+       "registers the word under the category (without its backslash) and gives the word"},
       {"_upcase", "text", "the text with a to z made capitals"},
       {"_locase", "text", "the text with A to Z made small letters"},
-      {"_replace", "text old [new]", "the text with every old replaced by new (or removed), quoted"},
+      {"_replace", "text old [new]",
+       "the text with every old replaced by new (or removed), quoted"},
       {"_isval", "name", "1 when the variable \\name exists, else 0"},
-      {"_wordtype", "word", "the word's category without its backslash, or \"\" for an unknown word"},
+      {"_wordtype", "word",
+       "the word's category without its backslash, or \"\" for an unknown word"},
   };
   return kNames;
 }
@@ -51,7 +58,9 @@ const std::vector<TSystemName>& SystemNames() {
       {"%second", "the second, 0 to 59"},
       {"%sentence", "the sentence of the other character being answered"},
       {"%age", "the age that came with that sentence"},
-      {"%rand", "a random number: %randN has N digits, %rand[N] is 0 to N-1 (a digit 2 to 9 after it numbers separate draws)"},
+      {"%rand",
+       "a random number: %randN has N digits, %rand[N] is 0 to N-1 (a digit 2 to 9 after it "
+       "numbers separate draws)"},
   };
   return kNames;
 }

@@ -9,7 +9,12 @@ using nlohmann::json;
 
 namespace {
 
-enum TErrorCode { kParseError = -32700, kInvalidRequest = -32600, kMethodNotFound = -32601, kInternalError = -32603 };
+enum TErrorCode {
+  kParseError = -32700,
+  kInvalidRequest = -32600,
+  kMethodNotFound = -32601,
+  kInternalError = -32603
+};
 enum TSyncKind { kSyncIncremental = 2 };
 
 void Send(TServer& server, const json& message) {
@@ -26,7 +31,8 @@ void ReplyError(TServer& server, const json& id, int code, const std::string& me
 
 json Capabilities() {
   return {{"positionEncoding", "utf-16"},
-          {"textDocumentSync", {{"openClose", true}, {"change", kSyncIncremental}, {"save", {{"includeText", false}}}}},
+          {"textDocumentSync",
+           {{"openClose", true}, {"change", kSyncIncremental}, {"save", {{"includeText", false}}}}},
           {"hoverProvider", true},
           {"definitionProvider", true},
           {"referencesProvider", true},
@@ -70,7 +76,8 @@ void DocumentNotification(TServer& server, const std::string& method, const json
   const json& item = params.at("textDocument");
   const std::string uri = item.at("uri").get<std::string>();
   if (method == "textDocument/didOpen") {
-    server.documents[uri] = {uri, PathOfUri(uri), item.value("text", ""), item.value("version", 0LL)};
+    server.documents[uri] = {uri, PathOfUri(uri), item.value("text", ""),
+                             item.value("version", 0LL)};
   } else if (method == "textDocument/didChange") {
     auto found = server.documents.find(uri);
     if (found == server.documents.end()) return;
@@ -85,13 +92,15 @@ void DocumentNotification(TServer& server, const std::string& method, const json
 void Publish(TServer& server, const std::string& folder, const TGhost& ghost) {
   std::set<std::string> sent;
   for (auto& [uri, diagnostics] : DiagnosticsByUri(ghost)) {
-    Send(server, {{"jsonrpc", "2.0"}, {"method", "textDocument/publishDiagnostics"},
+    Send(server, {{"jsonrpc", "2.0"},
+                  {"method", "textDocument/publishDiagnostics"},
                   {"params", {{"uri", uri}, {"diagnostics", diagnostics}}}});
     sent.insert(uri);
   }
   for (const std::string& uri : server.published[folder]) {
     if (sent.count(uri) != 0) continue;
-    Send(server, {{"jsonrpc", "2.0"}, {"method", "textDocument/publishDiagnostics"},
+    Send(server, {{"jsonrpc", "2.0"},
+                  {"method", "textDocument/publishDiagnostics"},
                   {"params", {{"uri", uri}, {"diagnostics", json::array()}}}});
   }
   server.published[folder] = sent;
@@ -131,7 +140,8 @@ json DocumentRequest(TServer& server, const std::string& method, const json& par
   if (method == "textDocument/hover") return Hover(*ghost, *file, line, byte);
   if (method == "textDocument/definition") return Definition(*ghost, *file, line, byte);
   if (method == "textDocument/completion") return Completion(*ghost, *file, line, byte);
-  const bool with_declaration = params.value("context", json::object()).value("includeDeclaration", true);
+  const bool with_declaration =
+      params.value("context", json::object()).value("includeDeclaration", true);
   return References(*ghost, *file, line, byte, with_declaration);
 }
 
@@ -143,7 +153,9 @@ bool IsDocumentRequest(const std::string& method) {
 
 void Request(TServer& server, const json& id, const std::string& method, const json& params) {
   if (method == "initialize") {
-    Reply(server, id, {{"capabilities", Capabilities()}, {"serverInfo", {{"name", "shiori-lsp"}, {"version", "0.1.0"}}}});
+    Reply(server, id,
+          {{"capabilities", Capabilities()},
+           {"serverInfo", {{"name", "shiori-lsp"}, {"version", "0.1.0"}}}});
   } else if (method == "shutdown") {
     server.shut_down = true;
     Reply(server, id, nullptr);
@@ -161,7 +173,8 @@ void RefreshGhosts(TServer& server) {
   server.stale.clear();
   for (const std::string& folder : stale) {
     const auto previous = server.ghosts.find(folder);
-    TGhost ghost = LoadGhost(folder, server.documents, previous == server.ghosts.end() ? nullptr : &previous->second);
+    TGhost ghost = LoadGhost(folder, server.documents,
+                             previous == server.ghosts.end() ? nullptr : &previous->second);
     Publish(server, folder, ghost);
     server.ghosts[folder] = std::move(ghost);
   }
@@ -174,17 +187,23 @@ std::optional<int> HandleMessage(TServer& server, const std::string& body) {
     return std::nullopt;
   }
   const json id = message.value("id", json());
-  const std::string method = message.contains("method") && message["method"].is_string() ? message["method"].get<std::string>() : "";
+  const std::string method = message.contains("method") && message["method"].is_string()
+                                 ? message["method"].get<std::string>()
+                                 : "";
   const json params = message.value("params", json::object());
   try {
     if (method.empty()) {
-      if (!message.contains("result") && !message.contains("error")) ReplyError(server, id, kInvalidRequest, "no method");
+      if (!message.contains("result") && !message.contains("error"))
+        ReplyError(server, id, kInvalidRequest, "no method");
     } else if (method == "exit") {
       return server.shut_down ? 0 : 1;
     } else if (message.contains("id")) {
       Request(server, id, method, params);
     } else if (method.rfind("textDocument/did", 0) == 0) {
       DocumentNotification(server, method, params);
+    } else if (method == "workspace/didChangeWatchedFiles") {
+      for (const json& change : params.value("changes", json::array()))
+        MarkStale(server, PathOfUri(change.value("uri", "")));
     }
   } catch (const std::exception& error) {
     if (message.contains("id")) ReplyError(server, id, kInternalError, error.what());

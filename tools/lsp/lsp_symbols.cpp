@@ -36,7 +36,9 @@ std::vector<std::pair<size_t, size_t>> Fields(const std::string& line) {
 
 bool Covers(size_t begin, size_t end, size_t byte) { return byte >= begin && byte < end; }
 
-TPlace Span(const TGhostFile& file, int line, size_t begin, size_t end) { return {file.name, line, begin, end}; }
+TPlace Span(const TGhostFile& file, int line, size_t begin, size_t end) {
+  return {file.name, line, begin, end};
+}
 
 // "@" followed by an event name: the entry key or a redirection.
 TSymbol EventAt(const TGhostFile& file, int line_number, size_t byte) {
@@ -46,7 +48,8 @@ TSymbol EventAt(const TGhostFile& file, int line_number, size_t byte) {
     size_t end = line.find_first_of(",& \t", at + 1);
     if (end == std::string::npos) end = line.size();
     if (end > at + 1 && (Covers(at, end, byte) || byte == end)) {
-      return {TSymbolKind::Event, line.substr(at + 1, end - at - 1), Span(file, line_number, at, end)};
+      return {TSymbolKind::Event, line.substr(at + 1, end - at - 1),
+              Span(file, line_number, at, end)};
     }
   }
   return {};
@@ -64,14 +67,17 @@ TSymbol FieldAt(const TGhost& ghost, const TGhostFile& file, int line_number, si
     const std::string text = line.substr(begin, end - begin);
     const TPlace place = Span(file, line_number, begin, end);
     if (ghost.categories.count(text) != 0) return {TSymbolKind::Category, text, place};
-    if (i == 0 && !text.empty() && text[0] == '*') return {TSymbolKind::String, text.substr(1), place};
-    if (i == 0 && !text.empty() && text[0] == '$') return {TSymbolKind::Macro, text.substr(1), place};
+    if (i == 0 && !text.empty() && text[0] == '*')
+      return {TSymbolKind::String, text.substr(1), place};
+    if (i == 0 && !text.empty() && text[0] == '$')
+      return {TSymbolKind::Macro, text.substr(1), place};
     if (i == 1 && key == "\\id") return {TSymbolKind::String, text, place};
     if (i == 1 && key == "\\ev") {
       const size_t amp = text.find('&');
       return {TSymbolKind::Event, text.substr(0, std::min(text.size(), amp)), place};
     }
-    if (i > 0 && text == "\\a" && i + 1 == fields.size()) return {TSymbolKind::FreeTalk, text, place};
+    if (i > 0 && text == "\\a" && i + 1 == fields.size())
+      return {TSymbolKind::FreeTalk, text, place};
   }
   return {};
 }
@@ -80,8 +86,11 @@ TSymbol FieldAt(const TGhost& ghost, const TGhostFile& file, int line_number, si
 TSymbol AssignmentAt(const TGhost& ghost, const TGhostFile& file, int line_number, size_t byte) {
   for (const auto& [name, places] : ghost.variables) {
     for (const TPlace& place : places) {
-      if (place.file != file.name || place.line != line_number || !Covers(place.begin, place.end, byte)) continue;
-      if (FindBuiltin(name.substr(1)) != nullptr) return {TSymbolKind::Builtin, name.substr(1), place};
+      if (place.file != file.name || place.line != line_number ||
+          !Covers(place.begin, place.end, byte))
+        continue;
+      if (FindBuiltin(name.substr(1)) != nullptr)
+        return {TSymbolKind::Builtin, name.substr(1), place};
       return {TSymbolKind::Variable, name, place};
     }
   }
@@ -92,9 +101,11 @@ TSymbol MacroUseAt(const TGhost& ghost, const TGhostFile& file, int line_number,
   const std::string& line = file.lines[static_cast<size_t>(line_number)];
   for (const TMacroInfo& macro : ghost.macros) {
     if (macro.prefix.empty()) continue;
-    for (size_t at = line.find(macro.prefix); at != std::string::npos; at = line.find(macro.prefix, at + 1)) {
+    for (size_t at = line.find(macro.prefix); at != std::string::npos;
+         at = line.find(macro.prefix, at + 1)) {
       if (Covers(at, at + macro.prefix.size(), byte)) {
-        return {TSymbolKind::Macro, macro.pattern, Span(file, line_number, at, at + macro.prefix.size())};
+        return {TSymbolKind::Macro, macro.pattern,
+                Span(file, line_number, at, at + macro.prefix.size())};
       }
     }
   }
@@ -110,7 +121,8 @@ bool IsMacroLine(const std::string& line) {
 // left to the checker).
 bool IsCommentLine(const std::string& line) {
   const size_t first = line.find_first_not_of(" \t");
-  return first == std::string::npos || line[first] == '#' || line[first] == ',' || line.compare(first, 2, "//") == 0;
+  return first == std::string::npos || line[first] == '#' || line[first] == ',' ||
+         line.compare(first, 2, "//") == 0;
 }
 
 // Calls `found` for every place of every file where `test` finds the symbol.
@@ -137,7 +149,8 @@ void AddUses(const TGhost& ghost, const TSymbol& symbol, std::vector<TPlace>& pl
     const std::string& line = file.lines[static_cast<size_t>(number)];
     for (size_t at = line.find('%'); at != std::string::npos; at = line.find('%', at + 1)) {
       TSymbol use = PercentNameAt(ghost, line, at);
-      if (SameSymbol(use, symbol)) AddUnique(places, Span(file, number, use.place.begin, use.place.end));
+      if (SameSymbol(use, symbol))
+        AddUnique(places, Span(file, number, use.place.begin, use.place.end));
     }
     if (symbol.kind == TSymbolKind::Event) {
       for (size_t at = line.find('@'); at != std::string::npos; at = line.find('@', at + 1)) {
@@ -148,7 +161,8 @@ void AddUses(const TGhost& ghost, const TSymbol& symbol, std::vector<TPlace>& pl
     if (symbol.kind == TSymbolKind::Macro && !IsMacroLine(line)) {
       for (const TMacroInfo& macro : ghost.macros) {
         if (macro.pattern != symbol.name || macro.prefix.empty()) continue;
-        for (size_t at = line.find(macro.prefix); at != std::string::npos; at = line.find(macro.prefix, at + 1)) {
+        for (size_t at = line.find(macro.prefix); at != std::string::npos;
+             at = line.find(macro.prefix, at + 1)) {
           AddUnique(places, Span(file, number, at, at + macro.prefix.size()));
         }
       }
@@ -178,7 +192,9 @@ TSymbol PercentNameAt(const TGhost& ghost, const std::string& line, size_t at) {
     return {TSymbolKind::Variable, name, {"", 0, at, at + name.size()}};
   }
   if (const TSystemName* system = SystemNameAt(line.substr(at))) {
-    return {TSymbolKind::SystemName, system->name, {"", 0, at, at + std::char_traits<char>::length(system->name)}};
+    return {TSymbolKind::SystemName,
+            system->name,
+            {"", 0, at, at + std::char_traits<char>::length(system->name)}};
   }
   return {};
 }
@@ -186,7 +202,8 @@ TSymbol PercentNameAt(const TGhost& ghost, const std::string& line, size_t at) {
 TSymbol SymbolAt(const TGhost& ghost, const TGhostFile& file, int line_number, size_t byte) {
   if (line_number < 0 || line_number >= static_cast<int>(file.lines.size())) return {};
   const std::string& line = file.lines[static_cast<size_t>(line_number)];
-  for (size_t at = line.find('%'); at != std::string::npos && at <= byte; at = line.find('%', at + 1)) {
+  for (size_t at = line.find('%'); at != std::string::npos && at <= byte;
+       at = line.find('%', at + 1)) {
     TSymbol symbol = PercentNameAt(ghost, line, at);
     if (symbol.kind != TSymbolKind::None && Covers(symbol.place.begin, symbol.place.end, byte)) {
       symbol.place.file = file.name;
@@ -207,7 +224,8 @@ std::vector<TPlace> DefinitionsOf(const TGhost& ghost, const TSymbol& symbol) {
   std::vector<TPlace> places;
   switch (symbol.kind) {
     case TSymbolKind::Category:
-      if (auto found = ghost.categories.find(symbol.name); found != ghost.categories.end()) places = found->second.places;
+      if (auto found = ghost.categories.find(symbol.name); found != ghost.categories.end())
+        places = found->second.places;
       break;
     case TSymbolKind::Event:
       if (auto found = ghost.events.find(symbol.name); found != ghost.events.end()) {
@@ -223,10 +241,12 @@ std::vector<TPlace> DefinitionsOf(const TGhost& ghost, const TSymbol& symbol) {
       }
       break;
     case TSymbolKind::String:
-      if (auto found = ghost.strings.find(symbol.name); found != ghost.strings.end()) places = found->second;
+      if (auto found = ghost.strings.find(symbol.name); found != ghost.strings.end())
+        places = found->second;
       break;
     case TSymbolKind::Variable:
-      if (auto found = ghost.variables.find(symbol.name); found != ghost.variables.end()) places = found->second;
+      if (auto found = ghost.variables.find(symbol.name); found != ghost.variables.end())
+        places = found->second;
       break;
     default:
       break;
@@ -234,7 +254,8 @@ std::vector<TPlace> DefinitionsOf(const TGhost& ghost, const TSymbol& symbol) {
   return places;
 }
 
-std::vector<TPlace> ReferencesOf(const TGhost& ghost, const TSymbol& symbol, bool with_definitions) {
+std::vector<TPlace> ReferencesOf(const TGhost& ghost, const TSymbol& symbol,
+                                 bool with_definitions) {
   std::vector<TPlace> places;
   if (symbol.kind == TSymbolKind::None) return places;
   const std::vector<TPlace> definitions = DefinitionsOf(ghost, symbol);
@@ -249,9 +270,10 @@ std::vector<TPlace> ReferencesOf(const TGhost& ghost, const TSymbol& symbol, boo
   std::vector<TPlace> uses;
   AddUses(ghost, symbol, uses);
   for (const TPlace& place : uses) {
-    const bool is_definition = std::any_of(definitions.begin(), definitions.end(), [&](const TPlace& d) {
-      return d.file == place.file && d.line == place.line && d.begin == place.begin;
-    });
+    const bool is_definition =
+        std::any_of(definitions.begin(), definitions.end(), [&](const TPlace& d) {
+          return d.file == place.file && d.line == place.line && d.begin == place.begin;
+        });
     if (with_definitions || !is_definition) AddUnique(places, place);
   }
   return places;

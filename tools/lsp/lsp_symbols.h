@@ -9,7 +9,17 @@
 
 #include "lsp_ghost.h"
 
-enum class TSymbolKind { None, Category, Event, FreeTalk, Macro, String, Variable, SystemName, Builtin };
+enum class TSymbolKind {
+  None,
+  Category,
+  Event,
+  FreeTalk,
+  Macro,
+  String,
+  Variable,
+  SystemName,
+  Builtin
+};
 
 struct TSymbol {
   TSymbolKind kind = TSymbolKind::None;
