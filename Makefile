@@ -24,7 +24,8 @@ build: configure
 # Only the two libraries and the terminal host, in a folder of their own
 # built without optimisation (a third of the compile time; the answers are
 # the same) and without the tests (no GoogleTest needed). Line editing
-# (libedit-dev) is installed first when it is missing and this runs as root.
+# (libedit-dev) and what the terminal's checks build with (nlohmann-json3-dev,
+# gettext) are installed first when missing and this runs as root.
 run:
 	@scripts/bootstrap --line-editing
 	cmake -S . -B $(RUN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DGHOST_BUILD_TESTS=OFF $(CMAKE_ARGS) >/dev/null

@@ -183,3 +183,29 @@ TEST(ShioriTerm, CommandLine) {
 TEST(ShioriTerm, NotBuilt) { GTEST_SKIP() << "shiori-term is not part of this build"; }
 
 #endif
+
+namespace {
+
+// The checks at load stay silent on a clean ghost; a broken one gets the
+// summary and its first errors, and "check" lists every finding.
+TEST(ShioriTerm, ChecksAtLoadAndOnCommand) {
+  SampleGhost ghost;
+  const TRun clean = RunTerm("--check " + ghost.path(), "check\n");
+  EXPECT_EQ(clean.output.find("shiori-term: loaded"), 0u) << clean.output;
+  EXPECT_TRUE(Has(clean.output, "shiori> check\nshiori-term: check: " + ghost.path() +
+                                    ": no problems\n"));
+  std::ofstream(ghost.path() + "tamune.ini", std::ios::binary | std::ios::app)
+      << "gone1.txt\r\ngone2.txt\r\ngone3.txt\r\ngone4.txt\r\n";
+  EXPECT_FALSE(Has(RunTerm(ghost.path(), "").output, "check:"));  // scripted: no checks
+  const TRun broken = RunTerm("--check " + ghost.path(), "check\n");
+  EXPECT_EQ(broken.output.find("shiori-term: check: " + ghost.path() +
+                               ": 4 errors (\"check\" shows them all)\n  " + ghost.path() +
+                               "tamune.ini:13:1: error: the dictionary gone1.txt does not exist "
+                               "[L002]\n"),
+            0u)
+      << broken.output;
+  EXPECT_FALSE(Has(broken.output, "  " + ghost.path() + "tamune.ini:16:1"));
+  EXPECT_TRUE(Has(broken.output, "\n" + ghost.path() + "tamune.ini:16:1: error:"));
+}
+
+}  // namespace

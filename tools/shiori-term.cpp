@@ -16,6 +16,7 @@
 
 #include "ghost_host.h"
 #include "term/term_charset.h"
+#include "term/term_check.h"
 #include "term/term_input.h"
 #include "term/term_render.h"
 #include "term/term_requests.h"
@@ -65,6 +66,9 @@ constexpr char kUsage[] =
     "                   typed\n"
     "  --makoto DIR     load the translation module with the tables of DIR\n"
     "  --no-makoto      never use the translation module\n"
+    "  --check          show the dictionary checks at load also when standard\n"
+    "                   input is no terminal (with one, they are always shown\n"
+    "                   when the ghost has errors or warnings)\n"
     "  --lib PATH       the conversation library (default: the one built with\n"
     "                   this program)\n"
     "  --makoto-lib PATH  the translation library (default: likewise)\n"
@@ -83,6 +87,7 @@ struct TOptions {
   bool event_given = false;
   bool raw = false;
   bool no_makoto = false;
+  bool check = false;  // --check: the load-time checks in scripted sessions too
   bool help = false;
 };
 
@@ -93,6 +98,7 @@ struct TSession {
   std::string directory;
   std::string charset = kDefaultCharset;
   bool raw = false;
+  bool check = false;
   TLineInput input;
   bool quit = false;
 };
@@ -122,6 +128,8 @@ bool ParseArguments(int argc, char** argv, TOptions& options, std::string& error
       options.raw = true;
     } else if (argument == "--no-makoto") {
       options.no_makoto = true;
+    } else if (argument == "--check") {
+      options.check = true;
     } else if (argument == "--lib") {
       ok = OptionValue(argc, argv, i, options.shiori_library, error);
     } else if (argument == "--makoto-lib") {
@@ -380,6 +388,8 @@ void RunVars(TSession& session, const TTyped&) {
 
 void RunQuit(TSession& session, const TTyped&) { session.quit = true; }
 
+void RunCheck(TSession& session, const TTyped&) { ShowAllChecks(session.directory, std::cout); }
+
 void RunHelp(TSession& session, const TTyped& typed);
 
 const TCommand kCommands[] = {
@@ -402,6 +412,7 @@ const TCommand kCommands[] = {
     {"raw", "raw", "type a whole request, an empty line sends it", RunRaw, 0},
     {"version", "version", "GET Version", RunVersion, 0},
     {"vars", "vars", "the saved values (the variables stay inside the library)", RunVars, 0},
+    {"check", "check", "the dictionary checks of shiori-check, every finding", RunCheck, 0},
     {"help", "help", "this list", RunHelp, 0},
     {"quit", "quit", "unload the module (fires OnUnload) and leave; also exit or end of input",
      RunQuit, 0},
@@ -467,6 +478,8 @@ void RunLine(TSession& session, const std::string& line) {
 // ---- Session ---------------------------------------------------------------
 
 void Start(TSession& session) {
+  // A scripted session's transcript stays as it is unless --check asks.
+  if (session.check || session.input.interactive) ShowLoadChecks(session.directory, std::cout);
   session.shiori.Load(session.directory);
   const TResponse version = ParseResponse(Ask(session, VersionRequest()));
   const std::string charset = ResponseHeader(version, "Charset");
@@ -527,6 +540,7 @@ int main(int argc, char** argv) {
   }
   TSession session;
   session.raw = options.raw;
+  session.check = options.check;
   session.directory = options.directory;
   if (!CheckDirectory(session.directory, "ghost directory", error)) {
     return Fail(error, kExitFailure);

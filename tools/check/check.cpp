@@ -111,6 +111,15 @@ void SortDiagnostics(const TOriginMap& map, std::vector<TCheckDiagnostic>& diagn
                    });
 }
 
+// A dictionary listed twice gives each finding of its text twice.
+void RemoveRepeats(std::vector<TCheckDiagnostic>& diagnostics) {
+  const auto same = [](const TCheckDiagnostic& a, const TCheckDiagnostic& b) {
+    return a.file == b.file && a.line == b.line && a.column == b.column && a.code == b.code &&
+           a.message == b.message;
+  };
+  diagnostics.erase(std::unique(diagnostics.begin(), diagnostics.end(), same), diagnostics.end());
+}
+
 const char* DefinitionKind(THookKind kind) {
   switch (kind) {
     case THookKind::Word: return "word";
@@ -197,6 +206,7 @@ TCheckResult CheckGhost(const std::string& directory, const TCheckBuffers& buffe
       if (!Acknowledged(run.origins, finding)) result.diagnostics.push_back(Place(run, finding));
     }
     SortDiagnostics(run.origins, result.diagnostics);
+    RemoveRepeats(result.diagnostics);
     result.definitions = Definitions(run);
     result.origins = std::move(run.origins);
   } catch (const std::exception&) {

@@ -21,7 +21,7 @@ std::string SummaryLine(const std::string& directory, const std::vector<TCheckDi
 }
 
 std::string DiagnosticsJson(const std::string& directory, const std::vector<TCheckDiagnostic>& all) {
-  nlohmann::json array = nlohmann::json::array();
+  nlohmann::ordered_json array = nlohmann::ordered_json::array();
   for (const TCheckDiagnostic& d : all) {
     array.push_back({{"file", ShownPath(directory, d.file)},
                      {"line", d.line},
@@ -33,7 +33,7 @@ std::string DiagnosticsJson(const std::string& directory, const std::vector<TChe
                      {"message", d.message}});
   }
   // Bytes that are no UTF-8 (none should reach here) are replaced, not thrown.
-  return array.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+  return array.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 std::string CodeTable() {

@@ -123,8 +123,9 @@ void ListFindings(TCheckRun& run) {
     run.findings.push_back(std::move(finding));
     return;
   }
-  const size_t lf = list.find('\n');
-  if (lf != std::string::npos && (lf == 0 || list[lf - 1] != '\r')) {
+  size_t lf = list.find('\n');
+  while (lf != std::string::npos && lf > 0 && list[lf - 1] == '\r') lf = list.find('\n', lf + 1);
+  if (lf != std::string::npos) {
     TFinding finding{"L008",
                      "tamune.ini has LF line ends: the loader splits only at CR LF, so the "
                      "lines run together", {}};
@@ -145,11 +146,22 @@ void ListFindings(TCheckRun& run) {
 }
 
 // A dictionary whose lines end with a lone LF, which the parser does not
-// split at.
+// split at; a sealed one that unseals to empty lines only.
 void LineEndFindings(TCheckRun& run) {
   for (const TSegment& segment : run.origins.segments) {
     const std::string text =
         run.origins.joined.substr(segment.start - 1, segment.end - segment.start);
+    const bool sealed = segment.file != segment.listed ||
+                        (segment.file.size() > 4 &&
+                         segment.file.compare(segment.file.size() - 4, 4, ".xdi") == 0);
+    if (sealed) {
+      if (text.find_first_not_of("\r\n") == std::string::npos) {
+        TFinding finding{"L006", "the sealed dictionary {1} unseals to nothing", {segment.file}};
+        finding.list_offset = segment.list_offset;
+        run.findings.push_back(std::move(finding));
+        continue;
+      }
+    }
     for (size_t i = 0; i < text.size(); ++i) {
       if (text[i] != '\n' || (i > 0 && text[i - 1] == '\r')) continue;
       TFinding finding{"L009",

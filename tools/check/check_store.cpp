@@ -199,7 +199,8 @@ void ByteFindings(TCheckRun& run) {
       for (const TCharsetSwitch& change : map.charsets) {
         if (change.position > p && change.position < stop) stop = change.position;
       }
-      const std::string charset = CharsetAt(map, p);
+      // A switch at `p` is an ASCII line that already reads in its charset.
+      const std::string charset = CharsetAt(map, p + 1);
       const std::string piece = map.joined.substr(p - 1, stop - p);
       const size_t bad = InvalidByteOffset(piece, charset);
       if (bad == std::string::npos) {
@@ -219,9 +220,10 @@ void ByteFindings(TCheckRun& run) {
   }
 }
 
-// The k-th occurrence (0-based) of `needle` in `hay`, npos when fewer.
-size_t Occurrence(const std::string& hay, const std::string& needle, int k) {
-  size_t at = hay.find(needle);
+// The k-th occurrence (0-based) of `needle` in `hay` from `from`, npos when
+// fewer.
+size_t Occurrence(const std::string& hay, const std::string& needle, int k, size_t from) {
+  size_t at = hay.find(needle, from);
   for (; k > 0 && at != std::string::npos; --k) at = hay.find(needle, at + 1);
   return at;
 }
@@ -243,7 +245,12 @@ void LocateInEntry(const TCheckRun& run, int start, const std::string& stored,
        at = stored.find(needle, at + 1)) {
     ++k;
   }
-  size_t at = Occurrence(entry, needle, k);
+  // The stored text follows the key: search after the first comma of the
+  // entry's first line, if it has one.
+  const size_t comma = entry.find(',');
+  const size_t from = comma < entry.find('\r') ? comma + 1 : 0;
+  size_t at = Occurrence(entry, needle, k, from);
+  if (at == std::string::npos) at = Occurrence(entry, needle, k, 0);
   if (at == std::string::npos) at = entry.find(needle);
   if (at == std::string::npos) return;
   position = start + static_cast<int>(at);

@@ -1,0 +1,51 @@
+// The terminal host's checks: the load-time summary and the "check" command.
+#include "term_check.h"
+
+#include <clocale>
+#include <vector>
+
+#include "check/check.h"
+#include "check/check_output.h"
+
+namespace {
+
+constexpr size_t kShownAtLoad = 3;
+
+// Messages in the locale's language, once per process.
+void BindOnce() {
+  static bool bound = false;
+  if (bound) return;
+  bound = true;
+  std::setlocale(LC_MESSAGES, "");
+  BindCheckMessages(ProgramLocaleDirectory());
+}
+
+std::vector<TCheckDiagnostic> AtLevel(const std::vector<TCheckDiagnostic>& all, TCheckLevel level) {
+  std::vector<TCheckDiagnostic> out;
+  for (const TCheckDiagnostic& d : all) {
+    if (d.level == level && out.size() < kShownAtLoad) out.push_back(d);
+  }
+  return out;
+}
+
+}  // namespace
+
+void ShowLoadChecks(const std::string& directory, std::ostream& out) {
+  BindOnce();
+  const TCheckResult result = CheckGhost(directory);
+  const TCheckCounts counts = CountLevels(result.diagnostics);
+  if (counts.errors == 0 && counts.warnings == 0) return;
+  out << "shiori-term: check: " << SummaryLine(directory, result.diagnostics)
+      << " (\"check\" shows them all)\n";
+  const TCheckLevel shown = counts.errors > 0 ? TCheckLevel::Error : TCheckLevel::Warning;
+  for (const TCheckDiagnostic& d : AtLevel(result.diagnostics, shown)) {
+    out << "  " << DiagnosticLine(directory, d) << "\n";
+  }
+}
+
+void ShowAllChecks(const std::string& directory, std::ostream& out) {
+  BindOnce();
+  const TCheckResult result = CheckGhost(directory);
+  for (const TCheckDiagnostic& d : result.diagnostics) out << DiagnosticLine(directory, d) << "\n";
+  out << "shiori-term: check: " << SummaryLine(directory, result.diagnostics) << "\n";
+}
