@@ -3,6 +3,9 @@
 # session over the sample ghost, and random edit sequences must never
 # crash the server or lose its copy of the text. scripts/bootstrap
 # installs the pinned npm packages into GHOST_NPM_DIR/lsp.
+# test_lsp tests the server's own units without npm.
+target_link_libraries(test_lsp PRIVATE shiori_lsp_units)
+
 find_program(NODE_EXECUTABLE node)
 set(GHOST_NPM_DIR ${CMAKE_SOURCE_DIR}/build-npm CACHE PATH "Where scripts/bootstrap installs npm packages")
 
