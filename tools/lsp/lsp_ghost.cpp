@@ -2,7 +2,6 @@
 #include "lsp_ghost.h"
 
 #include <algorithm>
-#include <regex>
 
 #include "lsp_charset.h"
 
@@ -113,17 +112,25 @@ void IndexDefinition(TGhost& ghost, const TCheckDefinition& definition) {
   }
 }
 
+// The end of the name after the backslash at `at`: name bytes run up to a
+// blank, an operator, a quote or a bracket.
+size_t NameEnd(const std::string& line, size_t at) {
+  const size_t end = line.find_first_of(" \t\\%(),\"':=;&|<>!+-*/", at + 1);
+  return end == std::string::npos ? line.size() : end;
+}
+
 // Assignments "\name :=" in every line of the dictionaries.
 void IndexVariables(TGhost& ghost) {
-  static const std::regex kAssignment(R"(\\([^\s\\%(),"':=;&|<>!+\-*/]+)\s*:=)");
   for (const TGhostFile& file : ghost.files) {
     for (size_t i = 0; i < file.lines.size(); ++i) {
       const std::string& line = file.lines[i];
-      for (auto match = std::sregex_iterator(line.begin(), line.end(), kAssignment);
-           match != std::sregex_iterator(); ++match) {
-        const size_t begin = static_cast<size_t>(match->position(0));
-        ghost.variables["\\" + (*match)[1].str()].push_back(
-            {file.name, static_cast<int>(i), begin, begin + 1 + (*match)[1].length()});
+      for (size_t at = line.find('\\'); at != std::string::npos; at = line.find('\\', at + 1)) {
+        const size_t end = NameEnd(line, at);
+        const size_t operator_at = line.find_first_not_of(" \t", end);
+        if (end == at + 1 || operator_at == std::string::npos || line.compare(operator_at, 2, ":=") != 0) {
+          continue;
+        }
+        ghost.variables[line.substr(at, end - at)].push_back({file.name, static_cast<int>(i), at, end});
       }
     }
   }
