@@ -82,7 +82,51 @@ std::string Trim(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+// Calls `convert` for each stretch of lines (ends included) that one
+// charset holds, in order.
+template <typename TConvert>
+void ForEachRun(const std::string& text, const TCharsetRuns& runs, TConvert convert) {
+  size_t start = 0;
+  int line = 0;
+  size_t run = 0;
+  while (start < text.size() || (start == 0 && text.empty())) {
+    while (run + 1 < runs.size() && runs[run + 1].first <= line) ++run;
+    const int next_line = run + 1 < runs.size() ? runs[run + 1].first : -1;
+    size_t end = start;
+    while (end < text.size() && (next_line < 0 || line < next_line)) {
+      const size_t stop = text.find_first_of("\r\n", end);
+      if (stop == std::string::npos) {
+        end = text.size();
+        break;
+      }
+      end = stop + (text[stop] == '\r' && stop + 1 < text.size() && text[stop + 1] == '\n' ? 2 : 1);
+      ++line;
+    }
+    convert(text.substr(start, end - start), runs.empty() ? std::string(kUtf8) : runs[run].second);
+    if (end == start) break;
+    start = end;
+  }
+}
+
 }  // namespace
+
+std::string EncodeRuns(const std::string& text, const TCharsetRuns& runs) {
+  std::string out;
+  ForEachRun(text, runs, [&](const std::string& part, const std::string& charset) {
+    std::string bytes;
+    EncodeText(part, charset, bytes);
+    out += bytes;
+  });
+  return out;
+}
+
+std::string DecodeRuns(const std::string& bytes, const TCharsetRuns& runs) {
+  std::string out;
+  ForEachRun(bytes, runs, [&](const std::string& part, const std::string& charset) {
+    out += DecodeText(part, charset);
+  });
+  return out;
+}
 
 std::string DecodeText(const std::string& bytes, const std::string& charset) {
   const std::string name = IconvCharsetName(charset);

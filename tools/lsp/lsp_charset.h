@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 // Dictionary bytes in `charset` as UTF-8. Shift_JIS is read as CP932, so
 // 0x5C stays a backslash. A byte sequence that does not convert becomes
@@ -17,6 +19,15 @@ std::string DecodeText(const std::string& bytes, const std::string& charset);
 // "?"; false when that happened or the charset is unknown (then `out` is
 // the UTF-8 text itself).
 bool EncodeText(const std::string& text, const std::string& charset, std::string& out);
+
+// The charsets of a file's lines: each pair is the 0-based line from which
+// a charset holds (the first from line 0). A dictionary may switch its
+// charset with a directive; the lines after it are in the new one.
+using TCharsetRuns = std::vector<std::pair<int, std::string>>;
+
+// UTF-8 text to bytes and back, each line in the charset its run gives.
+std::string EncodeRuns(const std::string& text, const TCharsetRuns& runs);
+std::string DecodeRuns(const std::string& bytes, const TCharsetRuns& runs);
 
 // The charset a dictionary text names on an "Option,Charset:" line, or
 // empty when it names none.

@@ -14,44 +14,86 @@ bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-// The charset of a file's text: the one it names itself, else the one in
-// effect where the joined text reaches it, else the one it had before.
-std::string FileCharset(const std::string& utf8_or_ascii, const std::string& inherited) {
-  const std::string declared = DeclaredCharset(utf8_or_ascii);
-  return declared.empty() ? inherited : declared;
+constexpr int kCharsetRechecks = 2;  // checks again after a directive moved
+
+using TRunsByFile = std::map<std::string, TCharsetRuns>;
+
+// A first guess for a file never checked: the charset it names, else Shift_JIS.
+TCharsetRuns GuessedRuns(const std::string& text) {
+  const std::string declared = DeclaredCharset(text);
+  return {{0, declared.empty() ? std::string(kStartCharset) : declared}};
 }
 
-std::string PreviousCharset(const TGhost* previous, const std::string& name) {
-  if (previous == nullptr) return kStartCharset;
-  const TGhostFile* file = GhostFile(*previous, name);
-  return file == nullptr ? kStartCharset : file->charset;
+// The charset of each line of a dictionary, as the parser had it there.
+TCharsetRuns RunsOfSegment(const TOriginMap& map, const TSegment& segment) {
+  TCharsetRuns runs;
+  for (size_t line = 0; line < segment.line_starts.size(); ++line) {
+    const std::string charset = CharsetAt(map, segment.line_starts[line]);
+    if (runs.empty() || runs.back().second != charset)
+      runs.emplace_back(static_cast<int>(line), charset);
+  }
+  if (runs.empty()) runs.emplace_back(0, CharsetAt(map, segment.start));
+  return runs;
 }
 
-// The unsaved documents inside the folder, in their files' charsets.
-TCheckBuffers Buffers(const std::string& folder, const TDocuments& documents,
-                      const TGhost* previous) {
+TRunsByFile RunsOfResult(const TCheckResult& result) {
+  TRunsByFile runs{{kListFile, {{0, kStartCharset}}}};
+  for (const TSegment& segment : result.origins.segments) {
+    if (runs.count(segment.file) == 0) runs[segment.file] = RunsOfSegment(result.origins, segment);
+  }
+  return runs;
+}
+
+const TCharsetRuns& RunsFor(TRunsByFile& runs, const std::string& name, const std::string& text) {
+  auto found = runs.find(name);
+  if (found == runs.end()) found = runs.emplace(name, GuessedRuns(text)).first;
+  return found->second;
+}
+
+// The unsaved documents inside the folder, in their lines' charsets (a
+// guess is added to `runs` for a document it does not know).
+TCheckBuffers Buffers(const std::string& folder, const TDocuments& documents, TRunsByFile& runs) {
   TCheckBuffers buffers;
   for (const auto& [uri, document] : documents) {
     if (document.path.compare(0, folder.size(), folder) != 0) continue;
     const std::string name = document.path.substr(folder.size());
-    std::string bytes;
-    EncodeText(document.text, FileCharset(document.text, PreviousCharset(previous, name)), bytes);
-    buffers[name] = bytes;
+    buffers[name] = EncodeRuns(document.text, RunsFor(runs, name, document.text));
   }
   return buffers;
 }
 
-TGhostFile MakeFile(const std::string& folder, const std::string& name,
-                    const std::string& inherited, const TDocuments& documents) {
-  TGhostFile file{name, folder + name, UriOfPath(folder + name), inherited, {}};
+// True when every buffer was encoded in the charsets the check found.
+bool BuffersAgree(const TCheckBuffers& buffers, const TRunsByFile& used, const TRunsByFile& found) {
+  for (const auto& [name, bytes] : buffers) {
+    const auto now = found.find(name);
+    if (now != found.end() && now->second != used.at(name)) return false;
+  }
+  return true;
+}
+
+TCheckResult CheckOverBuffers(const std::string& folder, const TDocuments& documents,
+                              TRunsByFile& runs) {
+  for (int round = 0;; ++round) {
+    const TCheckBuffers buffers = Buffers(folder, documents, runs);
+    TCheckResult result = CheckGhost(folder, buffers);
+    TRunsByFile found = RunsOfResult(result);
+    const bool agree = BuffersAgree(buffers, runs, found);
+    for (auto& [name, file_runs] : found) runs[name] = std::move(file_runs);
+    if (agree || round == kCharsetRechecks) return result;
+  }
+}
+
+TGhostFile MakeFile(const std::string& folder, const std::string& name, TRunsByFile& runs,
+                    const TDocuments& documents) {
+  TGhostFile file{name, folder + name, UriOfPath(folder + name), {}, {}};
   if (EndsWith(name, ".xdi")) return file;  // sealed: no text to show
   if (const TDocument* open = OpenDocumentOfPath(documents, file.path)) {
-    file.charset = FileCharset(open->text, inherited);
+    file.charsets = RunsFor(runs, name, open->text);
     file.lines = SplitLines(open->text);
   } else {
     const std::string bytes = ReadFileBytes(file.path);
-    file.charset = FileCharset(bytes, inherited);
-    file.lines = SplitLines(DecodeText(bytes, file.charset));
+    file.charsets = RunsFor(runs, name, bytes);
+    file.lines = SplitLines(DecodeRuns(bytes, file.charsets));
   }
   return file;
 }
@@ -127,10 +169,12 @@ void IndexVariables(TGhost& ghost) {
       for (size_t at = line.find('\\'); at != std::string::npos; at = line.find('\\', at + 1)) {
         const size_t end = NameEnd(line, at);
         const size_t operator_at = line.find_first_not_of(" \t", end);
-        if (end == at + 1 || operator_at == std::string::npos || line.compare(operator_at, 2, ":=") != 0) {
+        if (end == at + 1 || operator_at == std::string::npos ||
+            line.compare(operator_at, 2, ":=") != 0) {
           continue;
         }
-        ghost.variables[line.substr(at, end - at)].push_back({file.name, static_cast<int>(i), at, end});
+        ghost.variables[line.substr(at, end - at)].push_back(
+            {file.name, static_cast<int>(i), at, end});
       }
     }
   }
@@ -177,12 +221,16 @@ const TGhostFile* GhostFile(const TGhost& ghost, const std::string& name_or_path
 TGhost LoadGhost(const std::string& folder, const TDocuments& documents, const TGhost* previous) {
   TGhost ghost;
   ghost.folder = folder;
-  ghost.result = CheckGhost(folder, Buffers(folder, documents, previous));
-  ghost.files.push_back(MakeFile(folder, kListFile, kStartCharset, documents));
+  TRunsByFile runs;
+  if (previous != nullptr) {
+    for (const TGhostFile& file : previous->files) runs[file.name] = file.charsets;
+  }
+  ghost.result = CheckOverBuffers(folder, documents, runs);
+  ghost.files.push_back(MakeFile(folder, kListFile, runs, documents));
   for (const TSegment& segment : ghost.result.origins.segments) {
-    if (GhostFile(ghost, segment.file) != nullptr) continue;
-    const std::string inherited = CharsetAt(ghost.result.origins, segment.start);
-    ghost.files.push_back(MakeFile(folder, segment.file, inherited, documents));
+    if (GhostFile(ghost, segment.file) == nullptr) {
+      ghost.files.push_back(MakeFile(folder, segment.file, runs, documents));
+    }
   }
   for (const TCheckDefinition& definition : ghost.result.definitions)
     IndexDefinition(ghost, definition);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "check/check.h"
+#include "lsp_charset.h"
 #include "lsp_documents.h"
 
 // A stretch of one line of a ghost file, in UTF-8 bytes of that line.
@@ -23,7 +24,7 @@ struct TGhostFile {
   std::string name;  // relative to the ghost folder
   std::string path;  // absolute
   std::string uri;
-  std::string charset;             // of its bytes on disk and in the buffer given to the checker
+  TCharsetRuns charsets;           // of its lines, as the parser switched them
   std::vector<std::string> lines;  // UTF-8; empty for a sealed dictionary
 };
 
@@ -61,8 +62,9 @@ struct TGhost {
 };
 
 // Checks the ghost in `folder` over the open documents inside it and
-// indexes the result. `previous` (may be null) supplies the charsets the
-// files had, for encoding the buffers.
+// indexes the result. The buffers are encoded in the charsets their lines
+// had in `previous` (may be null) and checked again, at most twice, while
+// the check shows other charsets for them (a directive changed).
 TGhost LoadGhost(const std::string& folder, const TDocuments& documents, const TGhost* previous);
 
 // The file of the ghost with this relative name or absolute path, or nullptr.

@@ -130,7 +130,7 @@ json DocumentRequest(TServer& server, const std::string& method, const json& par
   if (file == nullptr) {
     const TDocument* open = OpenDocumentOfPath(server.documents, path);
     if (open == nullptr) return list_answer ? json::array() : json(nullptr);
-    unlisted = {path.substr(ghost->folder.size()), path, uri, "", SplitLines(open->text)};
+    unlisted = {path.substr(ghost->folder.size()), path, uri, {}, SplitLines(open->text)};
     file = &unlisted;
   }
   if (method == "textDocument/documentSymbol") return DocumentSymbols(*ghost, *file);
