@@ -27,6 +27,15 @@ TEST(LspCharset, ShiftJisConvertsBothWaysAndKeepsCharacterCounts) {
   EXPECT_EQ(DeclaredCharset("Option,Charset:\r\nOption,NSDeclare True"), "");
 }
 
+TEST(LspCharset, EachLineInTheCharsetOfItsRun) {
+  const TCharsetRuns runs{{0, "Shift_JIS"}, {2, "UTF-8"}};
+  const std::string text = "あ\rOption,Charset: UTF-8\r\nい\nう";
+  const std::string bytes = "\x82\xA0\rOption,Charset: UTF-8\r\nい\nう";
+  EXPECT_EQ(EncodeRuns(text, runs), bytes);
+  EXPECT_EQ(DecodeRuns(bytes, runs), text);
+  EXPECT_EQ(EncodeRuns("", runs), "");
+}
+
 TEST(LspCharset, Utf16PositionsCountSurrogatePairsAsTwo) {
   const std::string line = "a🎵日b";
   EXPECT_EQ(Utf16Length(line), 5u);
