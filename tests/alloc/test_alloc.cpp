@@ -1,8 +1,8 @@
 // Allocation failure at every site: the built libraries driven through their
 // exports while the failing malloc (failing_malloc.h) makes the Nth
 // allocation fail. A reference run counts the allocations the exports make;
-// then one forked child per N (or per k-th N from a random offset, when
-// there are more than the run budget) replays the same session with that
+// then one forked child per N, four at a time (or per k-th N from a random
+// offset, when there are more than the run budget), replays the session with that
 // allocation failing, once alone ("single") and once with every allocation
 // after it failing too until the export returns ("until return").
 //
@@ -37,6 +37,7 @@
 #include <fstream>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -439,10 +440,20 @@ TPlan PlanRuns(uint64_t allocations, uint64_t budget) {
   return plan;
 }
 
-// Runs `session` once per planned N in both modes; prints the counts and
-// answers whether every run held.
-bool RunEveryN(const char* module_name, uint64_t allocations, const std::string& dir,
-               const std::vector<TWrittenFile>& files, const std::function<int()>& session) {
+// One child of RunEveryN: its N, its mode and the directory it works in.
+struct TRunning {
+  pid_t pid;
+  uint64_t n;
+  bool until_return;
+  size_t dir;
+};
+
+// Runs `session` once per planned N in both modes, as many children at a
+// time as there are directories (each session waits on its files' flushes
+// more than it computes); prints the counts and answers whether all held.
+bool RunEveryN(const char* module_name, uint64_t allocations, const std::vector<std::string>& dirs,
+               const std::vector<TWrittenFile>& files,
+               const std::function<int(const std::string&)>& session) {
   const char* budget_text = std::getenv("ALLOC_RUNS");
   const uint64_t budget = budget_text != nullptr ? std::strtoull(budget_text, nullptr, 10) : 2500;
   TPlan plan = PlanRuns(allocations, budget == 0 ? 1 : budget);
@@ -450,25 +461,49 @@ bool RunEveryN(const char* module_name, uint64_t allocations, const std::string&
     plan.first = std::strtoull(only, nullptr, 10);
     allocations = plan.first;
   }
-  const std::vector<std::string> names_before = ListNames(dir);
+  const std::vector<std::string> names_before = ListNames(dirs[0]);
+  std::vector<TRunning> running;
+  std::vector<bool> busy(dirs.size(), false);
   uint64_t runs = 0, bad = 0;
-  for (uint64_t n = plan.first; n <= allocations; n += plan.step) {
-    for (bool until_return : {false, true}) {
-      Restore(dir, files);
-      ++runs;
-      const int status = InChild([&] {
-        failing_malloc::FailAt(n, until_return);
-        return session();
-      }, nullptr);
-      const std::string problem = FilesProblem(dir, files, names_before);
-      if (status == 0 && problem.empty()) continue;
+  auto finish_one = [&] {
+    int status = 0;
+    const pid_t pid = waitpid(-1, &status, 0);
+    auto done = std::find_if(running.begin(), running.end(),
+                             [pid](const TRunning& child) { return child.pid == pid; });
+    if (done == running.end()) std::abort();  // no child of ours: cannot go on counting
+    const int exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    const std::string problem = FilesProblem(dirs[done->dir], files, names_before);
+    if (exit_code != 0 || !problem.empty()) {
       ++bad;
-      std::printf("FAILED: allocation %llu (%s): exit %d %s\n", static_cast<unsigned long long>(n),
-                  until_return ? "until return" : "single", status, problem.c_str());
+      std::printf("FAILED: allocation %llu (%s): exit %d %s\n",
+                  static_cast<unsigned long long>(done->n),
+                  done->until_return ? "until return" : "single", exit_code, problem.c_str());
       std::fflush(stdout);
     }
+    busy[done->dir] = false;
+    running.erase(done);
+  };
+  for (uint64_t n = plan.first; n <= allocations; n += plan.step) {
+    for (bool until_return : {false, true}) {
+      if (running.size() == dirs.size()) finish_one();
+      const size_t dir = static_cast<size_t>(std::find(busy.begin(), busy.end(), false) - busy.begin());
+      Restore(dirs[dir], files);
+      ++runs;
+      std::fflush(nullptr);
+      const pid_t pid = fork();
+      if (pid == 0) {
+        failing_malloc::FailAt(n, until_return);
+        const int status = session(dirs[dir]);
+        std::fflush(nullptr);
+        _exit(status);
+      }
+      if (pid < 0) std::abort();
+      busy[dir] = true;
+      running.push_back({pid, n, until_return, dir});
+    }
   }
-  Restore(dir, files);
+  while (!running.empty()) finish_one();
+  for (const std::string& dir : dirs) Restore(dir, files);
   std::printf("%s: %llu allocations in the session, %llu runs, %llu failed\n", module_name,
               static_cast<unsigned long long>(allocations), static_cast<unsigned long long>(runs),
               static_cast<unsigned long long>(bad));
@@ -479,14 +514,25 @@ void CopyGhost(const std::string& from, const std::string& to) {
   fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
 }
 
-int ShioriMain(const std::string& ghost) {
-  ScratchDir scratch;
-  const std::string dir = scratch.path();
+// A copy of the sample ghost with a known value file and no sealed copy.
+void PrepareGhost(const std::string& ghost, const std::string& dir, const std::string& values) {
   CopyGhost(ghost, dir);
   fs::remove(dir + "values.dat");
   fs::remove(dir + "dic_workshop.xdi");
+  PutFile(dir + "values.dat", values);
+}
+
+constexpr int kParallelSessions = 4;
+
+int ShioriMain(const std::string& ghost) {
   const std::string old_values = "visits,7\r\nnote,keep this line\r\n";
-  PutFile(dir + "values.dat", old_values);
+  std::vector<std::unique_ptr<ScratchDir>> scratch;
+  std::vector<std::string> dirs;
+  for (int i = 0; i < kParallelSessions; ++i) {
+    scratch.push_back(std::make_unique<ScratchDir>());
+    dirs.push_back(scratch.back()->path());
+    PrepareGhost(ghost, dirs.back(), old_values);
+  }
   std::vector<TWrittenFile> files = {{"values.dat", true, old_values, ""},
                                      {"dic_workshop.xdi", false, "", ""}};
   TExports module;
@@ -495,20 +541,21 @@ int ShioriMain(const std::string& ghost) {
     return 2;
   }
   std::string reference;
-  if (InChild([&] { return ShioriChild(module, dir, ""); }, &reference) != 0) {
+  if (InChild([&] { return ShioriChild(module, dirs[0], ""); }, &reference) != 0) {
     std::printf("the reference run failed\n%s", reference.c_str());
     return 1;
   }
   const uint64_t allocations = std::strtoull(reference.c_str(), nullptr, 10);
   const std::string expected = reference.substr(reference.find('\n') + 1);
-  for (TWrittenFile& file : files) file.new_bytes = FileBytes(dir + file.name);
+  for (TWrittenFile& file : files) file.new_bytes = FileBytes(dirs[0] + file.name);
   if (expected.find("Hoo? Was I asleep?") == std::string::npos || files[1].new_bytes.empty() ||
       !WholeValueFile(files[0].new_bytes)) {
     std::printf("the reference run did not do its work:\n%s\n", Shown(reference).c_str());
     return 1;
   }
-  return RunEveryN("shiori", allocations, dir, files,
-                   [&] { return ShioriChild(module, dir, expected); }) ? 0 : 1;
+  return RunEveryN("shiori", allocations, dirs, files, [&](const std::string& dir) {
+           return ShioriChild(module, dir, expected);
+         }) ? 0 : 1;
 }
 
 int MakotoMain(const std::string& ghost) {
@@ -534,8 +581,10 @@ int MakotoMain(const std::string& ghost) {
     std::printf("the reference run did not translate:\n%s\n", Shown(reference).c_str());
     return 1;
   }
-  return RunEveryN("makoto", allocations, ghost, {},
-                   [&] { return MakotoChild(module, ghost, expected); }) ? 0 : 1;
+  return RunEveryN("makoto", allocations, std::vector<std::string>(kParallelSessions, ghost), {},
+                   [&](const std::string& dir) { return MakotoChild(module, dir, expected); })
+             ? 0
+             : 1;
 }
 
 }  // namespace
