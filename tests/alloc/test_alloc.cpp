@@ -2,9 +2,9 @@
 // exports while the failing malloc (failing_malloc.h) makes the Nth
 // allocation fail. A reference run counts the allocations the exports make;
 // then one forked child per N, four at a time (or per k-th N from a random
-// offset, when there are more than the run budget), replays the session with that
-// allocation failing, once alone ("single") and once with every allocation
-// after it failing too until the export returns ("until return").
+// offset, when there are more than the run budget), replays the session
+// with that allocation failing, once alone ("single") and once with every
+// allocation after it failing too until the export returns ("until return").
 //
 //   test_alloc shiori GHOST_DIR   the sample ghost: load, a mix of requests, unload
 //   test_alloc makoto GHOST_DIR   the translation tables: load, execute, unload
@@ -107,7 +107,8 @@ void Counted(TCall& outcome, const TFunction& call) {
 TCall Load(const TExports& module, const std::string& directory, bool host_frees) {
   char* block = HostBlock(directory);
   TCall outcome;
-  Counted(outcome, [&] { outcome.length = module.load(block, static_cast<long>(directory.size())); });
+  const long length = static_cast<long>(directory.size());
+  Counted(outcome, [&] { outcome.length = module.load(block, length); });
   if (host_frees) std::free(block);
   return outcome;
 }
@@ -242,7 +243,8 @@ int ShioriChild(TExports& module, const std::string& directory, const std::strin
   TChild child;
   const TCall loaded = Load(module, directory, false);  // the module frees the block
   if (loaded.length != 1) child.Fail("load gave " + std::to_string(loaded.length));
-  for (const std::string& request : ShioriSession()) CheckResponse(child, request, Ask(module, request));
+  for (const std::string& request : ShioriSession())
+    CheckResponse(child, request, Ask(module, request));
   const TCall final_talk = Ask(module, kConstantTalk);
   CheckResponse(child, kConstantTalk, final_talk);
   // A failure while loading may have cut the dictionaries short: the talk is
@@ -255,8 +257,9 @@ int ShioriChild(TExports& module, const std::string& directory, const std::strin
   const TCall unloaded = Unload(module);
   if (unloaded.length != 1) child.Fail("unload gave " + std::to_string(unloaded.length));
   CheckNoLeak(child, module);
-  if (expected.empty()) std::printf("%llu\n%s", static_cast<unsigned long long>(failing_malloc::Calls()),
-                                    final_talk.text.c_str());
+  if (expected.empty())
+    std::printf("%llu\n%s", static_cast<unsigned long long>(failing_malloc::Calls()),
+                final_talk.text.c_str());
   return child.failures == 0 ? 0 : 1;
 }
 
@@ -279,7 +282,8 @@ std::vector<std::string> MakotoSession() {
 void CheckScript(TChild& child, const std::string& script, const TCall& answer,
                  const std::string& expected) {
   if (!answer.block) {
-    if (!answer.met_failure || answer.length != 0) child.Fail("no block for [" + Shown(script) + "]");
+    if (!answer.met_failure || answer.length != 0)
+      child.Fail("no block for [" + Shown(script) + "]");
     return;
   }
   const bool unchanged_allowed = answer.met_failure || child.failed_before;
@@ -394,7 +398,9 @@ bool WholeValueFile(const std::string& bytes) {
 bool WholeFile(const TWrittenFile& file, const std::string& bytes) {
   if (bytes == file.new_bytes || (file.existed && bytes == file.old_bytes)) return true;
   if (file.name == "values.dat") return WholeValueFile(bytes);
-  return file.name.size() > 4 && file.name.compare(file.name.size() - 4, 4, ".xdi") == 0 && !bytes.empty() && Unseal(bytes) == Unseal(file.new_bytes);
+  const size_t dot = file.name.rfind('.');
+  const bool sealed = dot != std::string::npos && file.name.substr(dot) == ".xdi";
+  return sealed && !bytes.empty() && Unseal(bytes) == Unseal(file.new_bytes);
 }
 
 // What is wrong with the directory after a child: a file neither old nor
@@ -430,13 +436,13 @@ TPlan PlanRuns(uint64_t allocations, uint64_t budget) {
   if (allocations <= budget) return plan;
   plan.step = (allocations + budget - 1) / budget;
   const char* seed_text = std::getenv("ALLOC_SEED");
-  const unsigned long long seed = seed_text != nullptr
-      ? std::strtoull(seed_text, nullptr, 10)
-      : static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+  const unsigned long long seed = seed_text != nullptr ? std::strtoull(seed_text, nullptr, 10)
+                                                       : static_cast<unsigned long long>(now);
   plan.first = 1 + seed % plan.step;
   std::printf("every %llu-th allocation from %llu (ALLOC_SEED=%llu)\n",
-              static_cast<unsigned long long>(plan.step), static_cast<unsigned long long>(plan.first),
-              seed);
+              static_cast<unsigned long long>(plan.step),
+              static_cast<unsigned long long>(plan.first), seed);
   return plan;
 }
 
@@ -486,7 +492,8 @@ bool RunEveryN(const char* module_name, uint64_t allocations, const std::vector<
   for (uint64_t n = plan.first; n <= allocations; n += plan.step) {
     for (bool until_return : {false, true}) {
       if (running.size() == dirs.size()) finish_one();
-      const size_t dir = static_cast<size_t>(std::find(busy.begin(), busy.end(), false) - busy.begin());
+      const auto free_dir = std::find(busy.begin(), busy.end(), false);
+      const size_t dir = static_cast<size_t>(free_dir - busy.begin());
       Restore(dirs[dir], files);
       ++runs;
       std::fflush(nullptr);

@@ -151,7 +151,8 @@ TCase DictionaryList(const std::string& dir) {
   return {"dictionary list", [] {},
           [dir, joined] { *joined = LoadDictionaries(dir, "tamune.ini"); },
           [whole, joined](bool threw) {
-            return IfNot(threw || *joined == whole, "the dictionaries came back as [" + *joined + "]");
+            return IfNot(threw || *joined == whole,
+                         "the dictionaries came back as [" + *joined + "]");
           }};
 }
 
@@ -205,8 +206,9 @@ int main(int argc, char** argv) {
   const std::string ghost = std::string(argv[1]) + "/";
   ScratchDir values_dir, list_dir;
   bool all = true;
-  for (const TCase& one : {Variables(), ValueFile(values_dir.path()), DictionaryList(list_dir.path()),
-                           TableLoad(ghost), TableFiles(ghost), TableReset(ghost)})
+  for (const TCase& one : {Variables(), ValueFile(values_dir.path()),
+                           DictionaryList(list_dir.path()), TableLoad(ghost), TableFiles(ghost),
+                           TableReset(ghost)})
     all = RunEveryN(one) && all;
   return all ? 0 : 1;
 }
