@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <new>
 
 #include "makoto_assert.h"
 
@@ -131,11 +133,21 @@ uint32_t EarliestMatch(const TTable& table, const std::string& text, std::size_t
   return best;
 }
 
+// False when the file cannot be opened or read. Running out of memory
+// throws std::bad_alloc instead, so that a table it could not hold is not
+// taken for an empty one.
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  errno = 0;
   std::ifstream in(path, std::ios::binary);
+  if (!in && errno == ENOMEM) throw std::bad_alloc();
   if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  in.exceptions(std::ios::badbit);  // rethrows what the stream buffer threw
+  try {
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::ios_base::failure&) {
+    return false;
+  }
+  return true;
 }
 
 // The table to use after the tag at `pos`: 0 for "\h", 1 for "\u", -1 when
@@ -147,17 +159,32 @@ int TagTableAt(const std::string& text, std::size_t pos) {
   return -1;
 }
 
+// Empties a table without failing: when even a fresh root node cannot be
+// had, the old root is cleared in place.
+void ClearTable(TTable& table) noexcept {
+  std::vector<TableEntry>().swap(table.entries);
+  try {
+    std::vector<TTrieNode>(1).swap(table.nodes);
+  } catch (...) {
+    table.nodes.resize(1);  // shrinking, no allocation: node 0 stays
+    table.nodes[0] = TTrieNode{};
+  }
+  table.root_child = NoChildren();
+}
+
 }  // namespace
 
 void ResetTables() {
-  for (auto& table : g_tables) table = TTable{};
+  for (auto& table : g_tables) ClearTable(table);
 }
 
 void ResetModule() { ResetTables(); }
 
+// The table is built aside and takes the place of the old one only when
+// complete, so a failure on the way leaves no half-built index.
 int LoadTableFromBytes(int table, std::string_view file_bytes) {
   TTable& target = g_tables.at(static_cast<std::size_t>(table));
-  target = TTable{};
+  TTable built;
   const std::vector<TableLine> lines = SplitTableLines(file_bytes);
   std::string source;
   std::string replacement;
@@ -166,9 +193,10 @@ int LoadTableFromBytes(int table, std::string_view file_bytes) {
     std::string plain = lines[i].Text;
     DecodeLine(plain, static_cast<uint32_t>(i + 1));
     if (SplitTableEntry(plain, source, replacement)) {
-      AddEntry(target, std::move(source), std::move(replacement));
+      AddEntry(built, std::move(source), std::move(replacement));
     }
   }
+  target = std::move(built);
   return static_cast<int>(target.entries.size());
 }
 

@@ -92,13 +92,14 @@ GHOST_EXPORT THostBool GHOST_CALL unload(void) {
 
 // Takes the script block (and frees it), returns the rewritten script in a
 // new block of exactly its length. Should the rewriting fail, the script
-// comes back unchanged.
+// comes back unchanged; should even its copy fail, the host's own block
+// comes back as it was, with its length.
 GHOST_EXPORT THostBlock GHOST_CALL execute(THostBlock h, long* len) {
   std::string script;
   try {
     script = CopyScript(h, len ? *len : 0);
   } catch (...) {
-    script.clear();
+    return len != nullptr ? h : nullptr;
   }
   FreeBlock(h);
   if (len == nullptr) return nullptr;

@@ -3,8 +3,10 @@
 // over it, so the target is either the old file or the complete new one.
 #include "fileutl.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <string>
 
 #ifdef _WIN32
@@ -200,9 +202,13 @@ std::string ReadWholeFile(const std::string& path) {
     }
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
         std::fopen(path.c_str(), "rb"), &std::fclose);
+    // fopen needs memory for the stream: that failure is no missing file.
+    if (!file && errno == ENOMEM) throw std::bad_alloc();
     if (!file) return std::string();
     std::string data;
     return ReadStream(file.get(), data) ? data : std::string();
+  } catch (const std::bad_alloc&) {
+    throw;  // not "no file": a caller would take the file for empty
   } catch (...) {
     return std::string();
   }

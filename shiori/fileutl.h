@@ -15,7 +15,8 @@ const std::string& BaseDirectory();
 std::string WithTrailingSeparator(const std::string& directory);
 
 // The file's bytes exactly; empty when it cannot be opened or read.
-// Opens for reading only.
+// Opens for reading only. Running out of memory throws std::bad_alloc, so
+// that no caller takes a file it could not hold for an empty one.
 std::string ReadWholeFile(const std::string& path);
 
 // Replaces the file with `data` atomically (temporary file in the same

@@ -272,7 +272,16 @@ void NameListPut(const std::string& name, const std::string& value, TNameList& l
   ++g_name_generation;
   const uint64_t stamp = l.next_stamp++;
   auto placed = l.by_name.emplace(name, TNameListImpl::TEntry{value, stamp}).first;
-  l.by_length[name.size()].emplace(stamp, &placed->first);
+  // Both maps hold the name or neither: a name without its place in the
+  // length order could be found but not removed.
+  try {
+    l.by_length[name.size()].emplace(stamp, &placed->first);
+  } catch (...) {
+    auto group = l.by_length.find(name.size());
+    if (group != l.by_length.end() && group->second.empty()) l.by_length.erase(group);
+    l.by_name.erase(placed);
+    throw;
+  }
 }
 
 void NameListRemove(const std::string& name, TNameList& list) {
