@@ -193,24 +193,48 @@ std::string WithTrailingSeparator(const std::string& directory) {
   return directory + kPathSeparator;
 }
 
+namespace {
+
+// Reads `path` into `data`: true when it was read or does not exist (`data`
+// empty), false when it exists but could not be opened or read.
+bool ReadFileInto(const std::string& path, std::string& data) {
+  data.clear();
+  if (g_file_override != nullptr && g_file_override->read != nullptr &&
+      g_file_override->read(g_file_override->context, path, data)) {
+    return true;
+  }
+  errno = 0;
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+      std::fopen(path.c_str(), "rb"), &std::fclose);
+  // fopen needs memory for the stream: that failure is no missing file.
+  if (!file && errno == ENOMEM) throw std::bad_alloc();
+  if (!file) return errno == ENOENT || errno == ENOTDIR;
+  if (ReadStream(file.get(), data)) return true;
+  data.clear();
+  return false;
+}
+
+}  // namespace
+
 std::string ReadWholeFile(const std::string& path) {
   try {
-    std::string supplied;
-    if (g_file_override != nullptr && g_file_override->read != nullptr &&
-        g_file_override->read(g_file_override->context, path, supplied)) {
-      return supplied;
-    }
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
-        std::fopen(path.c_str(), "rb"), &std::fclose);
-    // fopen needs memory for the stream: that failure is no missing file.
-    if (!file && errno == ENOMEM) throw std::bad_alloc();
-    if (!file) return std::string();
     std::string data;
-    return ReadStream(file.get(), data) ? data : std::string();
+    return ReadFileInto(path, data) ? data : std::string();
   } catch (const std::bad_alloc&) {
     throw;  // not "no file": a caller would take the file for empty
   } catch (...) {
     return std::string();
+  }
+}
+
+bool ReadFileForUpdate(const std::string& path, std::string& data) {
+  try {
+    return ReadFileInto(path, data);
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (...) {
+    data.clear();
+    return false;
   }
 }
 

@@ -19,6 +19,12 @@ std::string WithTrailingSeparator(const std::string& directory);
 // that no caller takes a file it could not hold for an empty one.
 std::string ReadWholeFile(const std::string& path);
 
+// For a caller about to rewrite the file from its old contents: reads it
+// into `data` and answers true, or answers true with `data` empty when there
+// is no such file; false when the file exists but cannot be opened or read,
+// so that the caller leaves it alone instead of replacing it with less.
+bool ReadFileForUpdate(const std::string& path, std::string& data);
+
 // Replaces the file with `data` atomically (temporary file in the same
 // directory, then rename). On any failure the old file stays and nothing is
 // reported.

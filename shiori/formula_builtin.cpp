@@ -61,10 +61,14 @@ void RemoveKeyLine(std::string& content, const std::string& key) {
 std::string SaveValue(const std::string& arguments) {
   std::string key, value;
   if (!SplitAtFirstSpace(arguments, key, value)) return arguments;
-  std::string content = ReadWholeFile(ValueFilePath());
-  RemoveKeyLine(content, key);
-  if (!value.empty()) content += key + "," + value + kLineEnd;
-  WriteWholeFile(content, ValueFilePath());
+  // A value file that exists but cannot be read is not rewritten: the new
+  // file would hold only this key, and every other saved value would be lost.
+  std::string content;
+  if (ReadFileForUpdate(ValueFilePath(), content)) {
+    RemoveKeyLine(content, key);
+    if (!value.empty()) content += key + "," + value + kLineEnd;
+    WriteWholeFile(content, ValueFilePath());
+  }
   if (TraceHook != nullptr) TracePoint(TTraceKind::ValueWritten, 0, 0, key, {}, value);
   return value;
 }

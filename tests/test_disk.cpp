@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <csignal>
 #include <string>
 #include <vector>
@@ -43,6 +45,24 @@ bool WithFileSizeLimit(rlim_t limit, const TScenario& scenario) {
     std::signal(SIGXFSZ, SIG_IGN);
     const rlimit small{limit, limit};
     if (setrlimit(RLIMIT_FSIZE, &small) != 0) std::_Exit(3);
+    RunInFreshModule(scenario);
+  }
+  int status = 0;
+  if (waitpid(child, &status, 0) != child) return false;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+constexpr uid_t kNobody = 65534;
+
+// Runs `scenario` in a child that has given up root for an unprivileged
+// user, for whom file permissions hold.
+template <typename TScenario>
+bool AsNobody(const TScenario& scenario) {
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    if (getuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) std::_Exit(3);
     RunInFreshModule(scenario);
   }
   int status = 0;
@@ -85,6 +105,25 @@ TEST_F(Disk, RefusedSaveKeepsTheOldValueFile) {
     CHILD_EQ(library.Request(Request("OnSave", kBig)).text, Talk("saved"));
   }));
   EXPECT_EQ(ReadWholeFile(dir + "values.dat"), kOldValues + "big," + kBig + "\r\n");
+}
+
+// A value file that exists but cannot be read must not be rewritten with
+// only the key being saved: every other saved value would be lost.
+TEST_F(Disk, UnreadableValueFileIsNotReplaced) {
+  if (getuid() != 0) GTEST_SKIP() << "needs root to hand the files to another user";
+  const std::string dir = Dir();
+  PutFile(dir + "tamune.ini", "talk.txt\r\n");
+  PutFile(dir + "talk.txt", "@OnSave,%(\\_save := new 1 ; \"\")saved\r\n");
+  PutFile(dir + "values.dat", kOldValues);
+  ASSERT_EQ(chown(dir.c_str(), kNobody, kNobody), 0);
+  ASSERT_EQ(chmod((dir + "values.dat").c_str(), S_IWUSR), 0);  // writable, not readable
+  ASSERT_EQ(chown((dir + "values.dat").c_str(), kNobody, kNobody), 0);
+  EXPECT_TRUE(AsNobody([&](TShioriLibrary& library, TChildChecks& checks) {
+    library.Load(dir);
+    CHILD_EQ(library.Request(Request("OnSave", "")).text, Talk("saved"));
+  }));
+  EXPECT_EQ(ReadWholeFile(dir + "values.dat"), kOldValues);
+  EXPECT_EQ(ListNames(dir), (std::vector<std::string>{"talk.txt", "tamune.ini", "values.dat"}));
 }
 
 TEST_F(Disk, RefusedSealLeavesThePlainDictionaryLoaded) {
