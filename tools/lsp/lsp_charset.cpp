@@ -36,19 +36,6 @@ size_t CharacterAt(const std::string& text, size_t i) {
   return length;
 }
 
-// Owns one iconv descriptor.
-struct TConverter {
-  iconv_t cd;
-  TConverter(const std::string& to, const std::string& from)
-      : cd(iconv_open(to.c_str(), from.c_str())) {}
-  ~TConverter() {
-    if (Ok()) iconv_close(cd);
-  }
-  TConverter(const TConverter&) = delete;
-  TConverter& operator=(const TConverter&) = delete;
-  bool Ok() const { return cd != reinterpret_cast<iconv_t>(-1); }
-};
-
 // Converts `text`; at a sequence that does not convert, `skip` tells how
 // many bytes to step over and `bad` is written instead. False when that
 // happened.

@@ -23,19 +23,6 @@ std::string HexByte(unsigned char b) {
   return buffer;
 }
 
-// Owns one iconv descriptor.
-struct TConverter {
-  iconv_t cd;
-  TConverter(const std::string& to, const std::string& from)
-      : cd(iconv_open(to.c_str(), from.c_str())) {}
-  ~TConverter() {
-    if (Ok()) iconv_close(cd);
-  }
-  TConverter(const TConverter&) = delete;
-  TConverter& operator=(const TConverter&) = delete;
-  bool Ok() const { return cd != reinterpret_cast<iconv_t>(-1); }
-};
-
 // Converts `text`; a byte that does not convert is skipped and, when
 // `bad` is given, replaced by what it returns. False when anything failed.
 bool Convert(TConverter& converter, const std::string& text, std::string& out,

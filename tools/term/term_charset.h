@@ -3,6 +3,8 @@
 // terminal converts; the library always gets and gives its own bytes.
 #pragma once
 
+#include <iconv.h>
+
 #include <cstddef>
 #include <string>
 
@@ -27,3 +29,16 @@ bool KnownCharset(const std::string& charset);
 // `charset` (an invalid byte, or a sequence cut short by the end of the
 // text); npos when every byte converts or the charset is unknown.
 size_t InvalidByteOffset(const std::string& text, const std::string& charset);
+
+// Owns one iconv descriptor.
+struct TConverter {
+  iconv_t cd;
+  TConverter(const std::string& to, const std::string& from)
+      : cd(iconv_open(to.c_str(), from.c_str())) {}
+  ~TConverter() {
+    if (Ok()) iconv_close(cd);
+  }
+  TConverter(const TConverter&) = delete;
+  TConverter& operator=(const TConverter&) = delete;
+  bool Ok() const { return cd != reinterpret_cast<iconv_t>(-1); }
+};
