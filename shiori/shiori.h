@@ -17,12 +17,14 @@ std::string FromHostBuffer(void* block, long length);
 void* ToHostBuffer(const std::string& text, long* length);
 
 // Every unit of the module back to its start state, bottom up: no
-// diagnostics or trace hook, the base directory, the generator seeded from the clock (a fixed seed set for a
-// test is gone), the charset, the variables, the store, its indexes, the
-// word cache and category tags, the talk context and the clock (an override
-// is gone), the evaluator, the macros, the expansion, the event talk, and
-// the module directory. Library attach runs it; tests and fuzz targets run
-// it to start from the state a host gets.
+// diagnostics or trace hook, the base directory, the generator seeded from
+// the clock (a fixed seed set for a test is gone), the charset, the
+// variables, the store, its indexes and word search, the word cache and
+// category tags, the talk context and the clock (an override is gone), the
+// evaluator and its remembered values, the macros and their prefix scan, the
+// remembered conditions, the expansion, the event talk, and the module
+// directory. Library attach runs it; tests and fuzz targets run it to start
+// from the state a host gets.
 void ResetModule();
 
 // ResetModule the first time; later calls do nothing.
