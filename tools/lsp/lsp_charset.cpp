@@ -42,25 +42,10 @@ size_t CharacterAt(const std::string& text, size_t i) {
 template <typename TSkip>
 bool Convert(TConverter& converter, const std::string& text, std::string& out, TSkip skip,
              const char* bad) {
-  bool clean = true;
-  char* in = const_cast<char*>(text.data());
-  size_t in_left = text.size();
-  char buffer[4096];
-  while (in_left > 0) {
-    char* to = buffer;
-    size_t to_left = sizeof buffer;
-    const size_t done = iconv(converter.cd, &in, &in_left, &to, &to_left);
-    const int error = errno;
-    out.append(buffer, static_cast<size_t>(to - buffer));
-    if (done != static_cast<size_t>(-1) || error == E2BIG) continue;
-    clean = false;
-    const size_t step = std::min(in_left, skip(static_cast<size_t>(in - text.data())));
+  return ConvertStepping(converter, text, out, [&](size_t at) {
     out += bad;
-    in += step;
-    in_left -= step;
-    iconv(converter.cd, nullptr, nullptr, nullptr, nullptr);
-  }
-  return clean;
+    return skip(at);
+  });
 }
 
 std::string Trim(const std::string& text) {

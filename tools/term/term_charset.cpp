@@ -23,30 +23,6 @@ std::string HexByte(unsigned char b) {
   return buffer;
 }
 
-// Converts `text`; a byte that does not convert is skipped and, when
-// `bad` is given, replaced by what it returns. False when anything failed.
-bool Convert(TConverter& converter, const std::string& text, std::string& out,
-             std::string (*bad)(unsigned char)) {
-  bool clean = true;
-  char* in = const_cast<char*>(text.data());
-  size_t in_left = text.size();
-  char buffer[1024];
-  while (in_left > 0) {
-    char* to = buffer;
-    size_t to_left = sizeof buffer;
-    const size_t done = iconv(converter.cd, &in, &in_left, &to, &to_left);
-    const int error = errno;
-    out.append(buffer, static_cast<size_t>(to - buffer));
-    if (done != static_cast<size_t>(-1) || error == E2BIG) continue;
-    clean = false;  // EILSEQ or EINVAL: step over one byte
-    if (bad != nullptr) out += bad(static_cast<unsigned char>(*in));
-    ++in;
-    --in_left;
-    iconv(converter.cd, nullptr, nullptr, nullptr, nullptr);
-  }
-  return clean;
-}
-
 }  // namespace
 
 std::string IconvCharsetName(const std::string& charset) {
@@ -62,7 +38,10 @@ std::string ToUtf8(const std::string& text, const std::string& charset) {
   TConverter converter(kUtf8, IconvCharsetName(charset));
   if (!converter.Ok()) return text;
   std::string out;
-  Convert(converter, text, out, HexByte);
+  ConvertStepping(converter, text, out, [&](size_t at) -> size_t {
+    out += HexByte(static_cast<unsigned char>(text[at]));
+    return 1;
+  });
   return out;
 }
 
@@ -70,7 +49,7 @@ bool FromUtf8(const std::string& text, const std::string& charset, std::string& 
   out.clear();
   TConverter converter(IconvCharsetName(charset), kUtf8);
   if (!converter.Ok()) return false;
-  if (Convert(converter, text, out, nullptr)) return true;
+  if (ConvertStepping(converter, text, out, [](size_t) -> size_t { return 0; })) return true;
   out.clear();
   return false;
 }
@@ -83,16 +62,11 @@ bool KnownCharset(const std::string& charset) {
 size_t InvalidByteOffset(const std::string& text, const std::string& charset) {
   TConverter converter(kUtf8, IconvCharsetName(charset));
   if (!converter.Ok()) return std::string::npos;
-  char* in = const_cast<char*>(text.data());
-  size_t in_left = text.size();
-  char buffer[1024];
-  while (in_left > 0) {
-    char* to = buffer;
-    size_t to_left = sizeof buffer;
-    const size_t done = iconv(converter.cd, &in, &in_left, &to, &to_left);
-    if (done == static_cast<size_t>(-1) && errno != E2BIG) {
-      return static_cast<size_t>(in - text.data());
-    }
-  }
-  return std::string::npos;
+  size_t invalid = std::string::npos;
+  std::string out;
+  ConvertStepping(converter, text, out, [&](size_t at) -> size_t {
+    invalid = at;
+    return 0;
+  });
+  return invalid;
 }

@@ -5,6 +5,8 @@
 
 #include <iconv.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <string>
 
@@ -42,3 +44,31 @@ struct TConverter {
   TConverter& operator=(const TConverter&) = delete;
   bool Ok() const { return cd != reinterpret_cast<iconv_t>(-1); }
 };
+
+// Runs `text` through `converter`, appending to `out`. At a sequence that
+// does not convert, `at_bad` gets its offset in `text` (it may append a
+// replacement to `out`) and answers how many bytes to step over; 0 stops
+// the conversion there. False when `at_bad` was called.
+template <typename TAtBad>
+bool ConvertStepping(TConverter& converter, const std::string& text, std::string& out,
+                     TAtBad at_bad) {
+  bool clean = true;
+  char* in = const_cast<char*>(text.data());
+  size_t in_left = text.size();
+  char buffer[4096];
+  while (in_left > 0) {
+    char* to = buffer;
+    size_t to_left = sizeof buffer;
+    const size_t done = iconv(converter.cd, &in, &in_left, &to, &to_left);
+    const int error = errno;
+    out.append(buffer, static_cast<size_t>(to - buffer));
+    if (done != static_cast<size_t>(-1) || error == E2BIG) continue;
+    clean = false;  // EILSEQ or EINVAL
+    const size_t step = std::min(in_left, at_bad(static_cast<size_t>(in - text.data())));
+    if (step == 0) break;
+    in += step;
+    in_left -= step;
+    iconv(converter.cd, nullptr, nullptr, nullptr, nullptr);
+  }
+  return clean;
+}
