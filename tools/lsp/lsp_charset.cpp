@@ -144,9 +144,13 @@ std::string DeclaredCharset(const std::string& text) {
   return "";
 }
 
-size_t Utf16Length(const std::string& utf8) {
+namespace {
+
+// The UTF-16 units of the first `characters` characters of `utf8` (all of
+// them when it has fewer).
+size_t Utf16Units(const std::string& utf8, size_t characters) {
   size_t units = 0;
-  for (size_t i = 0; i < utf8.size();) {
+  for (size_t i = 0; i < utf8.size() && characters > 0; --characters) {
     const size_t length = CharacterAt(utf8, i);
     units += length == 4 ? 2 : 1;
     i += length;
@@ -154,15 +158,12 @@ size_t Utf16Length(const std::string& utf8) {
   return units;
 }
 
+}  // namespace
+
+size_t Utf16Length(const std::string& utf8) { return Utf16Units(utf8, utf8.size()); }
+
 int Utf16OfColumn(const std::string& line, int column) {
-  int units = 0;
-  int characters = 1;
-  for (size_t i = 0; i < line.size() && characters < column; ++characters) {
-    const size_t length = CharacterAt(line, i);
-    units += length == 4 ? 2 : 1;
-    i += length;
-  }
-  return units;
+  return column <= 1 ? 0 : static_cast<int>(Utf16Units(line, static_cast<size_t>(column) - 1));
 }
 
 size_t ByteOfUtf16(const std::string& line, int utf16) {
