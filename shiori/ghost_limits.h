@@ -67,10 +67,11 @@ constexpr uint64_t kFormulaWorkLimit = 64ull << 20;
 // Macros: one placeholder definition stops rewriting one text after this many
 // rounds (a replacement may match again at the same place for ever) ...
 constexpr int kMacroIterationLimit = 100000;
-// ... and once its rounds have rewritten this many bytes in all (each round
-// rewrites the whole text, so rounds and size alone would still allow about
-// 10^11 byte operations); a single rewrite that would make the text longer
-// than kMacroRewriteCap is not made.
+// ... and before the round that would bring the lengths of the text, taken as
+// each of its rounds begins, past this sum (each round rewrites the whole
+// text, so rounds and size alone would still allow about 10^11 byte
+// operations); a single rewrite that would make the text longer than
+// kMacroRewriteCap is not made.
 constexpr std::size_t kMacroSweepLimit = 32u << 20;
 constexpr std::size_t kMacroRewriteCap = 16u << 20;
 

@@ -21,9 +21,9 @@
 
 class ScratchDir {
  public:
-  ScratchDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "shiori-files-XXXXXX").string();
+  // A new directory in `base`, by default the temporary folder ($TMPDIR).
+  explicit ScratchDir(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+    std::string pattern = (base / "shiori-files-XXXXXX").string();
     if (mkdtemp(pattern.data()) != nullptr) path_ = pattern + "/";
   }
   ~ScratchDir() {

@@ -44,17 +44,31 @@ struct TChildChecks {
 #define CHILD_EQ(actual, expected) checks.Equal((actual), (expected), __LINE__)
 #define CHILD_TRUE(condition) checks.True((condition), #condition, __LINE__)
 
+// The library the children open: the built one, or the copy that
+// GHOST_TEST_SHIORI_LIBRARY names (a copy of the build elsewhere runs its own).
+inline const char* ShioriLibraryPath() {
+  const char* copy = std::getenv("GHOST_TEST_SHIORI_LIBRARY");
+  return copy != nullptr && *copy != '\0' ? copy : GHOST_SHIORI_LIBRARY;
+}
+
+struct TNothingMore {
+  void operator()() const {}
+};
+
 // Runs in the child: a process that has never loaded the library before.
-// `scenario` is called with the opened library and the checks. Exits
-// normally so that leak checkers of sanitised builds run.
-template <typename TScenario>
-[[noreturn]] void RunInFreshModule(const TScenario& scenario) {
+// `after_open` runs once the library is open (a child that gives up its
+// user does it there), then `scenario` is called with the library and the
+// checks. Exits normally so that leak checkers of sanitised builds run.
+template <typename TScenario, typename TAfterOpen = TNothingMore>
+[[noreturn]] void RunInFreshModule(const TScenario& scenario,
+                                   const TAfterOpen& after_open = TAfterOpen()) {
   TShioriLibrary library;
   std::string error;
-  if (!OpenShiori(GHOST_SHIORI_LIBRARY, library, error)) {
+  if (!OpenShiori(ShioriLibraryPath(), library, error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
     std::exit(2);
   }
+  after_open();
   TChildChecks checks;
   scenario(library, checks);
   std::fflush(stderr);

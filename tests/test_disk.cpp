@@ -5,6 +5,7 @@
 // dictionary on load must leave the plain one loaded; no temporary file may
 // stay behind, and the module goes on answering.
 #include <gtest/gtest.h>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -53,17 +54,25 @@ bool WithFileSizeLimit(rlim_t limit, const TScenario& scenario) {
 }
 
 constexpr uid_t kNobody = 65534;
+// Where a folder for that user goes: the system's shared temporary folder,
+// since $TMPDIR may be private to the user running the tests.
+constexpr char kSharedTemp[] = "/tmp";
 
 // Runs `scenario` in a child that has given up root for an unprivileged
-// user, for whom file permissions hold.
+// user, for whom file permissions hold. The library is opened first, as
+// root: the build may lie in a folder that user cannot enter.
 template <typename TScenario>
 bool AsNobody(const TScenario& scenario) {
   std::fflush(nullptr);
   const pid_t child = fork();
   if (child < 0) return false;
   if (child == 0) {
-    if (getuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) std::_Exit(3);
-    RunInFreshModule(scenario);
+    RunInFreshModule(scenario, [] {
+      if (getuid() == 0 &&
+          (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
+        std::_Exit(3);
+      }
+    });
   }
   int status = 0;
   if (waitpid(child, &status, 0) != child) return false;
@@ -111,7 +120,9 @@ TEST_F(Disk, RefusedSaveKeepsTheOldValueFile) {
 // only the key being saved: every other saved value would be lost.
 TEST_F(Disk, UnreadableValueFileIsNotReplaced) {
   if (getuid() != 0) GTEST_SKIP() << "needs root to hand the files to another user";
-  const std::string dir = Dir();
+  const ScratchDir shared(kSharedTemp);
+  const std::string dir = shared.path();
+  ASSERT_FALSE(dir.empty());
   PutFile(dir + "tamune.ini", "talk.txt\r\n");
   PutFile(dir + "talk.txt", "@OnSave,%(\\_save := new 1 ; \"\")saved\r\n");
   PutFile(dir + "values.dat", kOldValues);
@@ -119,6 +130,7 @@ TEST_F(Disk, UnreadableValueFileIsNotReplaced) {
   ASSERT_EQ(chmod((dir + "values.dat").c_str(), S_IWUSR), 0);  // writable, not readable
   ASSERT_EQ(chown((dir + "values.dat").c_str(), kNobody, kNobody), 0);
   EXPECT_TRUE(AsNobody([&](TShioriLibrary& library, TChildChecks& checks) {
+    CHILD_TRUE(access(dir.c_str(), W_OK | X_OK) == 0);
     library.Load(dir);
     CHILD_EQ(library.Request(Request("OnSave", "")).text, Talk("saved"));
   }));

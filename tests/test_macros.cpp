@@ -146,6 +146,21 @@ TEST_F(Macros, SelfFeedingDefinitionStopsWithinItsRewriteBudget) {
   EXPECT_EQ(EventCount, 2);
 }
 
+// Each round turns the "(a)" at the front of the rest into "ax(", so the
+// line keeps its length and one round per "a)" is due. The line lengths of
+// the rounds made may add up to 32 MiB: on a line of 40004 bytes that is
+// 838 rounds (33,523,352 bytes); the 839th round is not made.
+TEST_F(Macros, RewritingStopsBeforeItsRoundsSweepMoreThan32MiB) {
+  auto times = [](int n, const std::string& piece) {
+    std::string text;
+    for (int i = 0; i < n; ++i) text += piece;
+    return text;
+  };
+  ParseDictionary(Dic({"$(%0),%0x(", "\\e,(" + times(20000, "a)")}));
+  ASSERT_EQ(SentenceCount, 1);
+  EXPECT_EQ(Talk(1), times(838, "ax") + "(" + times(20000 - 838, "a)"));
+}
+
 class Extensions : public Macros {};
 
 TEST_F(Extensions, TagKeysRegisterUnderEveryCategory) {
