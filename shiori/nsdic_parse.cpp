@@ -13,6 +13,7 @@
 #include "nsdic_links.h"
 #include "nsdic_macro.h"
 #include "nsdic_words.h"
+#include "nsdic_wordscan.h"
 #include "strutl.h"
 
 namespace {
@@ -314,5 +315,6 @@ int ParseDictionary(const std::string& text) {
   }
   ClearMacros();
   BuildStatusLine();
+  SettleWordScan();
   return run.count;
 }
