@@ -13,7 +13,6 @@
 #include "nsdic_links.h"
 #include "nsdic_macro.h"
 #include "nsdic_words.h"
-#include "nsdic_wordscan.h"
 #include "strutl.h"
 
 namespace {
@@ -315,6 +314,5 @@ int ParseDictionary(const std::string& text) {
   }
   ClearMacros();
   BuildStatusLine();
-  SettleWordScan();
   return run.count;
 }

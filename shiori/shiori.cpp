@@ -165,6 +165,7 @@ std::string LoadGhost(const std::string& host_directory) {
 // The ghost read into the store, then "OnLoad".
 void ShioriLoad(const std::string& host_directory) {
   LoadGhost(host_directory);
+  SettleWordScan();  // once the dictionary text is freed: a lower peak
   FireSelfEvent("OnLoad");
   ReleaseFreedMemory();
 }
