@@ -101,9 +101,9 @@ bool SweepReplace(const std::string& text, const std::string& tag,
   out.append(text, from, std::string::npos);
   if (out.size() > limit) return false;
   if (keep_numbered) {
-    for (char& c : out) {
-      if (c == kNumberedMarker) c = tag[0];
-    }
+    for (std::size_t at = out.find(kNumberedMarker); at != std::string::npos;
+         at = out.find(kNumberedMarker, at + 1))
+      out[at] = tag[0];
   }
   return true;
 }
@@ -130,9 +130,11 @@ std::size_t MatchingBracket(const std::string& text, std::size_t open) {
 int FirstPercent(const std::string& text, std::size_t from) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
+  // IsLeadByte: 0xE0-0xFF always, 0x80-0x9F in Shift_JIS mode.
+  const unsigned char low_lead = ShiftJisMode() ? 0x80 : 0xE0;
   for (std::size_t i = from; i < size; ++i) {
     if (bytes[i] == '%') return static_cast<int>(i) + 1;
-    if (bytes[i] >= 0x80 && IsLeadByte(bytes[i])) ++i;
+    if (bytes[i] >= low_lead && (bytes[i] >= 0xE0 || bytes[i] <= 0x9F)) ++i;
   }
   return 0;
 }
@@ -174,6 +176,7 @@ bool FormulaAt(int a, const std::string& text, std::string& out) {
 // The state of one ExpandTemplate call.
 struct TTemplateRun {
   std::string text;
+  std::string scratch;   // the next text of a sweep, its storage kept between sweeps
   std::string previous;  // the word put in last; steers linked words
   int a = 0;             // 1-based position of the "%" being handled
   bool cut = false;      // a step would have grown the text past the cap
@@ -198,14 +201,13 @@ bool SetText(TTemplateRun& run, std::string next) {
 // tags) or only the plain ones.
 bool ReplaceInRun(TTemplateRun& run, const std::string& tag,
                   const std::string& word, bool keep_numbered) {
-  std::string next;
   const std::size_t limit =
       run.text.size() > kTextLimit ? run.text.size() : kTextLimit;
-  if (!SweepReplace(run.text, tag, word, keep_numbered, limit, next)) {
+  if (!SweepReplace(run.text, tag, word, keep_numbered, limit, run.scratch)) {
     CutExpansion(run);
     return false;
   }
-  run.text = std::move(next);
+  run.text.swap(run.scratch);
   return true;
 }
 
