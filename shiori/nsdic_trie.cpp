@@ -48,8 +48,10 @@ bool Fits(const TByteTrie& t, int32_t base, const unsigned char* bytes, int coun
 // taken: their search starts near the last slot taken.
 int32_t FindBase(TByteTrie& t, const unsigned char* bytes, int count) {
   while (!IsFree(t, t.first_free)) ++t.first_free;
+  // A base is at least 1, so the first child's slot is past its byte.
+  const int32_t lowest = std::max<int32_t>(t.first_free, bytes[0] + 1);
   const int32_t start =
-      count <= kFewChildren ? t.first_free : std::max(t.first_free, t.last_used - kAlphabet);
+      count <= kFewChildren ? lowest : std::max(lowest, t.last_used - kAlphabet);
   const int32_t end = std::min(t.last_used, start + kSearchSpan);
   int32_t taken = 0;
   for (int32_t slot = start; slot <= end; ++slot) {
@@ -59,7 +61,7 @@ int32_t FindBase(TByteTrie& t, const unsigned char* bytes, int count) {
     }
     const int32_t base = slot - bytes[0];
     if (base < 1 || !Fits(t, base, bytes, count)) continue;
-    if (start == t.first_free && taken * 20 >= (slot - start) * 19) t.first_free = slot;
+    if (start == lowest && taken * 20 >= (slot - start) * 19) t.first_free = slot;
     return base;
   }
   return t.last_used + 1;

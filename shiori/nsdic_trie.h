@@ -21,7 +21,7 @@ struct TByteTrie {
   std::vector<TTrieSlot> slots;  // empty until the first text
   std::vector<int32_t> records;  // by slot
   int32_t largest_base = 0;
-  int32_t first_free = 2;        // no free slot below it
+  int32_t first_free = 2;        // where searches start: below it, few slots are free
   int32_t last_used = 1;         // no slot above it is taken
 };
 
