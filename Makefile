@@ -7,11 +7,12 @@ WIN32_BUILD ?= build-win32
 WIN64_BUILD ?= build-win64
 BENCH_BUILD ?= build-bench
 NPM_BUILD  ?= build-npm
+WASM_BUILD ?= build-wasm
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 GHOST      ?= examples/ghost/
 CMAKE_ARGS ?=
 
-.PHONY: all configure build run check test bootstrap clean win32 win64 bench
+.PHONY: all configure build run check test bootstrap clean win32 win64 bench wasm
 
 all: build
 
@@ -51,6 +52,14 @@ win64:
 	cmake -DSOURCE_DIR=. -DBUILD_DIR=$(WIN64_BUILD) -DTOOLCHAIN=cmake/mingw-x86_64.cmake \
 	  -DJOBS=$(JOBS) -P cmake/build-windows.cmake
 
+# Both libraries as WebAssembly modules (Debian's emscripten, offline), in
+# $(WASM_BUILD)/: shiori.js + shiori.wasm, makoto.js + makoto.wasm. Installs
+# emscripten and binaryen first when they are missing and this runs as root.
+wasm:
+	@scripts/bootstrap --wasm
+	emcmake cmake -S . -B $(WASM_BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(WASM_BUILD) -j $(JOBS)
+
 # The full gate. The Linux build's tests bring both Windows build folders up
 # to date themselves before they read the DLLs (CTest fixtures).
 test: bootstrap
@@ -86,7 +95,7 @@ bench:
 	bench/run $(BENCH_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(RUN_BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(NPM_BUILD)
+	rm -rf $(BUILD) $(RUN_BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(NPM_BUILD) $(WASM_BUILD)
 
 # Hardening: every unit and end-to-end test again, built with AddressSanitizer
 # and UndefinedBehaviorSanitizer and the invariant checks; the fuzz targets
