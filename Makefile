@@ -57,14 +57,15 @@ win64:
 # emscripten and binaryen first when they are missing and this runs as root.
 wasm:
 	@scripts/bootstrap --wasm
-	emcmake cmake -S . -B $(WASM_BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	cmake --build $(WASM_BUILD) -j $(JOBS)
+	cmake -DSOURCE_DIR=. -DBUILD_DIR=$(WASM_BUILD) -DJOBS=$(JOBS) -P cmake/build-wasm.cmake
 
-# The full gate. The Linux build's tests bring both Windows build folders up
-# to date themselves before they read the DLLs (CTest fixtures).
+# The full gate. The Linux build's tests bring both Windows build folders and
+# the WebAssembly folder up to date themselves before they read them (CTest
+# fixtures).
 test: bootstrap
 	cmake -S . -B $(BUILD) $(CMAKE_ARGS) -DWIN32_BUILD_DIR=$(abspath $(WIN32_BUILD)) \
-	  -DWIN64_BUILD_DIR=$(abspath $(WIN64_BUILD)) -DGHOST_NPM_DIR=$(abspath $(NPM_BUILD))
+	  -DWIN64_BUILD_DIR=$(abspath $(WIN64_BUILD)) -DGHOST_NPM_DIR=$(abspath $(NPM_BUILD)) \
+	  -DWASM_BUILD_DIR=$(abspath $(WASM_BUILD))
 	cmake --build $(BUILD) -j $(JOBS)
 	scripts/vm/build-image
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
