@@ -11,8 +11,8 @@
 //   WASM_DIR    the build folder with shiori.js/.wasm and makoto.js/.wasm
 //   GHOST_DIR   a ghost folder on disk; the files the session leaves in the
 //               emscripten file system are written back into it
-//   --time N    after the script, N more copies of its first request, and
-//               the median time of one request on stderr
+//   --time N    after the script, its requests N times more, and the
+//               median time of one request on stderr
 // GHOST_FROZEN_CLOCK (milliseconds since 1970) stands in for the clock
 // when set, as a frozen clock of the native side would.
 'use strict';
@@ -154,16 +154,18 @@ async function main(argv) {
     else out.push(`<< ${step.to} (${answer.length} bytes)`, escape(answer));
   }
 
-  const timed = argv[4] === '--time' ? Number(argv[5]) : 0;
-  if (timed > 0) {
-    const request = Array.from(steps.find((s) => s.to === 'shiori').bytes);
+  const rounds = argv[4] === '--time' ? Number(argv[5]) : 0;
+  if (rounds > 0) {
+    const requests = steps.filter((s) => s.to === 'shiori').map((s) => Array.from(s.bytes));
     const times = [];
-    for (let i = 0; i < timed; ++i) {
-      const start = process.hrtime.bigint();
-      shiori.request(request, true);
-      times.push(Number(process.hrtime.bigint() - start) / 1000);
+    for (let i = 0; i < rounds; ++i) {
+      for (const request of requests) {
+        const start = process.hrtime.bigint();
+        shiori.request(request, true);
+        times.push(Number(process.hrtime.bigint() - start) / 1000);
+      }
     }
-    console.error(`one request: median ${median(times).toFixed(1)} us over ${timed}`);
+    console.error(`one request: median ${median(times).toFixed(1)} us of ${times.length}`);
   }
 
   out.push(`unload shiori: ${shiori.unload()}`);
