@@ -9,7 +9,8 @@
 #   build-wasm/makoto.js + makoto.wasm   createMakoto(options) -> Promise of Module
 # The Module has cwrap, ccall, intArrayFromString, intArrayToString, HEAPU8,
 # HEAP32, _malloc, _free, FS (with MEMFS, NODEFS and IDBFS) and the exports
-# as _load, _request, _unload (makoto: _load, _execute, _unload), which take
+# as _load, _request, _unload (makoto: _load, _execute, _unload; and
+# whichever of loadu, makoto's request the export files define), which take
 # and give blocks of the module's _malloc exactly as the native libraries do.
 #
 # The memory is fixed (no growth): a host that keeps a view of the heap
@@ -42,14 +43,24 @@ set(GHOST_WASM_LINK_FLAGS
 set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs)
 
 add_compile_options(${GHOST_WASM_COMPILE_FLAGS})
+# Each module is linked whole and nothing is loaded into it later, so no
+# position-independent code.
+set(CMAKE_POSITION_INDEPENDENT_CODE OFF)
 
-# ghost_wasm_module(TARGET OUTPUT_NAME EXPORT_NAME MEMORY CORE SOURCE EXPORT...)
+# ghost_wasm_module(TARGET OUTPUT_NAME EXPORT_NAME MEMORY CORE SOURCE NAME...)
 # links SOURCE (the library's exports, the same file as the native build's)
-# over the static CORE into OUTPUT_NAME.js and OUTPUT_NAME.wasm.
+# over the static CORE into OUTPUT_NAME.js and OUTPUT_NAME.wasm, exporting
+# each NAME that SOURCE defines as an export.
 function(ghost_wasm_module target output export_name memory core source)
-  list(TRANSFORM ARGN PREPEND _ OUTPUT_VARIABLE exported)
-  list(APPEND exported _malloc _free)
+  file(READ ${source} text)
+  set(exported _malloc _free)
+  foreach(name IN LISTS ARGN)
+    if(text MATCHES "GHOST_CALL ${name}\\(")
+      list(APPEND exported _${name})
+    endif()
+  endforeach()
   list(JOIN exported "," exported)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
   add_executable(${target} ${source})
   target_link_libraries(${target} PRIVATE ${core})
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output} SUFFIX ".js"
@@ -64,6 +75,6 @@ add_subdirectory(${CMAKE_CURRENT_LIST_DIR}/../shiori ${CMAKE_BINARY_DIR}/shiori)
 add_subdirectory(${CMAKE_CURRENT_LIST_DIR}/../makoto ${CMAKE_BINARY_DIR}/makoto)
 
 ghost_wasm_module(shiori_wasm shiori createShiori ${GHOST_WASM_SHIORI_MEMORY}
-  shiori_core ${CMAKE_CURRENT_LIST_DIR}/../shiori/shiori_exports.cpp load request unload)
+  shiori_core ${CMAKE_CURRENT_LIST_DIR}/../shiori/shiori_exports.cpp load loadu request unload)
 ghost_wasm_module(makoto_wasm makoto createMakoto ${GHOST_WASM_MAKOTO_MEMORY}
-  makoto_core ${CMAKE_CURRENT_LIST_DIR}/../makoto/makoto_exports.cpp load execute unload)
+  makoto_core ${CMAKE_CURRENT_LIST_DIR}/../makoto/makoto_exports.cpp load execute request unload)
