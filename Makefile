@@ -11,7 +11,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 GHOST      ?= examples/ghost/
 CMAKE_ARGS ?=
 
-.PHONY: all configure build run check test bootstrap clean win32 win64 bench
+.PHONY: all configure build tools run check test bootstrap clean win32 win64 bench
 
 all: build
 
@@ -21,15 +21,21 @@ configure:
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Only the two libraries and the terminal host, in a folder of their own
-# built without optimisation (a third of the compile time; the answers are
-# the same) and without the tests (no GoogleTest needed). Line editing
-# (libedit-dev) and what the terminal's checks build with (nlohmann-json3-dev,
-# gettext) are installed first when missing and this runs as root.
-run:
+# The two libraries and the authors' tools, in a folder of their own built
+# without optimisation (a third of the compile time; the answers are the
+# same) and without the tests (no GoogleTest needed): the programs land in
+# $(RUN_BUILD)/tools/. Line editing (libedit-dev) and what the checker builds
+# with (nlohmann-json3-dev, gettext) are installed first when missing and
+# this runs as root.
+AUTHOR_TOOLS = shiori-term shiori-check shiori-lsp shiori-seal makoto-table
+
+tools:
 	@scripts/bootstrap --line-editing
 	cmake -S . -B $(RUN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DGHOST_BUILD_TESTS=OFF $(CMAKE_ARGS) >/dev/null
-	cmake --build $(RUN_BUILD) -j $(JOBS) --target shiori makoto shiori-term
+	cmake --build $(RUN_BUILD) -j $(JOBS) --target shiori makoto $(AUTHOR_TOOLS)
+
+# The terminal host on the sample ghost, once the tools are built.
+run: tools
 	$(RUN_BUILD)/tools/shiori-term $(GHOST)
 
 # The quick loop: the Linux build and its CTest suites. Installs nothing and

@@ -259,7 +259,7 @@ TEST(ShioriTerm, WhyPlacesRepliesHellosStringsWordsAndFreeTalkDraws) {
   EXPECT_TRUE(Has(run.output, "  word of the category \\tool\n"
                               "    -> \"soft brush\" from dic_words.txt:8\n"));
   EXPECT_TRUE(Has(run.output, "    draw 2: dic_talk.txt:21, cool-down now 74 -> passed over, "
-                              "still resting\n    draws 3-8: dic_events.txt:27 an event's talk, "));
+                              "still resting\n    draws 3-8: dic_events.txt:27 (event), "));
   EXPECT_TRUE(Has(run.output, "    draw 9: dic_talk.txt:9, cool-down now 0 -> taken\n"));
 }
 

@@ -123,17 +123,17 @@ std::string CandidatePlace(const TRender& render, const TTraceNode& n) {
 const char* SentenceKindName(long kind) {
   switch (static_cast<TSentenceKind>(kind)) {
     case TSentenceKind::WordTalk:
-      return "a word's talk (\\ft)";
+      return "(\\ft)";
     case TSentenceKind::Reply:
-      return "a reply (\\re)";
+      return "(\\re)";
     case TSentenceKind::Hello:
-      return "a hello (\\hl)";
+      return "(\\hl)";
     case TSentenceKind::Event:
-      return "an event's talk";
+      return "(event)";
     case TSentenceKind::FreeTalk:
       break;
   }
-  return "a free talk";
+  return "(\\e)";
 }
 
 // The word entries an answer of GET Word came from, as "file:line, ...",
