@@ -71,8 +71,13 @@ fi
 "$node" "$checker" "$work/session.txt" "$work/wasm.txt" || status=1
 "$node" "$checker" "$here/reload-session.txt" "$work/wasm-reload.txt" || status=1
 
-# Each makoto answer as "LINE<TAB>escaped answer".
-answers() { awk '/^<< makoto/ { getline; print n++ "\t" $0 }' "$1"; }
+# Each answer of the translation module (execute's script, a request's
+# whole answer) on one line, as "N<TAB>escaped answer".
+answers() {
+  awk '/^(<< |!! |unload )/ { if (on) print n++ "\t" body; on = 0 }
+       on { body = body $0 }
+       /^<< makoto/ { on = 1; body = "" }' "$1"
+}
 fresh_ghost "$work/draws"
 for i in $(seq 0 23); do
   linux_run $((clock + 3607 * i)) "$work/draws" "$here/translation-draws.txt" "$work/draws.txt"
@@ -84,6 +89,6 @@ sort -u "$work/draws-linux.all" > "$work/draws-linux.txt"
 sort -u "$work/draws-wasm.all" > "$work/draws-wasm.txt"
 compare "translation: sets of answers" "$work/draws-linux.txt" "$work/draws-wasm.txt"
 echo "translation: $(wc -l < "$work/draws-wasm.txt") distinct answers to" \
-  "$(grep -c '^makoto: ' "$here/translation-draws.txt") lines over 24 clocks"
+  "$(grep -c '^makoto' "$here/translation-draws.txt") lines over 24 clocks"
 echo "responses compared: $(grep -c '^<< ' "$work/linux.txt") + $(grep -c '^<< ' "$work/linux-reload.txt")"
 exit $status

@@ -50,9 +50,11 @@ function escape(bytes) {
   return out;
 }
 
-// The script's steps: {to: 'shiori'|'makoto', bytes}. Requests are runs of
-// non-empty lines joined with CR LF plus a final CR LF; "#" lines are
-// comments; "makoto: TEXT" sends TEXT to the translation module.
+// The script's steps: {to: 'shiori'|'makoto'|'makoto request', bytes}.
+// Requests are runs of non-empty lines joined with CR LF plus a final CR LF;
+// "#" lines are comments; "makoto: TEXT" sends TEXT to the translation
+// module; "makoto-request: A|B|..." sends it the request of the lines A, B,
+// ... (each "|" standing for CR LF).
 function scriptSteps(bytes) {
   const steps = [];
   let request = '';
@@ -66,6 +68,10 @@ function scriptSteps(bytes) {
     if (line.startsWith('makoto: ')) {
       flush();
       steps.push({to: 'makoto', bytes: Buffer.from(line.slice(8), 'latin1')});
+    } else if (line.startsWith('makoto-request: ')) {
+      flush();
+      const lines = line.slice(16).replace(/\|/g, '\r\n');
+      steps.push({to: 'makoto request', bytes: Buffer.from(lines, 'latin1')});
     } else if (line === '') {
       flush();
     } else {
@@ -104,18 +110,47 @@ function moduleBlock(M, bytes) {
   return block;
 }
 
-// The translation module's execute, called the way a host calls it: the
-// module frees the script block and answers a new block of exactly the
-// rewritten text's length.
-function execute(M, bytes) {
+// One call of the translation module's execute or request (`fn`), the way a
+// host makes it: the module frees the block handed in and answers a new one
+// of the length it writes back. Gives {text, next: the byte after the text},
+// or null when it gave no block.
+function callMakoto(M, fn, bytes) {
   const length = M._malloc(4);
   M.HEAP32[length >> 2] = bytes.length;
-  const answer = M._execute(moduleBlock(M, bytes), length);
+  const answer = fn(moduleBlock(M, bytes), length);
   const size = M.HEAP32[length >> 2];
-  const result = answer ? Buffer.from(M.HEAPU8.subarray(answer, answer + size)) : null;
+  const result = answer ? {text: Buffer.from(M.HEAPU8.subarray(answer, answer + size)),
+                           next: M.HEAPU8[answer + size]} : null;
   M._free(answer);
   M._free(length);
   return result;
+}
+
+// What the native scripted host prints for one answer; `nul` when the block
+// must end in a NUL after the text.
+function printAnswer(out, label, answer, nul) {
+  if (answer === null) {
+    out.push(`!! ${label} gave no block`);
+    return null;
+  }
+  out.push(`<< ${label} (${answer.text.length} bytes)`, escape(answer.text));
+  if (nul && answer.next !== 0) out.push('!! block does not end in NUL');
+  return answer.text;
+}
+
+// A talk script through execute and, when the module exports request, as a
+// "MAKOTO/2.0" request, whose answer must carry the same rewritten script.
+function translate(K, out, script) {
+  const executed = printAnswer(out, 'makoto', callMakoto(K, K._execute, script), false);
+  if (!K._request) return;
+  const request = Buffer.concat([Buffer.from('EXECUTE MAKOTO/2.0\r\nSender: host\r\n' +
+      'Charset: Shift_JIS\r\nString: '), script, Buffer.from('\r\n\r\n')]);
+  const answer = printAnswer(out, 'makoto request', callMakoto(K, K._request, request), true);
+  const expected = Buffer.concat([Buffer.from('MAKOTO/2.0 200 OK\r\nString: '),
+                                  executed || Buffer.alloc(0), Buffer.from('\r\n\r\n')]);
+  if (!answer || !answer.equals(expected)) {
+    out.push('!! the request\'s answer does not carry execute\'s result');
+  }
 }
 
 function median(values) {
@@ -147,11 +182,14 @@ async function main(argv) {
 
   const steps = scriptSteps(fs.readFileSync(scriptFile));
   for (const step of steps) {
-    const answer = step.to === 'shiori'
-        ? Buffer.from(shiori.request(Array.from(step.bytes), true), 'latin1')
-        : execute(K, step.bytes);
-    if (answer === null) out.push(`!! ${step.to} gave no block`);
-    else out.push(`<< ${step.to} (${answer.length} bytes)`, escape(answer));
+    if (step.to === 'makoto') {
+      translate(K, out, step.bytes);
+    } else if (step.to === 'makoto request') {
+      if (K._request) printAnswer(out, 'makoto request', callMakoto(K, K._request, step.bytes), true);
+    } else {
+      const answer = Buffer.from(shiori.request(Array.from(step.bytes), true), 'latin1');
+      out.push(`<< shiori (${answer.length} bytes)`, escape(answer));
+    }
   }
 
   const rounds = argv[4] === '--time' ? Number(argv[5]) : 0;
