@@ -29,6 +29,7 @@ const std::vector<TCheckCode> kCodes = {
     {"L007", TCheckLevel::Warning, "a flag other than \",e\" in the list"},
     {"L008", TCheckLevel::Error, "tamune.ini with LF line ends"},
     {"L009", TCheckLevel::Warning, "a dictionary with LF line ends"},
+    {"L010", TCheckLevel::Warning, "a dictionary with lines that end with CR alone"},
     {"P001", TCheckLevel::Warning, "a line whose key starts no entry"},
     {"P002", TCheckLevel::Warning, "\\ft without its word or category"},
     {"P003", TCheckLevel::Warning, "\\ch with fewer than four fields"},
