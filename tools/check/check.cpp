@@ -13,7 +13,7 @@
 #include "fileutl.h"
 #include "ghost_hook.h"
 #include "shiori.h"
-#include "term/term_charset.h"
+#include "charset/iconv_charset.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "term/term_charset.h"
+#include "charset/iconv_charset.h"
 
 namespace {
 

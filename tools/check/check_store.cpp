@@ -13,7 +13,7 @@
 #include "nsdic_expand.h"
 #include "nsdic_links.h"
 #include "nsdic_words.h"
-#include "term/term_charset.h"
+#include "charset/iconv_charset.h"
 
 namespace {
 

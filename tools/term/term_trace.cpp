@@ -2,7 +2,7 @@
 // the indented tree `why` and `--trace` show.
 #include "term/term_trace.h"
 
-#include "term/term_charset.h"
+#include "charset/iconv_charset.h"
 #include "term/term_render.h"
 
 namespace {
