@@ -7,11 +7,13 @@ WIN32_BUILD ?= build-win32
 WIN64_BUILD ?= build-win64
 BENCH_BUILD ?= build-bench
 NPM_BUILD  ?= build-npm
+WEB_BUILD  ?= build-web
+WEB_PORT   ?= 8080
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 GHOST      ?= examples/ghost/
 CMAKE_ARGS ?=
 
-.PHONY: all configure build run check test bootstrap clean win32 win64 bench
+.PHONY: all configure build run check test bootstrap clean win32 win64 bench web serve
 
 all: build
 
@@ -78,6 +80,20 @@ test-win32-vm: vm-image
 	cd $(BUILD) && ctest --output-on-failure -R '^win32_vm_'
 	@cat $(BUILD)/win32-vm/result
 
+# The playground page (web/): the conversation core, the checker and the why
+# trace compiled to WebAssembly with Debian's emscripten, and the page's
+# static files, in $(WEB_BUILD)/site/. emscripten's own scripts need
+# Debian's Node.js modules when the machine's node is another one.
+web:
+	NODE_PATH=/usr/share/nodejs$${NODE_PATH:+:$$NODE_PATH} emcmake cmake -S web -B $(WEB_BUILD) -Wno-dev >/dev/null
+	NODE_PATH=/usr/share/nodejs$${NODE_PATH:+:$$NODE_PATH} cmake --build $(WEB_BUILD) -j $(JOBS)
+	@echo "The page is in $(WEB_BUILD)/site/ (make serve)"
+
+# Serves the page on this machine only, until interrupted.
+serve: web
+	@echo "Serving the playground at http://127.0.0.1:$(WEB_PORT)/ (Ctrl-C stops)"
+	python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory $(WEB_BUILD)/site
+
 # Benchmarks: an optimised build of their own, the synthetic ghost, one table.
 bench:
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DGHOST_BUILD_BENCH=ON \
@@ -86,7 +102,7 @@ bench:
 	bench/run $(BENCH_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(RUN_BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(NPM_BUILD)
+	rm -rf $(BUILD) $(RUN_BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(NPM_BUILD) $(WEB_BUILD)
 
 # Hardening: every unit and end-to-end test again, built with AddressSanitizer
 # and UndefinedBehaviorSanitizer and the invariant checks; the fuzz targets

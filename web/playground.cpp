@@ -1,8 +1,12 @@
 // The playground page's entry points into the conversation core linked into
 // its WebAssembly module: load a ghost from the in-memory file system
 // afresh, answer a request, explain the last answer as the terminal host's
-// `why` does, check the dictionaries, and convert texts between a ghost's
-// charset and UTF-8. A tool build: none of this is in the libraries.
+// `why` does, and check the dictionaries. A tool build: none of this is in
+// the libraries.
+//
+// The page converts charsets itself: this module's C library knows no
+// Shift_JIS, so the why text and the diagnostics keep the dictionaries'
+// bytes as they are (the rest of both is ASCII).
 //
 // Every function that gives text keeps it in one buffer until the next call
 // (pg_text_length gives its length: the texts may hold NUL bytes).
@@ -15,7 +19,6 @@
 #include "ghost_host.h"
 #include "ghost_limits.h"
 #include "shiori.h"
-#include "term/term_charset.h"
 #include "term/term_core.h"
 #include "term/term_render.h"
 #include "term/term_trace.h"
@@ -113,57 +116,22 @@ const char* pg_why() {
   }
 }
 
-// The checker's diagnostics of the ghost in `directory`: a JSON array when
-// `json` is nonzero, else the compilers' lines and the summary line. The
-// check resets the core: the ghost is loaded again afterwards (pg_load).
-const char* pg_check(const char* directory, int json) {
+// The checker's diagnostics of the ghost in `directory`, one line each as
+// the compilers write them ("dic.txt:12:3: warning: message [T003]"), the
+// file named relative to the ghost folder. The check resets the core: the
+// ghost is loaded again afterwards (pg_load).
+const char* pg_check(const char* directory) {
   TPlayground& p = Playground();
   try {
     const std::string dir = directory != nullptr ? directory : "";
     if (p.loaded) p.core.Unload();
     p.loaded = false;
     const TCheckResult result = CheckGhost(dir);
-    if (json != 0) return Give(DiagnosticsJson("", result.diagnostics));
     std::string lines;
     for (const TCheckDiagnostic& d : result.diagnostics) lines += DiagnosticLine("", d) + "\n";
-    return Give(lines + SummaryLine(dir, result.diagnostics) + "\n");
+    return Give(lines);
   } catch (...) {
-    return Give(json != 0 ? "[]" : "");
-  }
-}
-
-// `length` bytes in `charset` as UTF-8; a byte that does not convert shows
-// as <XX>.
-const char* pg_to_utf8(const char* bytes, int length, const char* charset) {
-  try {
-    return Give(ToUtf8(Text(bytes, length), charset != nullptr ? charset : kDefaultCharset));
-  } catch (...) {
-    return Give(std::string());
-  }
-}
-
-// UTF-8 `text` in `charset`; null when a character has no form in it.
-const char* pg_from_utf8(const char* text, int length, const char* charset) {
-  try {
-    std::string out;
-    if (!FromUtf8(Text(text, length), charset != nullptr ? charset : kDefaultCharset, out)) {
-      return nullptr;
-    }
-    return Give(out);
-  } catch (...) {
-    return nullptr;
-  }
-}
-
-// The 1-based offset of the first byte of `bytes` that is not valid in
-// `charset`, or 0 when all are.
-int pg_invalid_byte(const char* bytes, int length, const char* charset) {
-  try {
-    const std::size_t at =
-        InvalidByteOffset(Text(bytes, length), charset != nullptr ? charset : kDefaultCharset);
-    return at == std::string::npos ? 0 : static_cast<int>(at) + 1;
-  } catch (...) {
-    return 0;
+    return Give("");
   }
 }
 
