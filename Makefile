@@ -35,10 +35,10 @@ run:
 	$(RUN_BUILD)/tools/shiori-term $(GHOST)
 
 # The quick loop: the Linux build and its CTest suites. Installs nothing and
-# leaves out the Windows DLLs, Wine, the npm parser and fuzzing.
+# leaves out the Windows DLLs, Wine, the npm parser, the page and fuzzing.
 check: configure
 	cmake --build $(BUILD) -j $(JOBS)
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE 'npm|windows'
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE 'npm|windows|web'
 
 bootstrap:
 	NPM_BUILD=$(NPM_BUILD) scripts/bootstrap
@@ -57,7 +57,8 @@ win64:
 # to date themselves before they read the DLLs (CTest fixtures).
 test: bootstrap
 	cmake -S . -B $(BUILD) $(CMAKE_ARGS) -DWIN32_BUILD_DIR=$(abspath $(WIN32_BUILD)) \
-	  -DWIN64_BUILD_DIR=$(abspath $(WIN64_BUILD)) -DGHOST_NPM_DIR=$(abspath $(NPM_BUILD))
+	  -DWIN64_BUILD_DIR=$(abspath $(WIN64_BUILD)) -DGHOST_NPM_DIR=$(abspath $(NPM_BUILD)) \
+	  -DWEB_BUILD_DIR=$(abspath $(WEB_BUILD))
 	cmake --build $(BUILD) -j $(JOBS)
 	scripts/vm/build-image
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -82,11 +83,9 @@ test-win32-vm: vm-image
 
 # The playground page (web/): the conversation core, the checker and the why
 # trace compiled to WebAssembly with Debian's emscripten, and the page's
-# static files, in $(WEB_BUILD)/site/. emscripten's own scripts need
-# Debian's Node.js modules when the machine's node is another one.
+# static files, in $(WEB_BUILD)/site/.
 web:
-	NODE_PATH=/usr/share/nodejs$${NODE_PATH:+:$$NODE_PATH} emcmake cmake -S web -B $(WEB_BUILD) -Wno-dev >/dev/null
-	NODE_PATH=/usr/share/nodejs$${NODE_PATH:+:$$NODE_PATH} cmake --build $(WEB_BUILD) -j $(JOBS)
+	cmake -DSOURCE_DIR=. -DBUILD_DIR=$(WEB_BUILD) -DJOBS=$(JOBS) -P cmake/build-web.cmake
 	@echo "The page is in $(WEB_BUILD)/site/ (make serve)"
 
 # Serves the page on this machine only, until interrupted.

@@ -64,17 +64,24 @@ function fileFromBytes(name, bytes, fallback) {
   return { text: text.replace(/\r\n?/g, '\n'), charset, crlf: /\r\n/.test(text) || !/\n/.test(text), bytes };
 }
 
-// The charset files of plain ASCII are taken in: that of the ghost's other
-// files (UTF-8 when one is), else the module's default.
-function asciiCharset(byName) {
-  for (const bytes of Object.values(byName)) {
-    if (Charsets.detect(bytes, null) === 'UTF-8') return 'UTF-8';
+// The charset the ghost's dictionaries (bytes or texts) declare last ("Option,Charset: X"
+// switches the module to X), in the order tamune.ini lists them; the
+// module's default without one.
+function declaredCharset(byName) {
+  const asText = (v) => (typeof v === 'string' ? v : new TextDecoder('latin1').decode(v));
+  let charset = 'Shift_JIS';
+  const list = byName['tamune.ini'];
+  const order = list !== undefined ? listedNames(asText(list)) : Object.keys(byName);
+  for (const name of order) {
+    if (byName[name] === undefined) continue;
+    const text = asText(byName[name]);
+    for (const m of text.matchAll(/^Option,Charset: *([^\r\n]*)/gm)) charset = m[1].trim();
   }
-  return 'Shift_JIS';
+  return Charsets.isUtf8(charset) ? 'UTF-8' : 'Shift_JIS';
 }
 
 function takeGhost(byName) {
-  const fallback = asciiCharset(byName);
+  const fallback = declaredCharset(byName);
   files = {};
   for (const [name, bytes] of Object.entries(byName)) {
     const file = fileFromBytes(name, bytes, fallback);
@@ -121,7 +128,13 @@ async function loadPicked(fileList) {
       complain(`${f.name}: could not be read (${e.message})`);
     }
   }
-  if (!byName['tamune.ini']) complain('no tamune.ini among the files: the module reads no dictionary without it');
+  if (!byName['tamune.ini']) {
+    complain('no tamune.ini among the files: the module reads no dictionary without it');
+  } else {
+    for (const name of listedNames(new TextDecoder('latin1').decode(byName['tamune.ini']))) {
+      if (!byName[name]) complain(`tamune.ini lists ${name}, which is not among the files picked`);
+    }
+  }
   takeGhost(byName);
   await ghostChanged();
 }
@@ -215,8 +228,9 @@ function seed() {
 }
 
 function ghostCharset() {
-  const base = Object.values(files).find((f) => Charsets.isUtf8(f.charset));
-  return base ? 'UTF-8' : 'Shift_JIS';
+  const texts = {};
+  for (const [name, f] of Object.entries(files)) texts[name] = f.text;
+  return declaredCharset(texts);
 }
 
 // The module checks and loads the files as they stand now.
@@ -277,8 +291,9 @@ function showDiagnostics(bytes, problems) {
     if (m && files[m[1]]) item.onclick = () => goToLine(m[1], Number(m[2]));
     list.appendChild(item);
   }
+  const count = (n, what) => `${n} ${what}${n === 1 ? '' : 's'}`;
   $('diagnostic-count').textContent = lines.length === 0 ? 'no problems'
-    : `${counts.error} errors, ${counts.warning} warnings, ${counts.note} notes`;
+    : `${count(counts.error, 'error')}, ${count(counts.warning, 'warning')}, ${count(counts.note, 'note')}`;
 }
 
 function goToLine(name, line) {
