@@ -70,7 +70,15 @@ async function session(page, base, shot) {
   await page.waitForFunction((source) => [...document.querySelectorAll('#diagnostics li')]
     .some((li) => new RegExp(source).test(li.textContent)), expected.source);
 
-  // Japanese talk from the Shift_JIS dictionary.
+  // The edits are kept across a reload of the page.
+  await page.reload();
+  await page.waitForFunction(() => document.getElementById('status').textContent === 'ready' &&
+    document.getElementById('diagnostics').children.length > 0, null, { timeout: 60000 });
+  await page.selectOption('#file', 'dic_events.txt');
+  assert.equal((await page.inputValue('#editor')).split('\n')[line - 1], lines[line - 1]);
+
+  // Japanese talk from the Shift_JIS dictionary, written back from the
+  // kept text by the page's encoder.
   await page.fill('#request', 'GET Sentence SHIORI/2.5\nSender: test\nEvent: OnKeyPress\nReference0: j');
   await page.click('#send');
   await page.waitForFunction(() => document.getElementById('answer-title').textContent === 'answer to OnKeyPress');
@@ -78,12 +86,6 @@ async function session(page, base, shot) {
   assert.match(await page.textContent('#why'), /dic_nihongo\.txt:\d+/);
   if (shot) await page.screenshot({ path: shot });
 
-  // The edits are kept across a reload of the page.
-  await page.reload();
-  await page.waitForFunction(() => document.getElementById('status').textContent === 'ready' &&
-    document.getElementById('diagnostics').children.length > 0, null, { timeout: 60000 });
-  await page.selectOption('#file', 'dic_events.txt');
-  assert.equal((await page.inputValue('#editor')).split('\n')[line - 1], lines[line - 1]);
   await badInput(page);
   assert.deepEqual(pageErrors, []);
   return line;
