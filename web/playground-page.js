@@ -191,16 +191,28 @@ function startWorker() {
   };
 }
 
+// Ends the worker and every step still waiting for it, and starts another.
+function stopWorker(message) {
+  worker.terminate();
+  for (const waiting of pending.values()) {
+    clearTimeout(waiting.timer);
+    waiting.reject(new Error(message));
+  }
+  pending.clear();
+  startWorker();
+}
+
 // One step in the worker. A step that takes too long ends the worker (a new
 // one loads the ghost again at the next step).
 function step(name, data = {}, transfer = []) {
   return new Promise((resolve, reject) => {
     const id = nextId++;
     const timer = setTimeout(() => {
+      const message = `the module took longer than ${kStepTimeoutMs / 1000} s and was stopped; ` +
+        'the ghost is loaded again at the next request';
       pending.delete(id);
-      worker.terminate();
-      startWorker();
-      reject(new Error(`the module took longer than ${kStepTimeoutMs / 1000} s and was stopped; the ghost is loaded again at the next request`));
+      stopWorker(message);
+      reject(new Error(message));
     }, kStepTimeoutMs);
     pending.set(id, { resolve, reject, timer });
     worker.postMessage({ id, step: name, ...data }, transfer);
@@ -440,11 +452,19 @@ function wire() {
     edited();
   };
   $('seed').onchange = () => ghostChanged();
-  $('sample').onclick = () => { lastRequest = null; loadSample(); };
+  $('sample').onclick = () => {
+    if (Object.keys(files).length > 0 && !confirm('Replace the files in the editor with the sample ghost?')) return;
+    lastRequest = null;
+    loadSample();
+  };
   $('pick').onchange = (e) => { lastRequest = null; loadPicked(e.target.files); };
   $('new-file').onclick = () => {
     const name = prompt('Name of the new dictionary (add it to tamune.ini too):', 'dic_new.txt');
-    if (!name || files[name]) return;
+    if (!name) return;
+    if (files[name] || !/^[^/\\]+$/.test(name) || name === '.' || name === '..') {
+      complain(`"${name}" is taken or no plain file name`);
+      return;
+    }
     files[name] = { text: '', charset: ghostCharset(), crlf: true };
     current = name;
     ghostChanged();
