@@ -333,6 +333,11 @@ std::string WhyText(const TSession& session) {
   TTraceLabels labels;
   labels.sentence = [&watch](int s) { return SentenceOrigin(watch, s); };
   labels.event = [&watch](int e) { return EventOrigin(watch, e); };
+  labels.string = [&watch](int slot) { return StringOrigin(watch, slot); };
+  labels.status = [&watch](int slot) { return StatusOrigin(watch, slot); };
+  labels.word = [&watch](const std::string& word, const std::string& category, bool prefix) {
+    return WordOrigins(watch, word, category, prefix);
+  };
   labels.charset = session.charset;
   return RenderTrace(watch.trace.root, labels);
 }

@@ -26,7 +26,7 @@ vm_scripts=$(cd "$src/../../scripts/vm" && pwd)
 
 image=$(vm_image_dir)
 if [ ! -f "$image/ready" ]; then
-  echo "The VM image for this recipe is not built: run 'make vm-image' (as root)."
+  echo "No VM image for this recipe in $(vm_cache_root)/: 'sudo make vm-image' builds it once for every user."
   exit 1
 fi
 
