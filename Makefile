@@ -8,11 +8,13 @@ WIN64_BUILD ?= build-win64
 BENCH_BUILD ?= build-bench
 NPM_BUILD  ?= build-npm
 WASM_BUILD ?= build-wasm
+WEB_BUILD  ?= build-web
+WEB_PORT   ?= 8080
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 GHOST      ?= examples/ghost/
 CMAKE_ARGS ?=
 
-.PHONY: all configure build tools run check test bootstrap clean win32 win64 bench wasm
+.PHONY: all configure build tools run check test bootstrap clean win32 win64 bench wasm web serve
 
 all: build
 
@@ -40,10 +42,10 @@ run: tools
 	$(RUN_BUILD)/tools/shiori-term $(GHOST)
 
 # The quick loop: the Linux build and its CTest suites. Installs nothing and
-# leaves out the Windows DLLs, Wine, the npm parser and fuzzing.
+# leaves out the Windows DLLs, Wine, the npm parser, the page and fuzzing.
 check: configure
 	cmake --build $(BUILD) -j $(JOBS)
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE 'npm|windows'
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE 'npm|windows|web'
 
 bootstrap:
 	NPM_BUILD=$(NPM_BUILD) scripts/bootstrap
@@ -75,7 +77,7 @@ VM_SKIPPED = $(BUILD)/win32-vm-skipped
 test: bootstrap
 	cmake -S . -B $(BUILD) $(CMAKE_ARGS) -DWIN32_BUILD_DIR=$(abspath $(WIN32_BUILD)) \
 	  -DWIN64_BUILD_DIR=$(abspath $(WIN64_BUILD)) -DGHOST_NPM_DIR=$(abspath $(NPM_BUILD)) \
-	  -DWASM_BUILD_DIR=$(abspath $(WASM_BUILD))
+	  -DWASM_BUILD_DIR=$(abspath $(WASM_BUILD)) -DWEB_BUILD_DIR=$(abspath $(WEB_BUILD))
 	cmake --build $(BUILD) -j $(JOBS)
 	@rm -f $(VM_SKIPPED)
 	scripts/vm/ensure-image --skip-note $(VM_SKIPPED)
@@ -103,6 +105,18 @@ test-win32-vm: vm-image
 	cd $(BUILD) && ctest --output-on-failure -R '^win32_vm_'
 	@cat $(BUILD)/win32-vm/result
 
+# The playground page (web/): the conversation core, the checker and the why
+# trace compiled to WebAssembly with Debian's emscripten, and the page's
+# static files, in $(WEB_BUILD)/site/.
+web:
+	cmake -DSOURCE_DIR=. -DBUILD_DIR=$(WEB_BUILD) -DJOBS=$(JOBS) -P cmake/build-web.cmake
+	@echo "The page is in $(WEB_BUILD)/site/ (make serve)"
+
+# Serves the page on this machine only, until interrupted.
+serve: web
+	@echo "Serving the playground at http://127.0.0.1:$(WEB_PORT)/ (Ctrl-C stops)"
+	python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory $(WEB_BUILD)/site
+
 # Benchmarks: an optimised build of their own, the synthetic ghost, one table.
 bench:
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DGHOST_BUILD_BENCH=ON \
@@ -111,7 +125,8 @@ bench:
 	bench/run $(BENCH_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(RUN_BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(NPM_BUILD) $(WASM_BUILD)
+	rm -rf $(BUILD) $(RUN_BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(NPM_BUILD) $(WASM_BUILD) \
+	  $(WEB_BUILD)
 
 # Hardening: every unit and end-to-end test again, built with AddressSanitizer
 # and UndefinedBehaviorSanitizer and the invariant checks; the fuzz targets

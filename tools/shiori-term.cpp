@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "ghost_host.h"
-#include "term/term_charset.h"
+#include "charset/iconv_charset.h"
 #include "term/term_core.h"
 #include "term/term_check.h"
 #include "term/term_input.h"

@@ -19,7 +19,7 @@
 #include "nsdic.h"
 #include "random.h"
 #include "shiori.h"
-#include "term/term_charset.h"
+#include "charset/iconv_charset.h"
 #include "term/term_render.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "UTypes.h"
-#include "term/term_charset.h"
+#include "charset/iconv_charset.h"
 #include "term/term_render.h"
 
 namespace {
