@@ -1,7 +1,6 @@
 # The WebAssembly build of both libraries (emscripten; `make wasm` configures
-# it with emcmake into build-wasm/). Every emscripten flag of the project is
-# here, so that whatever else builds with emscripten (the web page) takes
-# the same ones: GHOST_WASM_COMPILE_FLAGS and ghost_wasm_module().
+# it with emcmake into build-wasm/). Its flags are in wasm-flags.cmake, which
+# the playground page's module (web/) includes too.
 #
 # Each module is an emscripten factory script (MODULARIZE, a UMD-style
 # script: a global in a page, module.exports under Node.js):
@@ -13,39 +12,7 @@
 # whichever of loadu, makoto's request the export files define), which take
 # and give blocks of the module's _malloc exactly as the native libraries do.
 #
-# The memory is fixed (no growth): a host that keeps a view of the heap
-# across a call (nativeshiori reads the response length through one) would
-# otherwise read a detached buffer. A failed allocation returns null (no
-# abort), so the exports' barrier turns it into their usual answer.
-set(GHOST_WASM_SHIORI_MEMORY 268435456 CACHE STRING "Fixed memory of shiori.wasm in bytes")
-set(GHOST_WASM_MAKOTO_MEMORY 67108864 CACHE STRING "Fixed memory of makoto.wasm in bytes")
-
-# Without -fexceptions a throw aborts the module: the exports' barrier
-# relies on catching. No --closure: hosts call the Module's members by name.
-set(GHOST_WASM_COMPILE_FLAGS -fexceptions)
-set(GHOST_WASM_LINK_FLAGS
-  -fexceptions
-  -sMODULARIZE=1
-  -sALLOW_MEMORY_GROWTH=0
-  -sABORTING_MALLOC=0
-  -sTOTAL_STACK=8388608
-  -sFORCE_FILESYSTEM=1
-  -lnodefs.js -lidbfs.js
-  -sENVIRONMENT=web,worker,node
-  -sNODEJS_CATCH_EXIT=0
-  -sNODEJS_CATCH_REJECTION=0
-  "-sEXPORTED_RUNTIME_METHODS=cwrap,ccall,intArrayFromString,intArrayToString,UTF8ToString,FS,MEMFS,NODEFS,IDBFS,PATH,ERRNO_CODES"
-  --pre-js ${CMAKE_CURRENT_LIST_DIR}/wasm-pre.js)
-
-# emcc runs Node.js while linking (its JavaScript optimiser), which needs the
-# packages Debian installs under /usr/share/nodejs when this Node.js is not
-# Debian's own.
-set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs)
-
-add_compile_options(${GHOST_WASM_COMPILE_FLAGS})
-# Each module is linked whole and nothing is loaded into it later, so no
-# position-independent code.
-set(CMAKE_POSITION_INDEPENDENT_CODE OFF)
+include(${CMAKE_CURRENT_LIST_DIR}/wasm-flags.cmake)
 
 # ghost_wasm_module(TARGET OUTPUT_NAME EXPORT_NAME MEMORY CORE SOURCE NAME...)
 # links SOURCE (the library's exports, the same file as the native build's)
