@@ -63,6 +63,7 @@ bool OpenShiori(const std::string& path, TShioriLibrary& library, std::string& e
   if (FindExport(handle, path, "load", library.load, error) &&
       FindExport(handle, path, "request", library.request, error) &&
       FindExport(handle, path, "unload", library.unload, error)) {
+    library.loadu = reinterpret_cast<int (*)(char*, long)>(dlsym(handle, "loadu"));
     library.handle = handle;
     return true;
   }
@@ -78,6 +79,7 @@ bool OpenMakoto(const std::string& path, TMakotoLibrary& library, std::string& e
   if (FindExport(handle, path, "load", library.load, error) &&
       FindExport(handle, path, "execute", library.execute, error) &&
       FindExport(handle, path, "unload", library.unload, error)) {
+    library.request = reinterpret_cast<char* (*)(char*, long*)>(dlsym(handle, "request"));
     library.handle = handle;
     return true;
   }
@@ -98,6 +100,15 @@ void CloseMakoto(TMakotoLibrary& library) {
 
 int TShioriLibrary::Load(const std::string& directory) const {
   return load(NewHostBlock(directory), static_cast<long>(directory.size()));
+}
+
+int TShioriLibrary::LoadUtf8(const std::string& directory) const {
+  return loadu(NewHostBlock(directory), static_cast<long>(directory.size()));
+}
+
+int TShioriLibrary::LoadAsHostsDo(const std::string& directory) const {
+  if (loadu != nullptr && LoadUtf8(directory) != 0) return 1;
+  return Load(directory);
 }
 
 TResponseBlock TShioriLibrary::Request(const std::string& bytes) const {
@@ -122,6 +133,12 @@ TResponseBlock TMakotoLibrary::Execute(const std::string& script) const {
   long length = static_cast<long>(script.size());
   char* block = execute(NewHostBlock(script), &length);
   return TakeBlock(block, length, false);
+}
+
+TResponseBlock TMakotoLibrary::Request(const std::string& bytes) const {
+  long length = static_cast<long>(bytes.size());
+  char* block = request(NewHostBlock(bytes), &length);
+  return TakeBlock(block, length, true);
 }
 
 int TMakotoLibrary::Unload() const { return unload(); }

@@ -27,11 +27,20 @@ struct TResponseBlock {
 struct TShioriLibrary {
   void* handle = nullptr;  // from dlopen; null when the exports were set otherwise
   int (*load)(char* block, long length) = nullptr;
+  // loadu(directory block, length): load with the directory in UTF-8; 0 when
+  // it is no UTF-8. Null for a library that does not export it.
+  int (*loadu)(char* block, long length) = nullptr;
   char* (*request)(char* block, long* length) = nullptr;
   int (*unload)() = nullptr;
 
   // `load` with a block holding `directory`.
   int Load(const std::string& directory) const;
+  // `loadu` with a block holding `directory` (the library must have it).
+  int LoadUtf8(const std::string& directory) const;
+  // How a host hands over the directory: through `loadu` when the library
+  // exports it, falling back to `load` when it does not or when `loadu`
+  // answers 0 (then nothing was loaded: the bytes are no UTF-8).
+  int LoadAsHostsDo(const std::string& directory) const;
   // One request announcing `length` bytes of `bytes` (all of them by default).
   TResponseBlock Request(const std::string& bytes) const;
   TResponseBlock Request(const std::string& bytes, long length) const;
@@ -41,18 +50,23 @@ struct TShioriLibrary {
 // The translation module: load(directory block, length) leaves its block to
 // the host; execute(block, &length) frees the script block and hands out a
 // block of exactly the new length (no NUL) that the host frees.
+// request(block, &length), when exported, answers a "MAKOTO/2.0" request in
+// a block with a NUL after its length, as the conversation module's does.
 struct TMakotoLibrary {
   void* handle = nullptr;
   int (*load)(char* block, long length) = nullptr;
   char* (*execute)(char* block, long* length) = nullptr;
+  char* (*request)(char* block, long* length) = nullptr;  // null when not exported
   int (*unload)() = nullptr;
 
   int Load(const std::string& directory) const;
   TResponseBlock Execute(const std::string& script) const;
+  TResponseBlock Request(const std::string& bytes) const;
   int Unload() const;
 };
 
-// Opens the library at `path` and finds its three exports. False, with the
+// Opens the library at `path` and finds its three exports (and the optional
+// `loadu` or `request`). False, with the
 // library left closed and a sentence in `error` ("cannot load PATH: why",
 // "PATH does not export NAME"), when either fails.
 bool OpenShiori(const std::string& path, TShioriLibrary& library, std::string& error);

@@ -1,4 +1,4 @@
-// The translation module's library boundary: the three exports, the copy of
+// The translation module's library boundary: the four exports, the copy of
 // the host's blocks and the block allocation of the platform. No exception
 // leaves an export.
 #include "makoto_exports.h"
@@ -9,6 +9,7 @@
 #include <string>
 
 #include "makoto.h"
+#include "makoto_request.h"
 
 namespace {
 
@@ -46,6 +47,24 @@ std::string CopyPath(THostBlock block, long length) {
 std::string CopyScript(THostBlock block, long length) {
   if (block == nullptr || length <= 0) return {};
   return std::string(BytesOf(block), static_cast<std::size_t>(length));
+}
+
+// The request text: at most `length` bytes, ending early at a NUL (as the
+// directory path).
+std::string CopyRequest(THostBlock block, long length) { return CopyPath(block, length); }
+
+// A new block with the text and a NUL after it; the length (without the
+// NUL) goes to `length`. A failed allocation gives no block and length 0.
+THostBlock ToBlockWithNul(const std::string& text, long* length) noexcept {
+  void* block = text.size() < static_cast<unsigned long>(LONG_MAX) ? AllocBlock(text.size() + 1)
+                                                                    : nullptr;
+  if (block == nullptr) {
+    *length = 0;
+    return nullptr;
+  }
+  std::memcpy(block, text.c_str(), text.size() + 1);
+  *length = static_cast<long>(text.size());
+  return static_cast<THostBlock>(block);
 }
 
 // A new block of exactly the text's bytes (no NUL); the length goes to
@@ -110,4 +129,22 @@ GHOST_EXPORT THostBlock GHOST_CALL execute(THostBlock h, long* len) {
     result.swap(script);
   }
   return ToBlock(result, len);
+}
+
+// Answers one "MAKOTO/2.0" request with the rewriting `execute` does. Should
+// even the answer fail to be built, the 400 answer comes back.
+GHOST_EXPORT THostBlock GHOST_CALL request(THostBlock h, long* len) {
+  std::string answer;
+  try {
+    const std::string text = CopyRequest(h, len ? *len : 0);
+    FreeBlock(h);
+    h = nullptr;
+    if (len == nullptr) return nullptr;
+    answer = makoto::AnswerRequest(text);
+  } catch (...) {
+    FreeBlock(h);
+    if (len == nullptr) return nullptr;
+    return ToBlockWithNul(makoto::kBadRequestAnswer, len);
+  }
+  return ToBlockWithNul(answer, len);
 }

@@ -1,9 +1,13 @@
 // The module directory and whole-file access. Reading opens for reading only;
 // writing goes to a temporary file beside the target that is then renamed
-// over it, so the target is either the old file or the complete new one.
+// over it, so the target is either the old file or the complete new one. On
+// Windows every file is opened by its UTF-16 name (wide calls), so that a
+// directory the system code page cannot spell is still reached through the
+// UTF-8 path of loadu.
 #include "fileutl.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -22,6 +26,7 @@
 namespace {
 
 std::string g_base_directory;
+TPathCharset g_base_charset = TPathCharset::Ansi;
 unsigned g_temp_counter = 0;
 const TFileOverride* g_file_override = nullptr;
 
@@ -45,11 +50,49 @@ constexpr int kNameAttempts = 100;
 
 #ifdef _WIN32
 
+// Appends `size` bytes of text in `code_page` to `wide`; false when they are
+// no text of that code page.
+bool AppendWide(UINT code_page, const char* bytes, size_t size, std::wstring& wide) {
+  if (size == 0) return true;
+  if (size > static_cast<size_t>(INT_MAX)) return false;
+  const int n = static_cast<int>(size);
+  const int need = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes, n, nullptr, 0);
+  if (need <= 0) return false;
+  const size_t at = wide.size();
+  wide.resize(at + static_cast<size_t>(need));
+  return MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes, n, &wide[at], need) == need;
+}
+
+// The UTF-16 name of `path`: a UTF-8 base directory at its start is read as
+// UTF-8, everything else in the ANSI code page. False when the bytes do not
+// convert (such a file cannot be named, so it is never opened).
+bool WidePath(const std::string& path, std::wstring& wide) {
+  wide.clear();
+  size_t rest = 0;
+  if (g_base_charset == TPathCharset::Utf8 && !g_base_directory.empty() &&
+      path.compare(0, g_base_directory.size(), g_base_directory) == 0) {
+    if (!AppendWide(CP_UTF8, path.data(), g_base_directory.size(), wide)) return false;
+    rest = g_base_directory.size();
+  }
+  return AppendWide(CP_ACP, path.data() + rest, path.size() - rest, wide) && !wide.empty();
+}
+
+std::FILE* OpenForReading(const std::string& path) {
+  std::wstring wide;
+  if (!WidePath(path, wide)) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  return _wfopen(wide.c_str(), L"rb");
+}
+
 // Creates a new temporary file beside `target`; its name goes to `temp`.
 HANDLE CreateTemporary(const std::string& target, std::string& temp) {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     temp = TemporaryName(target, GetCurrentProcessId());
-    HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    std::wstring wide;
+    if (!WidePath(temp, wide)) break;
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) return file;
     const DWORD error = GetLastError();
@@ -71,7 +114,10 @@ bool WriteAll(HANDLE file, const std::string& data) {
   return true;
 }
 
-void RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }
+void RemoveFile(const std::string& path) {
+  std::wstring wide;
+  if (WidePath(path, wide)) DeleteFileW(wide.c_str());
+}
 
 // Writes `data` into a new temporary file beside `target`, flushed to disk.
 // On failure nothing of it is left.
@@ -86,18 +132,25 @@ bool WriteTemporary(const std::string& data, const std::string& target,
 }
 
 bool ReplaceTarget(const std::string& temp, const std::string& target) {
-  return MoveFileExA(temp.c_str(), target.c_str(),
+  std::wstring wide_temp, wide_target;
+  return WidePath(temp, wide_temp) && WidePath(target, wide_target) &&
+         MoveFileExW(wide_temp.c_str(), wide_target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-// A read-only target is left alone, as creating over it would fail.
+// A read-only target is left alone, as creating over it would fail; so is
+// one whose name does not convert.
 bool TargetWritable(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  std::wstring wide;
+  if (!WidePath(path, wide)) return false;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
   return attributes == INVALID_FILE_ATTRIBUTES ||
          (attributes & FILE_ATTRIBUTE_READONLY) == 0;
 }
 
 #else
+
+std::FILE* OpenForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
 
 // Opens a new temporary file beside `target`; its name goes to `temp`.
 int CreateTemporary(const std::string& target, std::string& temp) {
@@ -155,8 +208,9 @@ bool TargetWritable(const std::string& path) {
 
 }  // namespace
 
-void SetBaseDirectory(const std::string& directory) {
+void SetBaseDirectory(const std::string& directory, TPathCharset charset) {
   g_base_directory = directory;
+  g_base_charset = charset;
 }
 
 const std::string& BaseDirectory() { return g_base_directory; }
@@ -177,10 +231,11 @@ bool IsShiftJisLead(unsigned char byte) {
 
 // True when the last byte is "/", or a backslash that starts a character (not
 // the trail byte of a double-byte character such as 0x83 0x5C).
-bool EndsWithSeparator(const std::string& directory) {
+bool EndsWithSeparator(const std::string& directory, TPathCharset charset) {
   const size_t last = directory.size() - 1;
   if (directory[last] == '/') return true;
   if (directory[last] != '\\') return false;
+  if (charset == TPathCharset::Utf8) return true;
   size_t i = 0;
   while (i < last) i += IsShiftJisLead(static_cast<unsigned char>(directory[i])) ? 2 : 1;
   return i == last;
@@ -188,9 +243,45 @@ bool EndsWithSeparator(const std::string& directory) {
 
 }  // namespace
 
-std::string WithTrailingSeparator(const std::string& directory) {
-  if (directory.empty() || EndsWithSeparator(directory)) return directory;
+std::string WithTrailingSeparator(const std::string& directory, TPathCharset charset) {
+  if (directory.empty() || EndsWithSeparator(directory, charset)) return directory;
   return directory + kPathSeparator;
+}
+
+namespace {
+
+// The length of the UTF-8 sequence that `lead` starts (0 for a byte that
+// starts none), and the range its second byte must lie in, which rules out
+// overlong forms, surrogates and code points above U+10FFFF.
+int Utf8SequenceLength(unsigned char lead, unsigned char& low, unsigned char& high) {
+  low = 0x80;
+  high = 0xBF;
+  if (lead < 0x80) return 1;
+  if (lead < 0xC2) return 0;
+  if (lead < 0xE0) return 2;
+  if (lead == 0xE0) low = 0xA0;
+  if (lead == 0xED) high = 0x9F;
+  if (lead < 0xF0) return 3;
+  if (lead == 0xF0) low = 0x90;
+  if (lead == 0xF4) high = 0x8F;
+  return lead <= 0xF4 ? 4 : 0;
+}
+
+}  // namespace
+
+bool IsValidUtf8(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    unsigned char low = 0, high = 0;
+    const int length = Utf8SequenceLength(static_cast<unsigned char>(text[i]), low, high);
+    if (length == 0 || text.size() - i < static_cast<size_t>(length)) return false;
+    for (int k = 1; k < length; ++k) {
+      const unsigned char byte = static_cast<unsigned char>(text[i + k]);
+      if (byte < (k == 1 ? low : 0x80) || byte > (k == 1 ? high : 0xBF)) return false;
+    }
+    i += static_cast<size_t>(length);
+  }
+  return true;
 }
 
 namespace {
@@ -205,7 +296,7 @@ bool ReadFileInto(const std::string& path, std::string& data) {
   }
   errno = 0;
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
-      std::fopen(path.c_str(), "rb"), &std::fclose);
+      OpenForReading(path), &std::fclose);
   // fopen needs memory for the stream: that failure is no missing file.
   if (!file && errno == ENOMEM) throw std::bad_alloc();
   if (!file) return errno == ENOENT || errno == ENOTDIR;
@@ -260,5 +351,6 @@ void SetFileOverride(const TFileOverride* override) { g_file_override = override
 
 void ResetFileUtl() {
   g_base_directory.clear();
+  g_base_charset = TPathCharset::Ansi;
   g_file_override = nullptr;
 }

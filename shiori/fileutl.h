@@ -1,18 +1,33 @@
-// The module directory and whole-file access.
+// The module directory, the character set of paths and whole-file access.
 #pragma once
 
 #include <string>
 
-// Stores the module directory (with its trailing separator) as base directory.
-void SetBaseDirectory(const std::string& directory);
+// How the bytes of the module directory spell its name. `Ansi`: the system
+// code page (what `load` receives; Shift_JIS on a Japanese Windows). `Utf8`:
+// UTF-8 (what `loadu` receives). On Windows the file layer turns every path
+// into UTF-16 for the wide file calls: the base directory's bytes from this
+// character set, the rest of a path (names from "tamune.ini", the value
+// file's name) and any path outside the base directory from the ANSI code
+// page. Elsewhere paths are bytes and both are the same.
+enum class TPathCharset { Ansi, Utf8 };
+
+// Stores the module directory (with its trailing separator) as base
+// directory, its bytes in `charset`.
+void SetBaseDirectory(const std::string& directory, TPathCharset charset = TPathCharset::Ansi);
 
 const std::string& BaseDirectory();
 
 // The directory with a path separator at its end: a backslash on Windows, "/"
-// elsewhere, appended unless it already ends in either. A backslash byte that
-// is the second byte of a Shift_JIS character is no separator. Empty stays
-// empty.
-std::string WithTrailingSeparator(const std::string& directory);
+// elsewhere, appended unless it already ends in either. In the ANSI charset a
+// backslash byte that is the second byte of a Shift_JIS character is no
+// separator (in UTF-8 no byte of a character can be one). Empty stays empty.
+std::string WithTrailingSeparator(const std::string& directory,
+                                  TPathCharset charset = TPathCharset::Ansi);
+
+// True when `text` is well-formed UTF-8: no overlong form, no surrogate
+// (U+D800 to U+DFFF), nothing above U+10FFFF, no truncated or stray byte.
+bool IsValidUtf8(const std::string& text);
 
 // The file's bytes exactly; empty when it cannot be opened or read.
 // Opens for reading only. Running out of memory throws std::bad_alloc, so

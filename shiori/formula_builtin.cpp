@@ -213,6 +213,12 @@ std::string FormatTimestamp(const std::string& arguments, bool slashed) {
          f[4] + "\x95\xAA" + f[5] + "\x95\x62";
 }
 
+std::vector<std::string> BuiltinFunctionNames() {
+  std::vector<std::string> names{"timestamp"};
+  for (const TBuiltin& builtin : kBuiltins) names.emplace_back(builtin.name);
+  return names;
+}
+
 std::string CallBuiltin(const std::string& name, const std::string& arguments) {
   if (name == "timestamp") return FormatTimestamp(arguments, false);
   if (name.empty() || name[0] != '_') return arguments;

@@ -19,8 +19,9 @@ void TracePoint(TTraceKind kind, int record, int number, std::string_view name,
 }
 
 void TraceBegin(TTraceKind kind, int record, int number, std::string_view name,
-                std::string_view text) {
-  TraceEvent({kind, TTracePhase::Begin, record, number, 0, name, text, {}, nullptr, nullptr});
+                std::string_view text, long detail) {
+  TraceEvent({kind, TTracePhase::Begin, record, number, detail, name, text, {}, nullptr,
+              nullptr});
 }
 
 void TraceEnd(TTraceKind kind, int number, std::string_view text, std::string_view value) {

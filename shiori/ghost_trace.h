@@ -16,18 +16,32 @@ enum class TTraceKind {
   Request,    // text: the request line; name: the request type's literal ("" for none)
   Event,      // name: the event; text: the sender; number: redirections above it;
               // end: value the talk
-  Candidate,  // record: EventTable; number: its SentenceTable record; text: the
-              // condition as written; end: number 1 hit, 2 fallback, 0 left out
+  Candidate,  // record: a record of the table `detail` names (a TTraceTable); number:
+              // its SentenceTable record; text: the condition as written; end: number
+              // 1 hit, 2 fallback, 0 left out
   Condition,  // text: the condition; end: text the condition expanded, value its value
   Lists,      // list: the hits, number how many; fallbacks: the "nohit" ones,
               // detail how many (sentence records)
-  Draw,       // number: the draw (1-based; for a free talk the try, only the tries
-              // that met a free talk told); record: the sentence drawn; detail: its
-              // cool-down after the draw (a free talk's when taken: before it rests)
+  Draw,       // number: the draw (1-based; for a free talk the try; 0: the one draw
+              // of a reply or a hello, without cool-downs); record: the sentence
+              // drawn; detail: its cool-down after the draw (a free talk's when
+              // taken: before it rests)
+  Passed,     // a free talk's try that met a sentence of another kind: number: the
+              // try; record: the sentence; detail: its TSentenceKind
   Sentence,   // record: SentenceTable; text: the template; end: value the talk
   CoolDown,   // record: SentenceTable; detail: the cool-down it rests by now
   FreeTalk,   // a free talk drawn ("\a", or a request for random talk); end: value the talk
   Redirect,   // "@": name the event whose talk replaces the talk
+  Reply,      // the reply to another character: name: its sender; text: its
+              // sentence; end: value the talk
+  Hello,      // a hello talk: name: the character addressed; text: the sender;
+              // end: value the talk
+  String,     // "GET String": name: the identifier; number: its entries; record:
+              // the StringTable slot drawn + 1 (0: none); end: value the text
+  Status,     // "GET Status": record: the StatusList slot (0: the status line of
+              // the counts); number: the "+" entries; end: value the text
+  Word,       // "GET Word": number: a TTraceWordForm; name: the "Type" asked; text:
+              // the "Sentence" searched; end: value the answer
   Tag,        // name: the tag; text: the word; number: a TTraceTagSource
   Name,       // name: the %-form replaced; value: what it became
   Formula,    // text: the formula as written; end: text expanded, value its value
@@ -38,6 +52,12 @@ enum class TTraceKind {
 };
 
 enum class TTracePhase { Point, Begin, End };
+
+// The table of a Candidate's record.
+enum class TTraceTable { Event, Reply, Hello };
+
+// How "GET Word" answered.
+enum class TTraceWordForm { Category, Prefix, Dms, InSentence, None };
 
 // Where the word of a tag came from.
 enum class TTraceTagSource { Category, Link, Cache, Prefix };
@@ -76,5 +96,5 @@ void TraceEvent(const TTraceEvent& event);
 void TracePoint(TTraceKind kind, int record, int number, std::string_view name,
                 std::string_view text = {}, std::string_view value = {}, long detail = 0);
 void TraceBegin(TTraceKind kind, int record, int number, std::string_view name,
-                std::string_view text = {});
+                std::string_view text = {}, long detail = 0);
 void TraceEnd(TTraceKind kind, int number, std::string_view text, std::string_view value);

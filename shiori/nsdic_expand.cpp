@@ -415,16 +415,21 @@ namespace {
 
 // A free talk drawn under the cool-down rule: every draw of a free talk
 // that has not rested enough lowers its CoolDown; the first one at 0 or
-// below is taken. The trace hook hears of every draw of a free talk.
+// below is taken. The trace hook hears of every draw.
 std::string DrawFreeTalk() {
   const int n = SentenceCount;
   if (n <= 0) return std::string();
   const long draws = static_cast<long>(n) * kRandomTalkDrawsPerSentence;
   for (long tries = draws; tries > 0; --tries) {
     TSentences& s = SentenceTable[Random(n) + 1];
-    if (s.Kind != TSentenceKind::FreeTalk) continue;
     const int record = static_cast<int>(&s - SentenceTable);
     const int draw = static_cast<int>(draws - tries + 1);
+    if (s.Kind != TSentenceKind::FreeTalk) {
+      if (TraceHook != nullptr) {
+        TracePoint(TTraceKind::Passed, record, draw, {}, {}, {}, static_cast<long>(s.Kind));
+      }
+      continue;
+    }
     if (s.CoolDown <= 0) {
       if (TraceHook != nullptr) TracePoint(TTraceKind::Draw, record, draw, {}, {}, {}, s.CoolDown);
       s.CoolDown += Weight(s.Text);

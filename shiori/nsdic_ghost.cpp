@@ -6,6 +6,7 @@
 
 #include "formula_vars.h"
 #include "ghost_assert.h"
+#include "ghost_trace.h"
 #include "nsdic.h"
 #include "nsdic_expand.h"
 #include "nsdic_talk.h"
@@ -58,11 +59,19 @@ void TakeAddressTag(std::string& talk, std::string& target) {
 
 // The chosen hello talk, addressed and expanded; a talk that begins with
 // "@" gives the talk of the event it names.
-std::string HelloTalk(std::string talk, const std::string& sender, std::string& target) {
+std::string HelloTalk(int s, const std::string& sender, std::string& target) {
+  std::string talk = SentenceTable[s].Text;
+  if (TraceHook != nullptr) TraceBegin(TTraceKind::Sentence, s, 0, {}, talk);
   TakeAddressTag(talk, target);
   talk = ReplaceAll(talk, "%ghostname", target);
   talk = ExpandTalk(talk);
-  if (!talk.empty() && talk[0] == '@') talk = EventTalk(talk.substr(1), sender, TReferences{});
+  if (TraceHook != nullptr) TraceEnd(TTraceKind::Sentence, 0, {}, talk);
+  if (!talk.empty() && talk[0] == '@') {
+    if (TraceHook != nullptr) {
+      TracePoint(TTraceKind::Redirect, 0, 0, std::string_view(talk).substr(1));
+    }
+    talk = EventTalk(talk.substr(1), sender, TReferences{});
+  }
   return talk;
 }
 
@@ -113,10 +122,12 @@ std::string TalkToOtherGhost(const std::string& sender, std::string& list) {
   GhostCount = ReadGhostList(list);
   list = GhostNames[Random(GhostCount)];
   SetTalkEvent("ToOtherCall", sender, TReferences{});
+  if (TraceHook != nullptr) TraceBegin(TTraceKind::Hello, 0, 0, list, sender);
   const int s = DrawResponseOnce(HelloTable, HelloCount);
   std::string talk;
-  if (s >= 1 && s <= SentenceCount) talk = HelloTalk(SentenceTable[s].Text, sender, list);
+  if (s >= 1 && s <= SentenceCount) talk = HelloTalk(s, sender, list);
   SetTalkSentence(std::string());
   CurrentTalk.References = TReferences{};
+  if (TraceHook != nullptr) TraceEnd(TTraceKind::Hello, 0, list, talk);
   return talk;
 }

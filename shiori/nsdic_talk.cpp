@@ -54,11 +54,11 @@ void Collect(const TJoken& response, TCandidates& found) {
   }
 }
 
-// The trace of EventTable record `e` as a candidate: its Begin, and its End
+// The trace of record `k` of `table` as a candidate: its Begin, and its End
 // with the verdict, from the lists' sizes before it was collected.
-void TraceCandidate(int e) {
-  const TJoken& response = EventTable[e];
-  TraceBegin(TTraceKind::Candidate, e, response.Sentence, response.Name, response.Condition);
+void TraceCandidate(TTraceTable table, const TJoken& response, int k) {
+  TraceBegin(TTraceKind::Candidate, k, response.Sentence, response.Name, response.Condition,
+             static_cast<long>(table));
 }
 
 void TraceVerdict(const TCandidates& found, std::size_t hits, std::size_t fallbacks) {
@@ -153,7 +153,7 @@ std::string EventTalk(const std::string& name, const std::string& sender,
     if (e < 1 || e > EventCount) continue;
     const std::size_t hits = found.hits.size();
     const std::size_t fallbacks = found.fallbacks.size();
-    if (TraceHook != nullptr) TraceCandidate(e);
+    if (TraceHook != nullptr) TraceCandidate(TTraceTable::Event, EventTable[e], e);
     Collect(EventTable[e], found);
     if (TraceHook != nullptr) TraceVerdict(found, hits, fallbacks);
   }
@@ -174,17 +174,22 @@ std::string AnswerTalk(const std::string& sentence, const std::string& sender,
   SetTalkSentence(sentence);
   SetTalkAge(age);
   SetTalkEvent("ResponseTalk", reply_sender, TReferences{});
+  if (TraceHook != nullptr) TraceBegin(TTraceKind::Reply, 0, 0, reply_sender, sentence);
   const int s = DrawResponseOnce(ReplyTable, ReplyCount);
   std::string talk;
   if (s != 0) {
     talk = ExpandSentence(s);
     if (!talk.empty() && talk[0] == '@') {
+      if (TraceHook != nullptr) {
+        TracePoint(TTraceKind::Redirect, 0, 0, std::string_view(talk).substr(1));
+      }
       talk = EventTalk(talk.substr(1), reply_sender, TReferences{});
     }
   }
   CurrentTalk.IncomingSentence.clear();
   CurrentTalk.Age.clear();
   CurrentTalk.References = TReferences{};
+  if (TraceHook != nullptr) TraceEnd(TTraceKind::Reply, 0, {}, talk);
   return talk;
 }
 
@@ -196,8 +201,17 @@ std::string StringTalk(const std::string& identifier) {
     if (StringTable[i].Name == identifier) hits.push_back(i);
   }
   std::string text;
-  if (!hits.empty()) text = StringTable[DrawOnce(hits)].Text;
-  return ExpandTalk(text);
+  int slot = -1;
+  if (!hits.empty()) {
+    slot = DrawOnce(hits);
+    text = StringTable[slot].Text;
+  }
+  if (TraceHook != nullptr) {
+    TraceBegin(TTraceKind::String, slot + 1, static_cast<int>(hits.size()), identifier, text);
+  }
+  std::string expanded = ExpandTalk(text);
+  if (TraceHook != nullptr) TraceEnd(TTraceKind::String, 0, {}, expanded);
+  return expanded;
 }
 
 std::string StatusTalk() {
@@ -211,15 +225,30 @@ std::string StatusTalk() {
     slot = 1 + Random(n);
   }
   const std::string text = StatusList[slot];
-  return ExpandTalk(text);
+  if (TraceHook != nullptr) TraceBegin(TTraceKind::Status, slot, n, {}, text);
+  std::string expanded = ExpandTalk(text);
+  if (TraceHook != nullptr) TraceEnd(TTraceKind::Status, 0, {}, expanded);
+  return expanded;
 }
 
 int DrawResponseOnce(const TJoken* table, int count) {
   if (table == nullptr) return 0;
+  const TTraceTable kind = table == HelloTable ? TTraceTable::Hello : TTraceTable::Reply;
   TCandidates found;
-  for (int k = 1; k <= count; ++k) Collect(table[k], found);
+  for (int k = 1; k <= count; ++k) {
+    const std::size_t hits = found.hits.size();
+    const std::size_t fallbacks = found.fallbacks.size();
+    if (TraceHook != nullptr) TraceCandidate(kind, table[k], k);
+    Collect(table[k], found);
+    if (TraceHook != nullptr) TraceVerdict(found, hits, fallbacks);
+  }
+  if (TraceHook != nullptr) TraceLists(found);
   const std::vector<int>* list = DrawList(found);
-  return list ? DrawOnce(*list) : 0;
+  const int s = list ? DrawOnce(*list) : 0;
+  if (TraceHook != nullptr && s != 0) {
+    TracePoint(TTraceKind::Draw, s, 0, {}, {}, {}, SentenceTable[s].CoolDown);
+  }
+  return s;
 }
 
 void ResetEventTalk() { g_event_calls = 0; }

@@ -110,6 +110,21 @@ std::string WordOfRequest(const std::string& request) {
   return RandomWordOfCategory(type);
 }
 
+// How WordOfRequest answers `request`, for the trace.
+TTraceWordForm WordFormOf(const std::string& request) {
+  if (!HeaderValue(request, "Sentence").empty()) return TTraceWordForm::InSentence;
+  const std::string type = HeaderValue(request, "Type");
+  if (type.empty()) return TTraceWordForm::None;
+  if (type == "\\dms") return TTraceWordForm::Dms;
+  if (type == "\\m?") return TTraceWordForm::Prefix;
+  return TTraceWordForm::Category;
+}
+
+void TraceWordRequest(const std::string& request) {
+  TraceBegin(TTraceKind::Word, 0, static_cast<int>(WordFormOf(request)),
+             HeaderValue(request, "Type"), HeaderValue(request, "Sentence"));
+}
+
 // ---- TEACH ------------------------------------------------------------------------
 
 // The first marker found sets the status and is removed; later markers
@@ -244,7 +259,9 @@ std::string HandleGetSentence(const std::string& request, const std::string&,
 
 std::string HandleGetWord(const std::string& request, const std::string&, const std::string&,
                           TReferences&) {
+  if (TraceHook != nullptr) TraceWordRequest(request);
   const std::string word = WordOfRequest(request);
+  if (TraceHook != nullptr) TraceEnd(TTraceKind::Word, 0, {}, word);
   if (word == kCannotServe) return StatusResponse(kStatusBadRequest);
   if (word.empty()) return StatusResponse(kStatusNoContent);
   return StatusResponse(kStatusOk) + HeaderLine("Word", word);

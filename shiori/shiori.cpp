@@ -1,6 +1,6 @@
 // The library boundary: the host's memory blocks, the start and release of
-// every unit in order, the module directory, and the work behind the three
-// exports (load, request, unload). The exports themselves, with their
+// every unit in order, the module directory, and the work behind the
+// exports (load, loadu, request, unload). The exports themselves, with their
 // exception barrier, live in shiori_exports.cpp.
 #include "shiori.h"
 
@@ -152,10 +152,10 @@ const std::string& ModuleDirectory() { return g_module_directory; }
 
 // ---- The work of the exports ------------------------------------------------------
 
-std::string LoadGhost(const std::string& host_directory) {
-  const std::string directory = WithTrailingSeparator(host_directory);
+std::string LoadGhost(const std::string& host_directory, TPathCharset charset) {
+  const std::string directory = WithTrailingSeparator(host_directory, charset);
   g_module_directory = directory;
-  SetBaseDirectory(directory);
+  SetBaseDirectory(directory, charset);
   if (directory.empty()) return std::string();
   std::string joined = LoadDictionaries(directory, kListFileName);
   if (!joined.empty()) ParseDictionary(joined);
@@ -163,8 +163,8 @@ std::string LoadGhost(const std::string& host_directory) {
 }
 
 // The ghost read into the store, then "OnLoad".
-void ShioriLoad(const std::string& host_directory) {
-  LoadGhost(host_directory);
+void ShioriLoad(const std::string& host_directory, TPathCharset charset) {
+  LoadGhost(host_directory, charset);
   SettleWordScan();  // once the dictionary text is freed: a lower peak
   FireSelfEvent("OnLoad");
   ReleaseFreedMemory();

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "fileutl.h"
+
 // Platform block pair: a fixed block of n bytes the host frees later, and the
 // release of a block the host handed in (GlobalAlloc/GlobalFree on Windows,
 // malloc/free elsewhere).
@@ -38,14 +40,16 @@ const std::string& ModuleDirectory();
 // What load does before it fires "OnLoad": keeps the directory (a separator
 // added when the host left it off, as hosts that pass the dirname of the
 // module do) and makes it the base directory of the file layer, even when
-// empty; with a directory, reads "tamune.ini" and the dictionaries it lists
-// and parses them into the store. Gives the joined text. Nothing is emptied
-// first: a second load adds to the tables. (A checker calls it to read a
-// ghost exactly as load does, without firing an event.)
-std::string LoadGhost(const std::string& host_directory);
+// empty, its bytes in `charset` (UTF-8 for loadu); with a directory, reads
+// "tamune.ini" and the dictionaries it lists and parses them into the store.
+// Gives the joined text. Nothing is emptied first: a second load adds to the
+// tables. (A checker calls it to read a ghost exactly as load does, without
+// firing an event.)
+std::string LoadGhost(const std::string& host_directory,
+                      TPathCharset charset = TPathCharset::Ansi);
 
 // The work of the exports (no exception handling here; the exports catch).
-void ShioriLoad(const std::string& directory);
+void ShioriLoad(const std::string& directory, TPathCharset charset = TPathCharset::Ansi);
 std::string ShioriRequest(const std::string& request);
 void ShioriUnload();
 void FireSelfEvent(const std::string& event_name);

@@ -1,9 +1,10 @@
-// The three exports of the conversation module: load, request and unload.
+// The exports of the conversation module: load, loadu, request and unload.
 // Each attaches the module on first use (the units' static objects are all
 // constructed by then, whatever their order) and stops every exception
 // before it can reach the host.
 #include "shiori_exports.h"
 
+#include "fileutl.h"
 #include "shiori.h"
 
 namespace {
@@ -15,6 +16,19 @@ int LoadModule(void* block, long length) noexcept {
     const std::string directory = FromHostBuffer(block, length);
     ModuleAttach();
     ShioriLoad(directory);
+  } catch (...) {
+  }
+  return 1;
+}
+
+// As LoadModule for a UTF-8 directory; 0, before anything is read, when the
+// bytes are no UTF-8 (they could name no folder).
+int LoadModuleUtf8(void* block, long length) noexcept {
+  try {
+    const std::string directory = FromHostBuffer(block, length);
+    if (!IsValidUtf8(directory)) return 0;
+    ModuleAttach();
+    ShioriLoad(directory, TPathCharset::Utf8);
   } catch (...) {
   }
   return 1;
@@ -56,6 +70,8 @@ int UnloadModule() noexcept {
 
 GHOST_EXPORT BOOL GHOST_CALL load(HGLOBAL h, long len) { return LoadModule(h, len); }
 
+GHOST_EXPORT BOOL GHOST_CALL loadu(HGLOBAL h, long len) { return LoadModuleUtf8(h, len); }
+
 GHOST_EXPORT HGLOBAL GHOST_CALL request(HGLOBAL h, long* len) {
   return static_cast<HGLOBAL>(AnswerRequest(h, len));
 }
@@ -80,6 +96,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
 // is unloaded; no detach hook runs, since its order against those static
 // destructors would be unspecified.
 GHOST_EXPORT int GHOST_CALL load(char* h, long len) { return LoadModule(h, len); }
+
+GHOST_EXPORT int GHOST_CALL loadu(char* h, long len) { return LoadModuleUtf8(h, len); }
 
 GHOST_EXPORT char* GHOST_CALL request(char* h, long* len) {
   return static_cast<char*>(AnswerRequest(h, len));

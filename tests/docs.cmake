@@ -14,6 +14,14 @@ if(Python3_Interpreter_FOUND)
       --tool makoto-table=$<TARGET_FILE:makoto-table>
       --tool shiori-check=$<TARGET_FILE:shiori-check>)
   set_tests_properties(docs_examples PROPERTIES TIMEOUT 600)
+  # What the pages say `make tools` and `make run` build, and where, against
+  # the commands the Makefile runs (`make -n`: nothing is built).
+  find_program(GHOST_MAKE_PROGRAM make)
+  if(GHOST_MAKE_PROGRAM)
+    add_test(NAME docs_make_tools
+      COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/docs/check_make_tools.py
+        ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/docs/quickstart.md)
+  endif()
 else()
   message(STATUS "docs_examples left out: no python3 to run the manual's examples")
 endif()

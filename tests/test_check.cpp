@@ -77,6 +77,10 @@ std::vector<TCase> Cases() {
       {"no list", {{"a.txt", Dic({"\\e,hi"})}}, {"tamune.ini:1:1 L001"}},
       {"line ends", {{"tamune.ini", "a.txt\r\nb.txt\nc.txt\r\n"}, {"a.txt", "\\e,a\n\\e,b\n"}},
        {"tamune.ini:2:1 L008", "tamune.ini:2:1 L002", "a.txt:1:5 L009"}},
+      {"CR line ends", {{"tamune.ini", Dic({"a.txt", "b.txt"})}, {"a.txt", "@OnA,a\r@OnB,b\r\n"},
+                        {"b.txt", "\\e,a\r\n\\e,b\n\\e,c\r\\e,d\r\n"}},
+       {"a.txt:1:7 L010", "a.txt:2:2 P001", "b.txt:2:5 L009", "b.txt:3:5 L010",
+        "b.txt:4:2 P001"}},
       {"ignored lines",
        OneDictionary({"bogus line", "\\ft,word", "\\ch,\\c1,w1,\\c2", "@,talk", "*,", "",
                       "\\snack", "$,body", "Option,Frobnicate", "/* a */ b", "*/"}),
@@ -104,8 +108,16 @@ std::vector<TCase> Cases() {
       {"events",
        OneDictionary({"@OnCond&%ref0 = \"x\",talk", "@OnNever&1 = 2,never", "@OnNever,often",
                       "// a silent event (shiori-check: ignore E001)", "@OnQuiet&%ref0 = \"y\",t",
-                      "\\e,free"}),
+                      "@OnExternalRequest&%ref0 = \"GET Status\",\\[deny]", "\\e,free"}),
        {"a.txt:1:1 E001", "a.txt:2:10 E002"}},
+      {"slips, one a line",
+       OneDictionary({"\\shiny,star", "@OnA\thello", "@OnB\x81\x43hello", "@ OnBoot,hi",
+                      "@OnEmpty", "\\re,%ref0 == \"a\",c", "\\hl,%ref0 = \"a\" && %ref1 = \"b\",d",
+                      "\\E,free talk", "\\e,%(\\_lenght := \"abc\")", "\\e,a %shinny star",
+                      "\\e,today is %weekday", "\\re,,yes\\, indeed"}),
+       {"a.txt:2:5 P017", "a.txt:3:5 P017", "a.txt:4:2 P018", "a.txt:5:1 E003",
+        "a.txt:6:11 F001", "a.txt:7:17 F001", "a.txt:8:1 P019", "a.txt:9:6 F002",
+        "a.txt:10:6 T003", "a.txt:11:13 T011", "a.txt:12:9 T010"}},
       {"registered at run time",
        OneDictionary({"@OnTeach,%(\\_registword := fruit.apple ; \"\")%fruit %hint0 %ghosts[1]",
                       "\\e,free"}),
@@ -177,6 +189,27 @@ TEST(Checker, ColumnsCountCharactersAndSealedFilesKeepTheirName) {
   EXPECT_EQ(result.diagnostics.at(0).message,
             "%nothing is no category, variable or system value: it stays in the talk as "
             "written");
+}
+
+// Names keep their blanks and line breaks visible, quotes are not doubled,
+// and a file in another charset is named so and counted in its own.
+TEST(Checker, MessagesShowWhatIsWrong) {
+  ScratchDir dir;
+  const TCheckResult result = CheckFiles(
+      dir, {{"tamune.ini", "a.txt\r\ngone.txt \r\nu.txt\r\nb.txt\nc.txt\r\n"},
+            {"a.txt", Dic({"@OnA&\"a\" = \"b\",never", "@OnA,often"})},
+            {"u.txt", Dic({"\\e,\xE3\x81\x82 %nothing"})}});
+  std::vector<std::string> messages;
+  for (const TCheckDiagnostic& d : result.diagnostics) messages.push_back(d.message);
+  EXPECT_EQ(Places(result), (std::vector<std::string>{"tamune.ini:2:1 L002", "tamune.ini:4:1 L008",
+                                                      "tamune.ini:4:1 L002", "a.txt:1:6 E002",
+                                                      "u.txt:1:1 T012", "u.txt:1:6 T003"}));
+  ASSERT_EQ(messages.size(), 6u);
+  EXPECT_EQ(messages[0], "the dictionary gone.txt\xE2\x90\xA0 does not exist");
+  EXPECT_EQ(messages[2], "the dictionary b.txt\\nc.txt does not exist");
+  EXPECT_EQ(messages[3], "the condition '\"a\" = \"b\"' is a constant that never holds: the "
+                         "response is never given");
+  EXPECT_EQ(messages[4].substr(0, 42), "this file looks like UTF-8, not Shift_JIS:");
 }
 
 // Every message of every case has its Japanese form in the catalog.
@@ -274,6 +307,13 @@ TEST(CheckTool, WritesCompilerLinesAndExitsByLevel) {
   PutFile(dir.path() + "tamune.ini", Dic({"a.txt"}));
   EXPECT_EQ(RunTool("LANG=C", dir.path()).status, 0);
   EXPECT_EQ(RunTool("LANG=C", "--werror " + dir.path()).status, 1);
+  // Notes only on request.
+  PutFile(dir.path() + "a.txt", Dic({"@OnA&%ref0 = \"x\",a"}));
+  EXPECT_EQ(Lines(RunTool("LANG=C", dir.path()).out).back(),
+            "shiori-check: " + d + ": no problems");
+  EXPECT_EQ(Lines(RunTool("LANG=C", "--notes " + dir.path()).out).back(),
+            "shiori-check: " + d + ": 1 note");
+  PutFile(dir.path() + "a.txt", Dic({"\\e,%[nosuch]"}));
   const TRun json = RunTool("LANG=C", "--format json " + dir.path());
   EXPECT_NE(json.out.find("{\n    \"file\": \"" + d + "a.txt\",\n    \"line\": 1,\n    \"column\": 4,"
                           "\n    \"endLine\": 1,\n    \"endColumn\": 13,\n    \"level\": \"warning\","

@@ -1,10 +1,12 @@
 // The library boundary: host blocks and attach order in the core, then the
-// three exports of libshiori.so, each scenario in a freshly started process
+// exports of libshiori.so, each scenario in a freshly started process
 // because the module's state is process-wide.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -153,7 +155,42 @@ TEST_F(Exports, MissingLengthAddressStillAnswers) {
   });
 }
 
-TEST(ExportedSymbols, OnlyTheThreeEntryPoints) {
+TEST_F(Exports, LoaduTakesUtf8PathsAndRefusesOtherBytes) {
+  EXPECT_IN_FRESH_MODULE([](TShioriLibrary& library, TChildChecks& checks) {
+    // The working directory too: a wrongly loaded empty path would write here.
+    const ScratchDir scratch;
+    CHILD_TRUE(chdir(scratch.path().c_str()) == 0);
+    const std::string ghost = std::string(SOURCE_DIR) + "/tests/win32/ghost";
+    const auto copy = std::filesystem::copy_options::recursive;
+    // Each folder holds the ghost, whose load would seal a dictionary and
+    // whose "OnLoad" writes the value file; its name is no UTF-8: an
+    // overlong "/", a lone surrogate, a sequence cut short.
+    for (const char* name : {"over\xC0\xAF", "half\xED\xA0\x80", "cut\xE3\x81"}) {
+      const std::string dir = scratch.path() + name + "/";
+      std::filesystem::copy(ghost, dir, copy);
+      CHILD_TRUE(library.LoadUtf8(dir) == 0);
+      CHILD_TRUE(!std::filesystem::exists(dir + "values.dat"));
+      CHILD_TRUE(!std::filesystem::exists(dir + "dic_words.xdi"));
+    }
+    const std::string boot = "GET Sentence SHIORI/2.5\r\nEvent: OnBoot\r\n\r\n";
+    CHILD_EQ(library.Request(boot).text.substr(0, 15), "SHIORI/2.5 204 ");
+
+    // "ゴースト𠮷" (the last character lies outside the Basic Multilingual
+    // Plane), handed over without its trailing separator.
+    const std::string dir = scratch.path() + "\xE3\x82\xB4\xE3\x83\xBC\xE3\x82\xB9\xE3\x83\x88\xF0\xA0\xAE\xB7";
+    std::filesystem::copy(ghost, dir, copy);
+    CHILD_TRUE(library.LoadUtf8(dir) == 1);
+    CHILD_TRUE(library.Request(boot).text.find("Hello Emma, I like apple.") != std::string::npos);
+    library.Request("GET Sentence SHIORI/2.5\r\nEvent: OnSave\r\nReference0: 99\r\n\r\n");
+    std::ifstream values(dir + "/values.dat", std::ios::binary);
+    const std::string saved((std::istreambuf_iterator<char>(values)), std::istreambuf_iterator<char>());
+    CHILD_TRUE(saved.find("score") != std::string::npos && saved.find("99") != std::string::npos);
+    CHILD_TRUE(std::filesystem::exists(dir + "/dic_words.xdi"));
+    CHILD_TRUE(chdir("/") == 0);
+  });
+}
+
+TEST(ExportedSymbols, OnlyTheFourEntryPoints) {
   const std::string command = std::string("nm -D --defined-only ") + GHOST_SHIORI_LIBRARY;
   FILE* pipe = popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
@@ -164,5 +201,5 @@ TEST(ExportedSymbols, OnlyTheThreeEntryPoints) {
     if (std::sscanf(line, "%*s %*s %1023s", name) == 1) names.insert(name);
   }
   ASSERT_EQ(pclose(pipe), 0);
-  EXPECT_EQ(names, (std::set<std::string>{"load", "request", "unload"}));
+  EXPECT_EQ(names, (std::set<std::string>{"load", "loadu", "request", "unload"}));
 }

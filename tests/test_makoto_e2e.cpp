@@ -1,5 +1,5 @@
-// Translation module end to end: libmakoto.so driven through its three
-// exports as the host drives it, with table files written by makoto-table.
+// Translation module end to end: libmakoto.so driven through its exports
+// as the host drives it, with table files written by makoto-table.
 // Module state is process-wide, so every run of the module happens in a
 // forked child that loads the library afresh and sends its results back.
 #include <gtest/gtest.h>
@@ -30,13 +30,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// One call of an export. For kExecute, `length` is what the host reports
-// (the script's size unless set) and `no_length` passes a null pointer.
+// One call of an export. For kExecute and kRequest, `length` is what the
+// host reports (the text's size unless set), `no_length` passes a null
+// pointer and `null_block` no block at all.
 struct Step {
-  enum Kind { kLoad, kExecute, kUnload } kind = kExecute;
+  enum Kind { kLoad, kExecute, kRequest, kUnload } kind = kExecute;
   std::string text;
   std::optional<long> length;
   bool no_length = false;
+  bool null_block = false;
 };
 
 struct Outcome {
@@ -56,6 +58,7 @@ Step MakeStep(Step::Kind kind, const std::string& text) {
 Step Load(const std::string& dir) { return MakeStep(Step::kLoad, dir); }
 Step Execute(const std::string& script) { return MakeStep(Step::kExecute, script); }
 Step Unload() { return MakeStep(Step::kUnload, ""); }
+Step Request(const std::string& text) { return MakeStep(Step::kRequest, text); }
 
 // The two checks below need the address sanitizer to see the heap; in
 // other builds they pass and the remaining checks carry the tests.
@@ -91,14 +94,19 @@ Outcome Perform(const Step& step, const TMakotoLibrary& library) {
     outcome.value = library.Unload();
   } else {
     long length = step.length.value_or(static_cast<long>(step.text.size()));
-    char* script = NewHostBlock(step.text);
-    char* out = library.execute(script, step.no_length ? nullptr : &length);
-    outcome.input_released = Released(script);
+    char* script = step.null_block ? nullptr : NewHostBlock(step.text);
+    const auto call = step.kind == Step::kRequest ? library.request : library.execute;
+    if (call == nullptr) _exit(4);
+    char* out = call(script, step.no_length ? nullptr : &length);
+    outcome.input_released = script == nullptr || Released(script);
     outcome.value = length;
     outcome.has_block = out != nullptr;
     if (out != nullptr) {
       outcome.bytes.assign(out, static_cast<std::size_t>(length > 0 ? length : 0));
-      outcome.exact_block = EndsAtLength(out, length);
+      // A request's answer ends with a NUL after its length.
+      outcome.exact_block = step.kind == Step::kRequest
+                                ? length >= 0 && out[length] == '\0' && EndsAtLength(out, length + 1)
+                                : EndsAtLength(out, length);
       std::free(out);
     }
   }
@@ -285,6 +293,39 @@ TEST_F(MakotoModule, ReturnedBlockHoldsExactlyTheReportedLength) {
   EXPECT_EQ(outcomes[4].value, 0);
   // Without a length pointer nothing can be handed back.
   EXPECT_FALSE(outcomes[5].has_block);
+}
+
+TEST_F(MakotoModule, RequestAnswersMakoto2WithTheRewritingOfExecute) {
+  WriteTable(0, {"ab,first"});
+  WriteTable(1, {"a,ONE"});
+  const std::string script = "ab\\ua&t(x,0)";
+  const std::string bad = "MAKOTO/2.0 400 Bad Request\r\n\r\n";
+  Step empty = Request("EXECUTE MAKOTO/2.0\r\nString: ab\r\n\r\n");
+  empty.length = 0;
+  Step null_block = Request("");
+  null_block.null_block = true;
+  const auto outcomes = RunModule({
+      Load(Dir()),
+      Execute(script),
+      Request("EXECUTE MAKOTO/2.0\r\nSender: test\r\nCharset: Shift_JIS\r\nString: " + script +
+              "\r\n\r\n"),
+      Request("EXECUTE MAKOTO/2.0\r\nString: ab\r\n"),  // no empty line
+      Request(std::string("EXECUTE MAKOTO/2.0\r\nString: ab\0ab\r\n", 35)),  // a NUL ends it
+      Request("EXECUTE MAKOTO/2.0\r\nSender: test\r\n\r\nString: ab\r\n\r\n"),
+      Request("GET Version MAKOTO/2.0\r\nString: ab\r\n\r\n"),
+      Request("EXECUTE MAKOTO/1.0\r\nString: ab\r\n\r\n"),
+      empty,
+      null_block,
+  });
+  EXPECT_EQ(outcomes[1].bytes, "first\\uONE");
+  EXPECT_EQ(outcomes[2].bytes, "MAKOTO/2.0 200 OK\r\nString: " + outcomes[1].bytes + "\r\n\r\n");
+  EXPECT_EQ(outcomes[3].bytes, "MAKOTO/2.0 200 OK\r\nString: first\r\n\r\n");
+  EXPECT_EQ(outcomes[4].bytes, "MAKOTO/2.0 200 OK\r\nString: first\r\n\r\n");
+  for (std::size_t i = 5; i < outcomes.size(); ++i) EXPECT_EQ(outcomes[i].bytes, bad) << i;
+  for (std::size_t i = 2; i < outcomes.size(); ++i) {
+    EXPECT_EQ(outcomes[i].value, static_cast<long>(outcomes[i].bytes.size())) << i;
+    EXPECT_TRUE(outcomes[i].exact_block) << i;
+  }
 }
 
 TEST_F(MakotoModule, MissingTableFilesGiveEmptyTables) {

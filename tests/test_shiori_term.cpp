@@ -240,6 +240,29 @@ TEST(ShioriTerm, WhyListsCandidatesConditionsDrawsAndTheSentence) {
                                  "redirection 1)\n"));
 }
 
+TEST(ShioriTerm, WhyPlacesRepliesHellosStringsWordsAndFreeTalkDraws) {
+  SampleGhost ghost;
+  const std::string talks = "talk\ntalk\ntalk\ntalk\ntalk\ntalk\nwhy\n";
+  const TRun run = RunTerm(kFixed + ghost.path(),
+                           "reply Kuro 3 my clock broke\nwhy\nothers Kuro\nwhy\n"
+                           "string homepage\nwhy\nword \\tool\nwhy\n" + talks);
+  EXPECT_TRUE(Has(run.output, "  reply to \"my clock broke\" (sender \"Kuro\")\n"
+                              "    candidate dic_friends.txt:7 if clock\n"))
+      << run.output;
+  EXPECT_TRUE(Has(run.output, "    candidate dic_friends.txt:8 if owl\n      condition owl\n"
+                              "        = \"owl\" (expanded: owl)\n      -> left out\n"));
+  EXPECT_TRUE(Has(run.output, "    drawn once, cool-downs not used: dic_friends.txt:7 -> taken\n"
+                              "    sentence dic_friends.txt:7: "));
+  EXPECT_TRUE(Has(run.output, "  hello to \"Kuro\" (sender \"shiori-term\")\n"));
+  EXPECT_TRUE(Has(run.output, "    sentence dic_friends.txt:18: \\helloto[Kuro]\\h\\s[0]Kuro!"));
+  EXPECT_TRUE(Has(run.output, "  string \"homepage\" from dic_workshop.txt:20: https://"));
+  EXPECT_TRUE(Has(run.output, "  word of the category \\tool\n"
+                              "    -> \"soft brush\" from dic_words.txt:8\n"));
+  EXPECT_TRUE(Has(run.output, "    draw 2: dic_talk.txt:21, cool-down now 74 -> passed over, "
+                              "still resting\n    draws 3-8: dic_events.txt:27 (event), "));
+  EXPECT_TRUE(Has(run.output, "    draw 9: dic_talk.txt:9, cool-down now 0 -> taken\n"));
+}
+
 TEST(ShioriTerm, RecordedSessionReplaysTheSame) {
   SampleGhost ghost;
   const std::string record = ghost.path() + "session.txt";

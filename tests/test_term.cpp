@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "term/term_charset.h"
+#include "charset/iconv_charset.h"
 #include "term/term_render.h"
 #include "term/term_requests.h"
 

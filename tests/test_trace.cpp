@@ -51,6 +51,9 @@ const char* const kRequests[] = {
     "GET Word SHIORI/2.5\r\nType: \\m?\r\n",
     "TEACH SHIORI/2.4\r\nReference0: snack\r\nReference1: pie\r\n",
     "GET Status SHIORI/2.5\r\n",
+    "GET String SHIORI/2.5\r\nID: homepage\r\n",
+    "GET Word SHIORI/2.5\r\nSentence: my loupe is here\r\n",
+    "NOTIFY OtherGhostName SHIORI/2.5\r\nGhost: Kuro\r\n",
 };
 
 // Load, the requests and unload on a fresh copy of the sample ghost, with a

@@ -3,6 +3,7 @@
 // the templates and events that cannot work, as compilers report errors.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <iostream>
@@ -36,6 +37,9 @@ const char kUsage[] =
     "  --format text|json  text (the default), or a JSON array with one object\n"
     "                      per problem: file, line, column, endLine, endColumn,\n"
     "                      level, code, message\n"
+    "  --notes             show the notes too (what is worth knowing but most\n"
+    "                      often meant: a charset switch, NSDeclare left on,\n"
+    "                      an event silent when none of its conditions holds)\n"
     "  --werror            warnings count as errors for the exit status\n"
     "  -h, --help          this help\n"
     "\n"
@@ -50,6 +54,7 @@ struct TOptions {
   std::string directory;
   bool json = false;
   bool werror = false;
+  bool notes = false;
   bool help = false;
 };
 
@@ -66,6 +71,8 @@ bool ParseArguments(int argc, char** argv, TOptions& options, std::string& error
       options.help = true;
     } else if (arg == "--werror") {
       options.werror = true;
+    } else if (arg == "--notes") {
+      options.notes = true;
     } else if (arg == "--format" || arg.rfind("--format=", 0) == 0) {
       std::string value = arg.size() > 8 ? arg.substr(9) : std::string();
       if (arg == "--format") value = i + 1 < argc ? argv[++i] : "";
@@ -96,6 +103,15 @@ void BindMessages() {
   BindCheckMessages(IsDirectory(beside) ? beside : program_directory + "/../share/locale");
 }
 
+// Notes are opt-in: a correct ghost meets some on every run.
+void DropNotes(std::vector<TCheckDiagnostic>& diagnostics) {
+  diagnostics.erase(std::remove_if(diagnostics.begin(), diagnostics.end(),
+                                   [](const TCheckDiagnostic& d) {
+                                     return d.level == TCheckLevel::Note;
+                                   }),
+                    diagnostics.end());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -109,7 +125,8 @@ int main(int argc, char** argv) {
     return kExitClean;
   }
   if (!IsDirectory(options.directory)) return UsageError("no such directory: " + options.directory);
-  const TCheckResult result = CheckGhost(options.directory);
+  TCheckResult result = CheckGhost(options.directory);
+  if (!options.notes) DropNotes(result.diagnostics);
   if (options.json) {
     std::cout << DiagnosticsJson(options.directory, result.diagnostics) << "\n";
   } else {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "ghost_host.h"
-#include "term/term_charset.h"
+#include "charset/iconv_charset.h"
 #include "term/term_core.h"
 #include "term/term_check.h"
 #include "term/term_input.h"
@@ -85,7 +85,10 @@ constexpr char kUsage[] =
     "  --trace          after every answer, show why (as the why command)\n"
     "  --lib PATH       load the conversation library PATH through its exports\n"
     "                   instead of the linked-in module (no why, vars, seed or\n"
-    "                   clock then)\n"
+    "                   clock then); as a host does, GHOSTDIR goes to its loadu\n"
+    "                   (the path as UTF-8) when it exports one and to load\n"
+    "                   (the path in the system's code page) when it does not\n"
+    "                   or when loadu refuses a path that is no UTF-8\n"
     "  --makoto-lib PATH  the translation library (default: the one built with\n"
     "                   this program)\n"
     "  --help           show this text\n"
@@ -333,6 +336,11 @@ std::string WhyText(const TSession& session) {
   TTraceLabels labels;
   labels.sentence = [&watch](int s) { return SentenceOrigin(watch, s); };
   labels.event = [&watch](int e) { return EventOrigin(watch, e); };
+  labels.string = [&watch](int slot) { return StringOrigin(watch, slot); };
+  labels.status = [&watch](int slot) { return StatusOrigin(watch, slot); };
+  labels.word = [&watch](const std::string& word, const std::string& category, bool prefix) {
+    return WordOrigins(watch, word, category, prefix);
+  };
   labels.charset = session.charset;
   return RenderTrace(watch.trace.root, labels);
 }
@@ -600,7 +608,7 @@ void Start(TSession& session) {
     ApartFromTheCore([&session] { ShowLoadChecks(session.directory, std::cout); });
   }
   if (session.watch != nullptr) ClearTrace(session.watch->trace);
-  session.shiori.Load(session.directory);
+  session.shiori.LoadAsHostsDo(session.directory);
   TTraceNode load_trace;
   if (session.watch != nullptr) load_trace = session.watch->trace.root;
   const TResponse version = ParseResponse(Ask(session, VersionRequest()));
@@ -633,7 +641,7 @@ void Converse(TSession& session) {
 }
 
 void SendOneEvent(TSession& session, const std::string& event_line) {
-  session.shiori.Load(session.directory);
+  session.shiori.LoadAsHostsDo(session.directory);
   const TTyped typed = Typed(session, event_line);
   Send(session, EventRequest(typed.words[0], WordsFrom(typed, 1), false));
   session.shiori.Unload();

@@ -4,14 +4,11 @@
 
 vm_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
+# One place for every user: root builds the image there (building needs root)
+# and any user's test run reads it, so `sudo make vm-image` then `make test`
+# finds the image. GHOST_VM_CACHE chooses another place.
 vm_cache_root() {
-  if [ -n "${GHOST_VM_CACHE:-}" ]; then
-    echo "$GHOST_VM_CACHE"
-  elif [ "$(id -u)" -eq 0 ] || [ -w /var/cache ]; then
-    echo /var/cache/tamune-vm
-  else
-    echo "${XDG_CACHE_HOME:-$HOME/.cache}/tamune-vm"
-  fi
+  echo "${GHOST_VM_CACHE:-/var/cache/tamune-vm}"
 }
 
 vm_key() {

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Checks the Windows DLLs of one mingw build: each exports exactly its three
+# Checks the Windows DLLs of one mingw build: each exports exactly its four
 # functions, undecorated, and imports only KERNEL32.dll and msvcrt.dll (the
 # C++ runtime is linked in), as the README states; and carries no debug
 # information (the DLLs are linked stripped).
@@ -30,6 +30,6 @@ check() {
   echo "$(basename "$dll"): exports $(echo $got); imports $(echo $imports)"
 }
 
-check "$build/shiori/shiori.dll" load request unload
-check "$build/makoto/makoto.dll" load execute unload
+check "$build/shiori/shiori.dll" load loadu request unload
+check "$build/makoto/makoto.dll" load execute request unload
 exit $fail

@@ -4,10 +4,18 @@
 // The same source builds for Windows (LoadLibrary, GlobalAlloc) and for
 // Linux (dlopen, malloc), so the two transcripts can be compared.
 //
-// Usage: host SHIORI_LIB MAKOTO_LIB GHOST_DIR SCRIPT
+// Usage: host SHIORI_LIB MAKOTO_LIB GHOST_DIR SCRIPT [loadu]
+// With "loadu" the conversation module gets GHOST_DIR through loadu, in
+// UTF-8 (on Windows converted from the wide command line, so that a name the
+// system code page cannot spell arrives whole), after one loadu of a path
+// that is no UTF-8; otherwise through load, in the system code page. The
+// translation module always gets it through load.
 // Script: requests are runs of non-empty lines (sent joined with CR LF and a
 // final CR LF), ended by an empty line. A line "makoto: TEXT" sends TEXT to
-// the translation module. Lines starting with "#" are comments.
+// the translation module through execute and, when it exports request, as a
+// "MAKOTO/2.0" request whose answer must carry execute's result. A line
+// "makoto-request: A|B|..." sends the request of the lines A, B, ... (each
+// "|" stands for CR LF). Lines starting with "#" are comments.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +35,23 @@ static void* Sym(LibHandle lib, const char* name) {
 }
 static void* BlockAlloc(size_t n) { return (void*)GlobalAlloc(GMEM_FIXED, n); }
 static void BlockFree(void* p) { GlobalFree((HGLOBAL)p); }
+#include <shellapi.h>
+// Argument `index` of the wide command line, in UTF-8.
+static std::string Utf8Argument(char**, int index) {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::string utf8;
+  if (wide != nullptr && index < count) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide[index], -1, nullptr, 0, nullptr, nullptr);
+    if (n > 1) {
+      utf8.resize(n);
+      WideCharToMultiByte(CP_UTF8, 0, wide[index], -1, &utf8[0], n, nullptr, nullptr);
+      utf8.resize(n - 1);
+    }
+  }
+  LocalFree(wide);
+  return utf8;
+}
 #else
 #include <dlfcn.h>
 typedef char* Block;
@@ -38,13 +63,16 @@ static LibHandle OpenLib(const char* path) { return dlopen(path, RTLD_NOW | RTLD
 static void* Sym(LibHandle lib, const char* name) { return dlsym(lib, name); }
 static void* BlockAlloc(size_t n) { return malloc(n); }
 static void BlockFree(void* p) { free(p); }
+static std::string Utf8Argument(char** argv, int index) { return argv[index]; }
 #endif
 
 namespace {
 
 struct Module {
   LoadFn load = nullptr;
+  LoadFn loadu = nullptr;      // shiori's, when exported
   RequestFn call = nullptr;  // "request" or "execute"
+  RequestFn request = nullptr;  // makoto's "request", when exported
   UnloadFn unload = nullptr;
 };
 
@@ -52,7 +80,9 @@ bool OpenModule(const char* path, const char* call_name, Module& m) {
   LibHandle lib = OpenLib(path);
   if (!lib) return false;
   m.load = (LoadFn)Sym(lib, "load");
+  m.loadu = (LoadFn)Sym(lib, "loadu");
   m.call = (RequestFn)Sym(lib, call_name);
+  m.request = (RequestFn)Sym(lib, "request");
   m.unload = (UnloadFn)Sym(lib, "unload");
   return m.load && m.call && m.unload;
 }
@@ -80,26 +110,63 @@ std::string Escape(const char* data, long length) {
   return out;
 }
 
-// Sends one text through request/execute and prints the escaped answer.
-void Send(const Module& m, const char* label, const std::string& text, bool nul_expected) {
+// Sends one text through `call` (request or execute), prints the escaped
+// answer and gives it.
+std::string Send(RequestFn call, const char* label, const std::string& text, bool nul_expected) {
   long length = static_cast<long>(text.size());
   void* block = HostBlock(text);
-  void* answer = (void*)m.call((Block)block, &length);
+  void* answer = (void*)call((Block)block, &length);
   if (!answer) {
     std::printf("!! %s gave no block\n", label);
-    return;
+    return std::string();
   }
   const char* bytes = static_cast<const char*>(answer);
   std::printf("<< %s (%ld bytes)\n%s\n", label, length, Escape(bytes, length).c_str());
   if (nul_expected && bytes[length] != '\0') std::printf("!! block does not end in NUL\n");
+  std::string text_back(bytes, length > 0 ? static_cast<size_t>(length) : 0);
   BlockFree(answer);
+  return text_back;
+}
+
+// A talk script through execute and, when the module has it, through a
+// "MAKOTO/2.0" request, whose answer must carry the same rewritten script.
+void Translate(const Module& makoto, const std::string& script) {
+  const std::string executed = Send(makoto.call, "makoto", script, false);
+  if (!makoto.request) return;
+  const std::string answer =
+      Send(makoto.request, "makoto request", "EXECUTE MAKOTO/2.0\r\nSender: host\r\n"
+           "Charset: Shift_JIS\r\nString: " + script + "\r\n\r\n", true);
+  if (answer != "MAKOTO/2.0 200 OK\r\nString: " + executed + "\r\n\r\n") {
+    std::printf("!! the request's answer does not carry execute's result\n");
+  }
+}
+
+// The lines of "A|B|..." each ended by CR LF in place of its "|".
+std::string RequestLines(const std::string& spec) {
+  std::string out;
+  for (const char c : spec) out += c == '|' ? std::string("\r\n") : std::string(1, c);
+  return out;
+}
+
+// The directory through loadu, after one loadu of the same path made no
+// UTF-8 (a lone surrogate), which must load nothing and answer 0.
+void LoadUtf8(const Module& shiori, const std::string& dir) {
+  if (!shiori.loadu) {
+    std::printf("!! no loadu export\n");
+    return;
+  }
+  const std::string bad = dir + "\xED\xA0\x80";
+  std::printf("loadu shiori with no UTF-8: %d\n",
+              (int)shiori.loadu((Block)HostBlock(bad), (long)bad.size()));
+  std::printf("loadu shiori: %d\n", (int)shiori.loadu((Block)HostBlock(dir), (long)dir.size()));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5) {
-    std::fprintf(stderr, "usage: host SHIORI_LIB MAKOTO_LIB GHOST_DIR SCRIPT\n");
+  const bool utf8 = argc == 6 && std::strcmp(argv[5], "loadu") == 0;
+  if (argc != 5 && !utf8) {
+    std::fprintf(stderr, "usage: host SHIORI_LIB MAKOTO_LIB GHOST_DIR SCRIPT [loadu]\n");
     return 2;
   }
   Module shiori, makoto;
@@ -113,14 +180,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string dir = argv[3];
-  std::printf("load shiori: %d\n", (int)shiori.load((Block)HostBlock(dir), (long)dir.size()));
+  if (utf8) LoadUtf8(shiori, Utf8Argument(argv, 3));
+  else std::printf("load shiori: %d\n", (int)shiori.load((Block)HostBlock(dir), (long)dir.size()));
   void* makoto_dir = HostBlock(dir);  // makoto's load leaves the block to the host
   std::printf("load makoto: %d\n", (int)makoto.load((Block)makoto_dir, (long)dir.size()));
   BlockFree(makoto_dir);
 
   std::string line, request;
   auto flush = [&]() {
-    if (!request.empty()) Send(shiori, "shiori", request, true);
+    if (!request.empty()) Send(shiori.call, "shiori", request, true);
     request.clear();
   };
   while (std::getline(script, line)) {
@@ -128,7 +196,10 @@ int main(int argc, char** argv) {
     if (!line.empty() && line[0] == '#') continue;
     if (line.rfind("makoto: ", 0) == 0) {
       flush();
-      Send(makoto, "makoto", line.substr(8), false);
+      Translate(makoto, line.substr(8));
+    } else if (line.rfind("makoto-request: ", 0) == 0) {
+      flush();
+      if (makoto.request) Send(makoto.request, "makoto request", RequestLines(line.substr(16)), true);
     } else if (line.empty()) {
       flush();
     } else {

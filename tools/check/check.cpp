@@ -13,7 +13,7 @@
 #include "fileutl.h"
 #include "ghost_hook.h"
 #include "shiori.h"
-#include "term/term_charset.h"
+#include "charset/iconv_charset.h"
 
 namespace {
 
@@ -58,6 +58,41 @@ void PlaceEnd(const TOriginMap& map, const TFinding& finding, TCheckDiagnostic& 
   }
 }
 
+constexpr char kVisibleBlank[] = "\xE2\x90\xA0";  // U+2420, the symbol for a space
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";   // U+FEFF, which shows as nothing
+
+// A text as a message shows it: a blank at either end as the symbol for a
+// space (the module trims them, so an author never sees them), a tab, CR
+// and LF as "\t", "\r", "\n", a byte-order mark as "<BOM>" and any other
+// control byte in hex, so that a
+// message stays on one line and shows what the bytes are.
+std::string Visible(const std::string& text) {
+  const size_t first = text.find_first_not_of(' ');
+  const size_t last = text.find_last_not_of(' ');
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == ' ' && (first == std::string::npos || i < first || i > last)) {
+      out += kVisibleBlank;
+    } else if (text.compare(i, 3, kByteOrderMark) == 0) {
+      out += "<BOM>";
+      i += 2;
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c < 0x20 || c == 0x7F) {
+      static const char kHex[] = "0123456789ABCDEF";
+      out += std::string{'<', kHex[c >> 4], kHex[c & 15], '>'};
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 TOrigin FindingOrigin(const TOriginMap& map, const TFinding& finding) {
   if (finding.list_line != 0) return TOrigin{kListFileName, finding.list_line, 1};
   if (finding.position == 0) return ListOrigin(map, finding.list_offset);
@@ -86,7 +121,9 @@ TCheckDiagnostic Place(const TCheckRun& run, const TFinding& finding) {
   std::vector<std::string> shown;
   const std::string charset =
       finding.position != 0 ? CharsetAt(run.origins, finding.position) : "Shift_JIS";
-  for (const std::string& argument : finding.arguments) shown.push_back(ToUtf8(argument, charset));
+  for (const std::string& argument : finding.arguments) {
+    shown.push_back(Visible(ToUtf8(argument, charset)));
+  }
   out.message = Message(finding.message, shown);
   return out;
 }

@@ -20,6 +20,9 @@ const std::vector<TCheckCode> kCodes = {
     {"C004", TCheckLevel::Warning, "status entries beyond the 16 the parser keeps"},
     {"E001", TCheckLevel::Note, "an event whose responses all have a condition, none \"nohit\""},
     {"E002", TCheckLevel::Warning, "a condition that can never hold (a constant)"},
+    {"E003", TCheckLevel::Warning, "an entry without talk: it says nothing when chosen"},
+    {"F001", TCheckLevel::Warning, "an operator the formulas do not have (==, !=, &&, ||)"},
+    {"F002", TCheckLevel::Warning, "an assignment to a name one slip from a built-in function"},
     {"L001", TCheckLevel::Error, "no list file tamune.ini, or an empty one"},
     {"L002", TCheckLevel::Error, "a listed dictionary that does not exist"},
     {"L003", TCheckLevel::Warning, "a listed dictionary that is empty"},
@@ -29,6 +32,7 @@ const std::vector<TCheckCode> kCodes = {
     {"L007", TCheckLevel::Warning, "a flag other than \",e\" in the list"},
     {"L008", TCheckLevel::Error, "tamune.ini with LF line ends"},
     {"L009", TCheckLevel::Warning, "a dictionary with LF line ends"},
+    {"L010", TCheckLevel::Warning, "a dictionary with lines that end with CR alone"},
     {"P001", TCheckLevel::Warning, "a line whose key starts no entry"},
     {"P002", TCheckLevel::Warning, "\\ft without its word or category"},
     {"P003", TCheckLevel::Warning, "\\ch with fewer than four fields"},
@@ -44,6 +48,9 @@ const std::vector<TCheckCode> kCodes = {
     {"P014", TCheckLevel::Note, "NSDeclare left on past its file, or AIStateComplex"},
     {"P015", TCheckLevel::Warning, "an indented comment line joined to an entry (NSDeclare)"},
     {"P016", TCheckLevel::Warning, "a tag key whose bracket is never closed (NSDeclare)"},
+    {"P017", TCheckLevel::Warning, "a tab or a full-width comma where \",\" separates fields"},
+    {"P018", TCheckLevel::Warning, "an event name with a blank in it"},
+    {"P019", TCheckLevel::Warning, "a key in another case than the entry's (\\E for \\e)"},
     {"T001", TCheckLevel::Warning, "a tag %[...] that names no category"},
     {"T002", TCheckLevel::Warning, "\"%(\" without its \")\""},
     {"T003", TCheckLevel::Warning, "a %-name that is no category, variable or system value"},
@@ -53,6 +60,9 @@ const std::vector<TCheckCode> kCodes = {
     {"T007", TCheckLevel::Warning, "redirections that go round in a circle"},
     {"T008", TCheckLevel::Warning, "a redirection to its own event"},
     {"T009", TCheckLevel::Warning, "a byte that is not valid in the dictionary's charset"},
+    {"T010", TCheckLevel::Warning, "\"\\,\" in \\re, \\hl or \\ft talk, where it stays as typed"},
+    {"T011", TCheckLevel::Warning, "a system value run together with letters"},
+    {"T012", TCheckLevel::Warning, "a file in another charset than the one it is read in"},
 };
 
 std::string ProgramDirectory() {
@@ -105,8 +115,15 @@ std::string FormatMessage(const std::string& format, const std::vector<std::stri
       if (std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         const size_t k = static_cast<size_t>(std::atoi(digits.c_str()));
         if (k >= 1 && k <= arguments.size()) {
-          out += arguments[k - 1];
-          i = close;
+          const std::string& argument = arguments[k - 1];
+          // A text with quotes of its own goes in single quotes instead
+          // of doubling them.
+          const bool requote = !out.empty() && out.back() == '"' && close + 1 < format.size() &&
+                               format[close + 1] == '"' && argument.find('"') != std::string::npos;
+          if (requote) out.back() = '\'';
+          out += argument;
+          if (requote) out += '\'';
+          i = requote ? close + 1 : close;
           continue;
         }
       }

@@ -25,6 +25,7 @@ void Record(void* context, const THookRecord& record) {
       return;
     case THookKind::EntryEnd:
       collector.entry_ends[record.position] = record.end;
+      collector.entry_keys[record.position] = std::string(record.name);
       collector.entry = 0;
       return;
     default:

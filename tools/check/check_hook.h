@@ -33,6 +33,7 @@ struct TCollector {
   std::vector<TCollectedReport> reports;
   std::vector<TCollectedRecord> records;       // every kind but EntryBegin and EntryEnd
   std::map<int, int> entry_ends;               // entry start -> the byte after it
+  std::map<int, std::string> entry_keys;       // entry start -> its key
   int entry = 0;                               // start of the entry being parsed
   TDiagnosticsHook hook{};
 };

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "term/term_charset.h"
+#include "charset/iconv_charset.h"
 
 namespace {
 
@@ -55,6 +55,8 @@ const TSegment* SegmentAt(const TOriginMap& map, int position) {
 }
 
 std::string CharsetAt(const TOriginMap& map, int position) {
+  const TSegment* segment = SegmentAt(map, position);
+  if (segment != nullptr && !segment->own_charset.empty()) return segment->own_charset;
   std::string charset = kStartCharset;
   for (const TCharsetSwitch& change : map.charsets) {
     if (change.position >= position) break;

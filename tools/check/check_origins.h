@@ -20,6 +20,8 @@ struct TSegment {
   int start = 0;
   int end = 0;
   std::vector<int> line_starts;  // positions where its lines begin
+  std::string own_charset;       // the charset its bytes are in when it is not the one the
+                                 // parser had (a UTF-8 file read as Shift_JIS); empty: that one
 };
 
 // The charset the parser switched to at a position.
@@ -44,7 +46,8 @@ void SetListText(TOriginMap& map, const std::string& list);
 // The segment that holds `position`, or nullptr (a separator, past the end).
 const TSegment* SegmentAt(const TOriginMap& map, int position);
 // The charset the parser had switched to before `position` ("Shift_JIS"
-// at the start).
+// at the start), or the file's own charset where it has one: columns and
+// texts shown follow the file's bytes.
 std::string CharsetAt(const TOriginMap& map, int position);
 // File, line and column of a position of the joined text (an empty file
 // for a position outside every dictionary).

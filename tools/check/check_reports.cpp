@@ -145,8 +145,28 @@ void ListFindings(TCheckRun& run) {
   }
 }
 
+// The 0-based offset of the first LF of `text` that no CR comes before.
+size_t FirstLoneLf(const std::string& text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) return i;
+  }
+  return std::string::npos;
+}
+
+// The 0-based offset in the joined text of the first CR of `segment` that
+// no LF follows (the byte after it may be the loader's separator): the line
+// reader skips that byte unseen, so the next line loses its first byte.
+size_t FirstLoneCr(const std::string& joined, const TSegment& segment) {
+  for (int p = segment.start; p < segment.end; ++p) {
+    const size_t i = static_cast<size_t>(p) - 1;
+    if (joined[i] == '\r' && (i + 1 >= joined.size() || joined[i + 1] != '\n')) return i;
+  }
+  return std::string::npos;
+}
+
 // A dictionary whose lines end with a lone LF, which the parser does not
-// split at; a sealed one that unseals to empty lines only.
+// split at, or with a lone CR, after which it skips a byte; a sealed one
+// that unseals to empty lines only.
 void LineEndFindings(TCheckRun& run) {
   for (const TSegment& segment : run.origins.segments) {
     const std::string text =
@@ -162,14 +182,19 @@ void LineEndFindings(TCheckRun& run) {
         continue;
       }
     }
-    for (size_t i = 0; i < text.size(); ++i) {
-      if (text[i] != '\n' || (i > 0 && text[i - 1] == '\r')) continue;
+    const size_t lone_lf = FirstLoneLf(text);
+    if (lone_lf != std::string::npos) {
       TFinding finding{"L009",
                        "{1} has LF line ends: the parser splits lines only at CR, so the lines "
                        "run together", {segment.file}};
-      finding.position = segment.start + static_cast<int>(i);
+      finding.position = segment.start + static_cast<int>(lone_lf);
       run.findings.push_back(std::move(finding));
-      break;
+    }
+    const size_t lone_cr = FirstLoneCr(run.origins.joined, segment);
+    if (lone_cr != std::string::npos) {
+      TFinding finding{"L010", "lines end with CR alone: the byte after each CR is skipped", {}};
+      finding.position = static_cast<int>(lone_cr) + 1;
+      run.findings.push_back(std::move(finding));
     }
   }
 }

@@ -39,6 +39,11 @@ void CheckReports(TCheckRun& run);
 // redirections and the bytes of every entry.
 void CheckStore(TCheckRun& run);
 
+// The findings of an author's usual slips: a separator that is no comma, a
+// key in the wrong case, a blank in an event name, an entry without talk,
+// "\," kept as typed.
+void SlipFindings(TCheckRun& run);
+
 // The position and length of `stored.substr(offset, length)` inside the
 // entry that starts at `start` (the same occurrence when the text occurs
 // more than once), or the entry's start with length 0 when the entry's

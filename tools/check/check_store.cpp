@@ -13,9 +13,11 @@
 #include "nsdic_expand.h"
 #include "nsdic_links.h"
 #include "nsdic_words.h"
-#include "term/term_charset.h"
+#include "charset/iconv_charset.h"
 
 namespace {
+
+constexpr char kExternalRequestEvent[] = "OnExternalRequest";
 
 // One template or condition of the store, with the entry it came from.
 struct TStoredText {
@@ -73,8 +75,13 @@ std::vector<TStoredText> StoredTexts(const TCollector& collector) {
 
 // The variables the module itself sets, and those of every formula; the
 // words "_registword" registers are put in the store, as a talk would.
-TKnownNames KnownNames(const std::vector<TStoredText>& texts) {
+TKnownNames KnownNames(const TCollector& collector, const std::vector<TStoredText>& texts) {
   TKnownNames names;
+  std::set<std::string> categories;
+  for (const TCollectedRecord& r : collector.records) {
+    if (r.kind == THookKind::Word && r.name.size() > 1) categories.insert(r.name.substr(1));
+  }
+  names.categories.assign(categories.begin(), categories.end());
   for (const char* name : {"ghostcount", "word", "lastnum", "lasthint"}) {
     AddKnownName(names, name, false);
   }
@@ -173,7 +180,8 @@ void EventFindings(TCheckRun& run, const std::vector<TStoredText>& texts) {
     if (condition.empty() || condition == "nohit") it->second.first = false;
   }
   for (const auto& [name, state] : events) {
-    if (!state.first || name.empty()) continue;
+    // An external request the event says nothing to is served as asked.
+    if (!state.first || name.empty() || name == kExternalRequestEvent) continue;
     TFinding finding{"E001",
                      "every response of {1} has a condition and none is \"nohit\": when none "
                      "holds, it says nothing", {name}};
@@ -189,10 +197,55 @@ void EventFindings(TCheckRun& run, const std::vector<TStoredText>& texts) {
   }
 }
 
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+// The charset a file's bytes are in when they do not convert from the one
+// in effect at its start but wholly from UTF-8 or Shift_JIS; empty else.
+std::string LooksLike(const std::string& text, const std::string& charset) {
+  if (InvalidByteOffset(text, charset) == std::string::npos) return std::string();
+  for (const char* other : {"UTF-8", "Shift_JIS"}) {
+    if (IconvCharsetName(other) != IconvCharsetName(charset) &&
+        InvalidByteOffset(text, other) == std::string::npos) {
+      return other;
+    }
+  }
+  return std::string();
+}
+
+// Files in another charset than the one the module reads them in: one
+// finding at the start of each, whose columns then count its own bytes.
+void OwnCharsets(TCheckRun& run) {
+  std::vector<std::pair<TSegment*, std::string>> found;
+  for (TSegment& segment : run.origins.segments) {
+    const std::string text =
+        run.origins.joined.substr(segment.start - 1, segment.end - segment.start);
+    const std::string charset = CharsetAt(run.origins, segment.start);
+    const std::string own = LooksLike(text, charset);
+    if (own.empty()) continue;
+    found.emplace_back(&segment, own);
+    const bool mark = text.compare(0, 3, kByteOrderMark) == 0;
+    TFinding finding{"T012",
+                     own != "UTF-8" ? "this file looks like {2}, not {1}: the module reads it as "
+                                      "{1}, so its texts come out garbled; save it in {1}"
+                     : mark ? "this file looks like UTF-8 (with a byte-order mark), not {1}: the "
+                              "module reads it as {1}, so its texts come out garbled and the "
+                              "mark spoils its first line; save it in {1}"
+                            : "this file looks like UTF-8, not {1}: the module reads it as {1}, "
+                              "so its texts come out garbled; save it in {1}, or make its first "
+                              "line \"Option,Charset: UTF-8\"",
+                     {charset, own}};
+    finding.position = segment.start;
+    run.findings.push_back(std::move(finding));
+  }
+  for (auto& [segment, own] : found) segment->own_charset = own;
+}
+
 // Bytes that do not convert from the charset in effect, at most one a line.
 void ByteFindings(TCheckRun& run) {
+  OwnCharsets(run);
   const TOriginMap& map = run.origins;
   for (const TSegment& segment : map.segments) {
+    if (!segment.own_charset.empty()) continue;
     int p = segment.start;
     while (p < segment.end) {
       int stop = segment.end;
@@ -259,7 +312,7 @@ void LocateInEntry(const TCheckRun& run, int start, const std::string& stored,
 
 void CheckStore(TCheckRun& run) {
   const std::vector<TStoredText> texts = StoredTexts(run.collector);
-  const TKnownNames names = KnownNames(texts);
+  const TKnownNames names = KnownNames(run.collector, texts);
   TemplateFindings(run, texts, names);
   TEdges edges;
   Redirections(run, texts, edges);
@@ -270,4 +323,5 @@ void CheckStore(TCheckRun& run) {
   }
   EventFindings(run, texts);
   ByteFindings(run);
+  SlipFindings(run);
 }

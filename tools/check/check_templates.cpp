@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "formula_builtin.h"
 #include "formula_search.h"
 #include "formula_values.h"
 #include "formula_vars.h"
@@ -122,10 +123,17 @@ void AddAssignedName(const std::string& name, TKnownNames& names) {
   }
 }
 
+// One "name := value" of a formula: the name's offset and the value's.
+struct TAssignment {
+  std::size_t offset;
+  std::string name;
+  std::size_t value;
+};
+
 // Every "name := value" of one formula outside double quotes. The name is
 // what stands between the ":=" and the blank or operator before it.
-void CollectFormula(const std::string& formula, TKnownNames& names,
-                    std::vector<TRegistration>& registrations) {
+std::vector<TAssignment> Assignments(const std::string& formula) {
+  std::vector<TAssignment> found;
   std::vector<char> starts(formula.size(), 1);  // 0 marks a trail byte
   bool quoted = false;
   for (std::size_t i = 0; i < formula.size(); ++i) {
@@ -142,12 +150,19 @@ void CollectFormula(const std::string& formula, TKnownNames& names,
     while (end > 0 && IsBlank(formula[end - 1])) --end;
     std::size_t begin = end;
     while (begin > 0 && !(starts[begin - 1] && IsDelimiter(formula[begin - 1]))) --begin;
-    const std::string name = formula.substr(begin, end - begin);
-    AddAssignedName(name, names);
-    if (name == std::string("\\") + kRegisterWord) {
-      CollectRegistration(AssignedValue(formula, i + 2), registrations);
-    }
+    found.push_back(TAssignment{begin, formula.substr(begin, end - begin), i + 2});
     ++i;
+  }
+  return found;
+}
+
+void CollectFormula(const std::string& formula, TKnownNames& names,
+                    std::vector<TRegistration>& registrations) {
+  for (const TAssignment& a : Assignments(formula)) {
+    AddAssignedName(a.name, names);
+    if (a.name == std::string("\\") + kRegisterWord) {
+      CollectRegistration(AssignedValue(formula, a.value), registrations);
+    }
   }
 }
 
@@ -223,6 +238,36 @@ void Find(std::vector<TTemplateFinding>& findings, const char* code, const char*
   findings.push_back(TTemplateFinding{code, message, std::move(arguments), offset, length});
 }
 
+// What a %-name may have meant: the categories, the variables and the
+// system values, without their "\\" or "%".
+std::vector<std::string> Candidates(const TKnownNames& names) {
+  std::vector<std::string> out = names.categories;
+  out.insert(out.end(), names.variables.begin(), names.variables.end());
+  for (const std::string& system : SystemValueNames()) out.push_back(system.substr(1));
+  return out;
+}
+
+// A system value run together with letters ("%weekday"): the value is
+// put in and the letters stay as typed.
+void LettersAfterSystemValue(const std::string& text, std::size_t at,
+                             std::vector<TTemplateFinding>& findings) {
+  static const std::vector<std::string> kNames = SystemValueNames();
+  std::size_t length = 0;
+  for (const std::string& name : kNames) {
+    if (text.compare(at, name.size(), name) == 0) length = std::max(length, name.size());
+  }
+  const std::size_t letters = at + length;
+  if (length == 0 || letters >= text.size() || !IsAsciiLetter(text[letters])) return;
+  std::size_t end = letters;
+  while (end < text.size() && (IsAsciiLetter(text[end]) || IsDigit(text[end]))) ++end;
+  Find(findings, "T011",
+       "%{1} is read as {2} followed by \"{3}\", which stays in the talk as written; did you "
+       "mean {2}?",
+       {text.substr(at + 1, end - at - 1), text.substr(at, length),
+        text.substr(letters, end - letters)},
+       at, end - at);
+}
+
 // The "%" at `at`, which is no formula; gives the position to go on from.
 std::size_t CheckName(const std::string& text, std::size_t at, TTemplateKind kind,
                       const TKnownNames& names, std::vector<TTemplateFinding>& findings) {
@@ -243,20 +288,118 @@ std::size_t CheckName(const std::string& text, std::size_t at, TTemplateKind kin
     }
     return at + tag;
   }
-  if (system > 0 || variable > 0 || names.any) return at + 1;
+  if (variable > 0 || names.any) return at + 1;
+  if (system > 0) {
+    LettersAfterSystemValue(text, at, findings);
+    return at + 1;
+  }
   if (at + 1 >= text.size() || !IsNameStart(text[at + 1])) return at + 1;
   bool bracket = false;
   const std::size_t end = NameEnd(text, at + 1, bracket);
   const std::string name = text.substr(at + 1, end - at - 1);
+  const std::string near = NearestName(name, bracket ? names.categories : Candidates(names));
   if (bracket) {
-    Find(findings, "T001", "%{1} names no category \\{1}: it stays in the talk as written",
-         {name}, at, end - at);
-  } else {
+    if (near.empty()) {
+      Find(findings, "T001", "%{1} names no category \\{1}: it stays in the talk as written",
+           {name}, at, end - at);
+    } else {
+      Find(findings, "T001",
+           "%{1} names no category \\{1}: it stays in the talk as written; did you mean %{2}?",
+           {name, near}, at, end - at);
+    }
+  } else if (near.empty()) {
     Find(findings, "T003",
          "%{1} is no category, variable or system value: it stays in the talk as written", {name},
          at, end - at);
+  } else {
+    Find(findings, "T003",
+         "%{1} is no category, variable or system value: it stays in the talk as written; did "
+         "you mean %{2}?",
+         {name, near}, at, end - at);
   }
   return at + 1;
+}
+
+// Operators of other languages that this one spells otherwise.
+struct TForeignOperator {
+  const char* text;
+  const char* message;
+};
+
+const TForeignOperator kForeignOperators[] = {
+    {"==", "\"==\" is no operator of formulas: equality is a single \"=\""},
+    {"!=", "\"!=\" is no operator of formulas: \"not equal\" is \"<>\""},
+    {"&&", "\"&&\" is no operator of formulas: \"and\" is a single \"&\""},
+    {"||", "\"||\" is no operator of formulas: \"or\" is a single \"|\""},
+};
+
+// The operators of one formula outside quotes (the "%(...)" forms inside
+// it are checked on their own), and its assignments to a name that is
+// one slip away from a built-in function's.
+void CheckFormula(const std::string& formula, std::size_t base,
+                  std::vector<TTemplateFinding>& findings) {
+  bool quoted = false;
+  for (std::size_t i = 0; i < formula.size(); ++i) {
+    const unsigned char b = static_cast<unsigned char>(formula[i]);
+    if (b == '"') {
+      quoted = !quoted;
+    } else if (IsModeLeadByte(b)) {
+      ++i;
+    } else if (!quoted && b == '%' && i + 1 < formula.size() && formula[i + 1] == '(') {
+      const std::size_t close = MatchingClose(formula, i + 1);
+      if (close != kNone) i = close;
+    } else if (!quoted) {
+      for (const TForeignOperator& op : kForeignOperators) {
+        if (formula.compare(i, 2, op.text) != 0) continue;
+        Find(findings, "F001", op.message, {}, base + i, 2);
+        ++i;
+        break;
+      }
+    }
+  }
+  static const std::vector<std::string> kBuiltins = BuiltinFunctionNames();
+  for (const TAssignment& a : Assignments(formula)) {
+    if (a.name.size() < 3 || a.name.compare(0, 2, "\\_") != 0) continue;
+    const std::string name = a.name.substr(1);
+    if (std::find(kBuiltins.begin(), kBuiltins.end(), name) != kBuiltins.end()) continue;
+    const std::string near = NearestName(name, kBuiltins);
+    if (near.empty()) continue;
+    Find(findings, "F002",
+         "\\{1} is no built-in function: the formula only sets a variable of that name; did "
+         "you mean {2}?",
+         {name, near}, base + a.offset, a.name.size());
+  }
+}
+
+// The "%" forms of a template, in the expansion's order.
+void CheckPercents(const std::string& text, TTemplateKind kind, const TKnownNames& names,
+                   std::vector<TTemplateFinding>& findings) {
+  std::size_t resume = 0;
+  for (const std::size_t at : PercentPositions(text)) {
+    if (at < resume) continue;
+    if (at + 1 < text.size() && text[at + 1] == '(') {
+      const std::size_t close = MatchingClose(text, at + 1);
+      if (close == kNone) {
+        Find(findings, "T002",
+             "\"%(\" without its \")\": the two bytes are dropped and the rest stays in the talk "
+             "as written",
+             {}, at, 2);
+        resume = at + 2;
+        continue;
+      }
+      const std::string inner = text.substr(at + 2, close - at - 2);
+      std::vector<TTemplateFinding> found;
+      CheckFormula(inner, 0, found);
+      CheckPercents(inner, kind, names, found);
+      for (TTemplateFinding& finding : found) {
+        finding.offset += at + 2;
+        findings.push_back(std::move(finding));
+      }
+      resume = close + 1;
+      continue;
+    }
+    resume = CheckName(text, at, kind, names, findings);
+  }
 }
 
 }  // namespace
@@ -288,30 +431,44 @@ void CollectAssignments(const std::string& text, bool whole_formula, TKnownNames
 
 void CheckTemplate(const std::string& text, TTemplateKind kind, const TKnownNames& names,
                    std::vector<TTemplateFinding>& findings) {
-  std::size_t resume = 0;
-  for (const std::size_t at : PercentPositions(text)) {
-    if (at < resume) continue;
-    if (at + 1 < text.size() && text[at + 1] == '(') {
-      const std::size_t close = MatchingClose(text, at + 1);
-      if (close == kNone) {
-        Find(findings, "T002",
-             "\"%(\" without its \")\": the two bytes are dropped and the rest stays in the talk "
-             "as written",
-             {}, at, 2);
-        resume = at + 2;
-        continue;
+  if (kind == TTemplateKind::Condition) CheckFormula(text, 0, findings);
+  CheckPercents(text, kind, names, findings);
+}
+
+// The distance of two names when letters are typed wrong, added, left out
+// or swapped with their neighbour (each slip counts one).
+std::size_t SlipDistance(const std::string& a, const std::string& b) {
+  std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+  for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t change = a[i - 1] == b[j - 1] ? 0 : 1;
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
       }
-      std::vector<TTemplateFinding> inner;
-      CheckTemplate(text.substr(at + 2, close - at - 2), kind, names, inner);
-      for (TTemplateFinding& finding : inner) {
-        finding.offset += at + 2;
-        findings.push_back(std::move(finding));
-      }
-      resume = close + 1;
+    }
+  }
+  return d[a.size()][b.size()];
+}
+
+std::string NearestName(const std::string& name, const std::vector<std::string>& candidates) {
+  const std::size_t reach = name.size() <= 4 ? 1 : 2;
+  std::string nearest;
+  std::size_t best = reach + 1;
+  for (const std::string& candidate : candidates) {
+    if (candidate == name || candidate.size() + reach < name.size() ||
+        name.size() + reach < candidate.size()) {
       continue;
     }
-    resume = CheckName(text, at, kind, names, findings);
+    const std::size_t distance = SlipDistance(name, candidate);
+    if (distance < best) {
+      best = distance;
+      nearest = candidate;
+    }
   }
+  return nearest;
 }
 
 bool IsConstantFormula(const std::string& formula) {

@@ -16,6 +16,7 @@ struct TKnownNames {
   std::vector<std::size_t> lengths;           // their distinct lengths, longest first
   std::vector<std::string> prefixes;          // names built with a %-form: the part before it
   bool any = false;                           // a name made wholly of a %-form was assigned
+  std::vector<std::string> categories;        // registered categories, without the backslash
 };
 
 // A word that a formula registers with "_registword", named literally.
@@ -46,9 +47,15 @@ struct TTemplateFinding {
 };
 
 // Checks every "%" of the template (the current charset setting decides,
-// as in the expansion, which "%" is the second byte of a character).
+// as in the expansion, which "%" is the second byte of a character), and
+// every formula in it (the whole of a condition): operators the language
+// does not have, assignments to a near miss of a built-in's name.
 void CheckTemplate(const std::string& text, TTemplateKind kind, const TKnownNames& names,
                    std::vector<TTemplateFinding>& findings);
+
+// The candidate closest to `name` within a small edit distance (letters
+// swapped, one or two typed wrong, added or left out), or empty.
+std::string NearestName(const std::string& name, const std::vector<std::string>& candidates);
 
 // True when the condition's value cannot depend on anything: no "%", no
 // ":=", and every word in it outside double quotes a number.

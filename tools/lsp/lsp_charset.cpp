@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "term/term_charset.h"
+#include "charset/iconv_charset.h"
 
 namespace {
 

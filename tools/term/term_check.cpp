@@ -20,10 +20,21 @@ void BindOnce() {
   BindCheckMessages(ProgramLocaleDirectory());
 }
 
-std::vector<TCheckDiagnostic> AtLevel(const std::vector<TCheckDiagnostic>& all, TCheckLevel level) {
+// Line ends the parser does not split at the author's lines: the cause of
+// most other findings of the file, so the load shows them whatever comes first.
+bool IsLineEndCode(const std::string& code) {
+  return code == "L008" || code == "L009" || code == "L010";
+}
+
+// The line-end findings, then the first few others of `level`.
+std::vector<TCheckDiagnostic> Shown(const std::vector<TCheckDiagnostic>& all, TCheckLevel level) {
   std::vector<TCheckDiagnostic> out;
   for (const TCheckDiagnostic& d : all) {
-    if (d.level == level && out.size() < kShownAtLoad) out.push_back(d);
+    if (IsLineEndCode(d.code)) out.push_back(d);
+  }
+  size_t others = 0;
+  for (const TCheckDiagnostic& d : all) {
+    if (d.level == level && !IsLineEndCode(d.code) && others++ < kShownAtLoad) out.push_back(d);
   }
   return out;
 }
@@ -38,7 +49,7 @@ void ShowLoadChecks(const std::string& directory, std::ostream& out) {
   out << "shiori-term: check: " << SummaryLine(directory, result.diagnostics)
       << " (\"check\" shows them all)\n";
   const TCheckLevel shown = counts.errors > 0 ? TCheckLevel::Error : TCheckLevel::Warning;
-  for (const TCheckDiagnostic& d : AtLevel(result.diagnostics, shown)) {
+  for (const TCheckDiagnostic& d : Shown(result.diagnostics, shown)) {
     out << "  " << DiagnosticLine(directory, d) << "\n";
   }
 }

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <ctime>
@@ -18,7 +19,7 @@
 #include "nsdic.h"
 #include "random.h"
 #include "shiori.h"
-#include "term/term_charset.h"
+#include "charset/iconv_charset.h"
 #include "term/term_render.h"
 
 namespace {
@@ -55,6 +56,9 @@ void MapDictionaries(TCoreWatch& watch, const std::string& joined) {
                                          record.position, record.end, {}});
     }
     if (record.kind == THookKind::Event) watch.event_at.emplace(record.record, record.position);
+    if (record.kind == THookKind::String) watch.string_at.emplace(record.record, record.position);
+    if (record.kind == THookKind::Status) watch.status_at.emplace(record.record, record.position);
+    if (record.kind == THookKind::Word) watch.word_at[record.record].push_back(record.position);
     const int s = SentenceOfRecord(record);
     if (s != 0) watch.sentence_at.emplace(s, record.position);
   }
@@ -174,6 +178,40 @@ std::string SentenceOrigin(const TCoreWatch& watch, int s) {
 std::string EventOrigin(const TCoreWatch& watch, int e) {
   const auto found = watch.event_at.find(e);
   return found == watch.event_at.end() ? std::string() : PlaceText(watch, found->second);
+}
+
+std::string StringOrigin(const TCoreWatch& watch, int slot) {
+  const auto found = watch.string_at.find(slot);
+  return found == watch.string_at.end() ? std::string() : PlaceText(watch, found->second);
+}
+
+std::string StatusOrigin(const TCoreWatch& watch, int slot) {
+  const auto found = watch.status_at.find(slot);
+  return found == watch.status_at.end() ? std::string() : PlaceText(watch, found->second);
+}
+
+std::vector<TWordEntry> WordOrigins(const TCoreWatch& watch, const std::string& word,
+                                    const std::string& category, bool prefix) {
+  std::vector<TWordEntry> entries;
+  for (int w = 1; w <= WordCount; ++w) {
+    const TDicWord& entry = WordTable[w];
+    const bool in_category = prefix ? entry.Category.compare(0, category.size(), category) == 0
+                                    : entry.Category == category;
+    if (entry.Text != word || !in_category) continue;
+    TWordEntry found{entry.Category, {}};
+    const auto at = watch.word_at.find(w);
+    if (at != watch.word_at.end()) {
+      for (const int position : at->second) {
+        const std::string place = PlaceText(watch, position);
+        if (!place.empty() && std::find(found.places.begin(), found.places.end(), place) ==
+                                  found.places.end()) {
+          found.places.push_back(place);
+        }
+      }
+    }
+    entries.push_back(found);
+  }
+  return entries;
 }
 
 void ApartFromTheCore(const std::function<void()>& work) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "check/check_hook.h"
 #include "check/check_origins.h"
@@ -36,6 +37,9 @@ struct TCoreWatch {
   TOriginMap origins;    // the joined dictionary text, file by file
   std::map<int, int> sentence_at;  // SentenceTable record -> its entry's position
   std::map<int, int> event_at;     // EventTable record -> its entry's position
+  std::map<int, int> string_at;    // StringTable slot -> its entry's position
+  std::map<int, int> status_at;    // StatusList slot -> its entry's position
+  std::map<int, std::vector<int>> word_at;  // WordTable record -> every entry naming it
 };
 
 // The core's entry points in `library` (handle null). The first load reads
@@ -53,6 +57,14 @@ uint32_t SeedFromClock();
 // EventTable record `e` (empty when unknown).
 std::string SentenceOrigin(const TCoreWatch& watch, int s);
 std::string EventOrigin(const TCoreWatch& watch, int e);
+// The same of StringTable slot `slot` and of StatusList slot `slot`.
+std::string StringOrigin(const TCoreWatch& watch, int slot);
+std::string StatusOrigin(const TCoreWatch& watch, int slot);
+// The words of the store with the text `word` in `category` (with
+// `prefix`: in every category beginning with it), each with the places of
+// the entries that registered it.
+std::vector<TWordEntry> WordOrigins(const TCoreWatch& watch, const std::string& word,
+                                    const std::string& category, bool prefix);
 
 // Runs `work` (which writes to standard output) in a child process and
 // waits for it, so that what it does to the linked-in core (a check resets

@@ -34,11 +34,25 @@ void PrepareRecorder(TTraceRecorder& recorder);
 // Forgets the trace gathered so far.
 void ClearTrace(TTraceRecorder& recorder);
 
-// How records are shown: "file:line" of a sentence record and of an event
-// response record (empty when unknown), and the charset of the texts.
+// A word entry that could have given an answer: its category and the
+// "file:line" places that wrote it.
+struct TWordEntry {
+  std::string category;
+  std::vector<std::string> places;
+};
+
+// How records are shown: "file:line" of a sentence record, of an event
+// response record, of a StringTable slot and of a StatusList slot (empty
+// when unknown); the word entries with this text whose category is the one
+// given (or, with `prefix`, begins with it); and the charset of the texts.
 struct TTraceLabels {
   std::function<std::string(int)> sentence;
   std::function<std::string(int)> event;
+  std::function<std::string(int)> string;
+  std::function<std::string(int)> status;
+  std::function<std::vector<TWordEntry>(const std::string& word, const std::string& category,
+                                        bool prefix)>
+      word;
   std::string charset;
 };
 

@@ -1,6 +1,9 @@
 # Runs inside the test VM, where run-vm-test.sh's share is /share: the 32-bit
 # scripted host and the framing host against the i686 DLLs under 32-bit
-# Wine, in a Japanese locale (ANSI code page 932). The files are copied from
+# Wine, in a Japanese locale (ANSI code page 932): the scripted host hands one
+# ghost's Japanese path to load, which Wine gives it in code page 932 (the
+# narrow command line), and another's to loadu in UTF-8 (from the wide
+# command line). The files are copied from
 # /share/in to C:\test on the VM's own disk first: run straight from the 9p
 # share, Wine mapped host.exe with its code read as zeros and crashed. The
 # programs' output goes to /share/out, Wine's messages to out/wine.err, each
@@ -29,6 +32,8 @@ run main.txt 'C:\test\bin\host.exe' 'C:\test\bin\shiori.dll' 'C:\test\bin\makoto
   'C:\test\main\' 'C:\test\script.txt'
 run sjis.txt 'C:\test\bin\host.exe' 'C:\test\bin\shiori.dll' 'C:\test\bin\makoto.dll' \
   "C:\\test\\$sjis_dir\\" 'C:\test\sjis-script.txt'
+run utf8.txt 'C:\test\bin\host.exe' 'C:\test\bin\shiori.dll' 'C:\test\bin\makoto.dll' \
+  "C:\\test\\$wide_dir\\" 'C:\test\utf8-script.txt' loadu
 run proxy-out.bin 'C:\test\bin\proxy-host.exe' 'C:\test\proxy' < "$test/proxy-in.bin"
 "$server" -k
-cp -R "$test/main" "$test/$sjis_dir" "$test/proxy" "$out/"
+cp -R "$test/main" "$test/$sjis_dir" "$test/$wide_dir" "$test/proxy" "$out/"

@@ -11,7 +11,14 @@
 #     is Japanese (Shift_JIS bytes in the path load gets, some with the trail
 #     byte 0x5C) and sends a request of more than 16 MiB; transcript and value
 #     file must match a Linux run in a directory named with the same bytes.
-#  3. proxy-host.exe, which speaks the framing of a Linux host's proxy for
+#     The translation DLL answers each script of the run both through execute
+#     and as a MAKOTO/2.0 request, whose answer must carry execute's result.
+#  3. The scripted host loads a copy of the ghost through loadu from a
+#     directory named in Japanese with a character the code page 932 cannot
+#     spell (UTF-8 in the path loadu gets, from the wide command line), after
+#     a loadu of a path that is no UTF-8, which must answer 0; transcript and
+#     value file must match a Linux run through loadu.
+#  4. proxy-host.exe, which speaks the framing of a Linux host's proxy for
 #     Windows modules, runs a short session; its output stream must equal
 #     that of its Linux build.
 #
@@ -26,7 +33,7 @@ vm_scripts=$(cd "$src/../../scripts/vm" && pwd)
 
 image=$(vm_image_dir)
 if [ ! -f "$image/ready" ]; then
-  echo "The VM image for this recipe is not built: run 'make vm-image' (as root)."
+  echo "No VM image for this recipe in $(vm_cache_root)/: 'sudo make vm-image' builds it once for every user."
   exit 1
 fi
 
@@ -55,11 +62,19 @@ ghost() {
 # same name in UTF-8 for the directory in the VM that Wine maps it to.
 sjis_name=$'\x83\x5c\x81\x5b\x83\x58\x95\x5c\x8e\xa6'
 utf8_name=$(printf '%s' "$sjis_name" | iconv -f SHIFT_JIS -t UTF-8)
-printf "sjis_dir='%s'\n" "$utf8_name" > "$share/env.sh"
+# "ゴースト𠮷" (ghost, and a form of the character for "good luck" that
+# lies outside code page 932 and outside UTF-16's first plane): only a UTF-8
+# path and wide file calls reach it.
+wide_name=$'\xe3\x82\xb4\xe3\x83\xbc\xe3\x82\xb9\xe3\x83\x88\xf0\xa0\xae\xb7'
+printf "sjis_dir='%s'\nwide_dir='%s'\n" "$utf8_name" "$wide_name" > "$share/env.sh"
 cp "$src/vm/job.sh" "$share/job.sh"
 cp "$src/script.txt" "$in/script.txt"
+# The translation module is loaded with the ANSI path, which cannot name
+# that directory: the loadu run sends no script to it.
+grep -v '^makoto' "$src/script.txt" > "$in/utf8-script.txt"
 
-ghost "$linux/main" "$in/main" "$linux/$sjis_name" "$in/$utf8_name" "$linux/proxy" "$in/proxy"
+ghost "$linux/main" "$in/main" "$linux/$sjis_name" "$in/$utf8_name" "$linux/proxy" "$in/proxy" \
+  "$linux/$wide_name" "$in/$wide_name"
 cp "$in/bin/shiori.dll" "$in/proxy/"
 
 # The last request is over 16 MiB: header lines of filler, then the event,
@@ -104,6 +119,8 @@ frames() {
 # The Linux side.
 "$linux_host" "$shiori_so" "$makoto_so" "$linux/main/" "$src/script.txt" > "$linux/main.txt"
 "$linux_host" "$shiori_so" "$makoto_so" "$linux/$sjis_name/" "$in/sjis-script.txt" > "$linux/sjis.txt"
+"$linux_host" "$shiori_so" "$makoto_so" "$linux/$wide_name/" "$in/utf8-script.txt" loadu \
+  > "$linux/utf8.txt"
 "$proxy_linux" "$linux/proxy" "$shiori_so" < "$in/proxy-in.bin" > "$linux/proxy-out.bin"
 
 vm_logs() {
@@ -145,6 +162,11 @@ else
   failed "the 32-bit module wrote no dic_words.xdi"
 fi
 
+grep -q '^!!' "$work/vm-main.txt" && failed "the scripted host found faults (script.txt): $(grep '^!!' "$work/vm-main.txt" | head -n 3)"
+[ "$(grep -c '^MAKOTO/2.0 200 OK' "$work/vm-main.txt")" -eq 2 ] \
+  && [ "$(grep -c '^MAKOTO/2.0 400 Bad Request' "$work/vm-main.txt")" -eq 2 ] \
+  || failed "the translation DLL did not answer the MAKOTO/2.0 requests (2 with 200, 2 with 400)"
+
 grep -q '932' "$out/chcp.txt" || failed "Wine's code page is not 932: $(cat -v "$out/chcp.txt")"
 grep -q 'Saved after 16 MiB' "$linux/sjis.txt" || failed "the 16 MiB request was not answered on Linux"
 grep -q '^sjis.txt 0$' "$out/status" || failed "host.exe (Shift_JIS directory) did not end with status 0"
@@ -152,6 +174,16 @@ tr -d '\r' < "$out/sjis.txt" > "$work/vm-sjis.txt"
 compare_text "$linux/sjis.txt" "$work/vm-sjis.txt" "transcripts differ (Shift_JIS directory, 16 MiB request)"
 cmp "$linux/$sjis_name/values.dat" "$out/$utf8_name/values.dat" \
   || failed "value files differ (Shift_JIS directory)"
+
+grep -q '^utf8.txt 0$' "$out/status" || failed "host.exe (loadu) did not end with status 0"
+tr -d '\r' < "$out/utf8.txt" > "$work/vm-utf8.txt"
+grep -q '^loadu shiori with no UTF-8: 0$' "$work/vm-utf8.txt" && grep -q '^loadu shiori: 1$' "$work/vm-utf8.txt" \
+  || failed "loadu did not answer 0 for a path that is no UTF-8 and 1 for the ghost's"
+grep -q '^!!' "$work/vm-utf8.txt" && failed "the scripted host found faults (loadu)"
+compare_text "$linux/utf8.txt" "$work/vm-utf8.txt" "transcripts differ (loadu, directory outside code page 932)"
+cmp "$linux/$wide_name/values.dat" "$out/$wide_name/values.dat" \
+  || failed "value files differ (loadu directory)"
+[ -s "$out/$wide_name/dic_words.xdi" ] || failed "the module wrote no dic_words.xdi in the loadu directory"
 
 grep -q '^proxy-out.bin 0$' "$out/status" || failed "proxy-host.exe did not end with status 0"
 frames "$linux/proxy-out.bin" > "$work/linux-proxy.txt"
@@ -165,6 +197,6 @@ if [ $status -ne 0 ]; then
   exit 1
 fi
 n=$(( $(grep -c '^<< ' "$linux/main.txt") + $(grep -c '^<< ' "$linux/sjis.txt") +
-      $(grep -c '^<< frame' "$work/linux-proxy.txt") ))
+      $(grep -c '^<< ' "$linux/utf8.txt") + $(grep -c '^<< frame' "$work/linux-proxy.txt") ))
 sed 's/^run-vm: /VM /' "$share/timing"
 echo "$n responses identical" | tee "$work/result"

@@ -1,6 +1,7 @@
-// Charset conversion for the terminal host: the ghost's texts are bytes in
-// its dictionaries' charset; the terminal shows and types UTF-8. Only the
-// terminal converts; the library always gets and gives its own bytes.
+// Charset conversion for the tools, through iconv of the C library: the
+// ghost's texts are bytes in its dictionaries' charset; the terminal shows
+// and types UTF-8, the checker and the language server write UTF-8. Only
+// the tools convert; the library always gets and gives its own bytes.
 #pragma once
 
 #include <iconv.h>

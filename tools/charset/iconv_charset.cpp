@@ -1,5 +1,5 @@
-// Charset conversion for the terminal host, through iconv of the C library.
-#include "term_charset.h"
+// Charset conversion for the tools, through iconv of the C library.
+#include "iconv_charset.h"
 
 #include <iconv.h>
 

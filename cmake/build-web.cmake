@@ -1,0 +1,33 @@
+# Configures (again: a quick check once configured) and builds the
+# playground's folder with Debian's emscripten:
+#   cmake -DSOURCE_DIR=. -DBUILD_DIR=build-web [-DJOBS=2] -P cmake/build-web.cmake
+# `make web` and the page test's fixture both build through it. emscripten's
+# scripts need Debian's Node.js modules when the machine's node is another.
+foreach(variable SOURCE_DIR BUILD_DIR)
+  if(NOT ${variable})
+    message(FATAL_ERROR "build-web.cmake needs -D${variable}=...")
+  endif()
+endforeach()
+if(NOT JOBS)
+  cmake_host_system_information(RESULT JOBS QUERY NUMBER_OF_LOGICAL_CORES)
+endif()
+find_program(EMCMAKE emcmake)
+if(NOT EMCMAKE)
+  message(FATAL_ERROR "emcmake not found: install Debian's emscripten (scripts/bootstrap)")
+endif()
+if(DEFINED ENV{NODE_PATH} AND NOT "$ENV{NODE_PATH}" STREQUAL "")
+  set(ENV{NODE_PATH} "/usr/share/nodejs:$ENV{NODE_PATH}")
+else()
+  set(ENV{NODE_PATH} "/usr/share/nodejs")
+endif()
+
+execute_process(
+  COMMAND ${EMCMAKE} ${CMAKE_COMMAND} -S ${SOURCE_DIR}/web -B ${BUILD_DIR} -Wno-dev
+  OUTPUT_QUIET RESULT_VARIABLE configured)
+if(NOT configured EQUAL 0)
+  message(FATAL_ERROR "configuring ${BUILD_DIR} failed")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD_DIR} -j ${JOBS} RESULT_VARIABLE built)
+if(NOT built EQUAL 0)
+  message(FATAL_ERROR "building ${BUILD_DIR} failed")
+endif()
