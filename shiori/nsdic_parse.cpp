@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <utility>
 
 #include "formula_search.h"
 #include "ghost_assert.h"
@@ -88,14 +89,18 @@ std::string GatherBody(TParseRun& run) {
     }
     body += line;
   }
-  return ExpandMacros(body);
+  return ExpandMacros(std::move(body));
 }
 
 std::string OrBody(TParseRun& run, const std::string& rest) {
   return rest.empty() ? GatherBody(run) : rest;
 }
 
-std::string UnescapeCommas(const std::string& text) { return ReplaceAll(text, "\\,", ","); }
+// Most texts hold no escaped comma: they are handed back as they are.
+std::string UnescapeCommas(std::string text) {
+  if (text.find("\\,") == std::string::npos) return text;
+  return ReplaceAll(text, "\\,", ",");
+}
 
 void HandleOption(const std::string& rest) {
   if (rest == "NSDeclare True") {
@@ -275,12 +280,13 @@ int CursorEnd(const TParseRun& run) {
   return run.cursor > 0 ? run.cursor : static_cast<int>(run.text.size()) + 1;
 }
 
-// One line that passed the block-comment test; it begins at `start`.
-void HandleLine(TParseRun& run, std::string line, int start) {
+// One line that passed the block-comment test; it begins at `start`. The
+// line is taken apart in place.
+void HandleLine(TParseRun& run, std::string& line, int start) {
   if (IsSkippedLine(line)) return;
   HookRecord({THookKind::EntryBegin, 0, start, 0, 0, std::string_view(), std::string_view(), 0});
   if (NSDeclare) line += AppendIndented(run.cursor, run.text);
-  if (line[0] != '$') line = ExpandMacros(line);
+  if (line[0] != '$') line = ExpandMacros(std::move(line));
   const std::string key = TakeField(line);
   if (!key.empty()) {
     HandleEntry(run, key, line);
