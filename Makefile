@@ -7,13 +7,14 @@ WIN32_BUILD ?= build-win32
 WIN64_BUILD ?= build-win64
 BENCH_BUILD ?= build-bench
 NPM_BUILD  ?= build-npm
+WASM_BUILD ?= build-wasm
 WEB_BUILD  ?= build-web
 WEB_PORT   ?= 8080
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 GHOST      ?= examples/ghost/
 CMAKE_ARGS ?=
 
-.PHONY: all configure build tools run check test bootstrap clean win32 win64 bench web serve
+.PHONY: all configure build tools run check test bootstrap clean win32 win64 bench wasm web serve
 
 all: build
 
@@ -59,16 +60,24 @@ win64:
 	cmake -DSOURCE_DIR=. -DBUILD_DIR=$(WIN64_BUILD) -DTOOLCHAIN=cmake/mingw-x86_64.cmake \
 	  -DJOBS=$(JOBS) -P cmake/build-windows.cmake
 
-# The full gate. The Linux build's tests bring both Windows build folders up
-# to date themselves before they read the DLLs (CTest fixtures). A user other
-# than root with no VM image cached runs every other test; the VM tests are
-# then skipped, and the last line says so, why, and the command that fixes it.
+# Both libraries as WebAssembly modules (Debian's emscripten, offline), in
+# $(WASM_BUILD)/: shiori.js + shiori.wasm, makoto.js + makoto.wasm. Installs
+# emscripten and binaryen first when they are missing and this runs as root.
+wasm:
+	@scripts/bootstrap --wasm
+	cmake -DSOURCE_DIR=. -DBUILD_DIR=$(WASM_BUILD) -DJOBS=$(JOBS) -P cmake/build-wasm.cmake
+
+# The full gate. The Linux build's tests bring both Windows build folders and
+# the WebAssembly folder up to date themselves before they read them (CTest
+# fixtures). A user other than root with no VM image cached runs every other
+# test; the VM tests are then skipped, and the last line says so, why, and
+# the command that fixes it.
 VM_SKIPPED = $(BUILD)/win32-vm-skipped
 
 test: bootstrap
 	cmake -S . -B $(BUILD) $(CMAKE_ARGS) -DWIN32_BUILD_DIR=$(abspath $(WIN32_BUILD)) \
 	  -DWIN64_BUILD_DIR=$(abspath $(WIN64_BUILD)) -DGHOST_NPM_DIR=$(abspath $(NPM_BUILD)) \
-	  -DWEB_BUILD_DIR=$(abspath $(WEB_BUILD))
+	  -DWASM_BUILD_DIR=$(abspath $(WASM_BUILD)) -DWEB_BUILD_DIR=$(abspath $(WEB_BUILD))
 	cmake --build $(BUILD) -j $(JOBS)
 	@rm -f $(VM_SKIPPED)
 	scripts/vm/ensure-image --skip-note $(VM_SKIPPED)
@@ -116,7 +125,8 @@ bench:
 	bench/run $(BENCH_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(RUN_BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(NPM_BUILD) $(WEB_BUILD)
+	rm -rf $(BUILD) $(RUN_BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(NPM_BUILD) $(WASM_BUILD) \
+	  $(WEB_BUILD)
 
 # Hardening: every unit and end-to-end test again, built with AddressSanitizer
 # and UndefinedBehaviorSanitizer and the invariant checks; the fuzz targets
