@@ -56,6 +56,18 @@ long ResidentBytes() {
   return got == 2 ? resident * sysconf(_SC_PAGESIZE) : 0;
 }
 
+long PeakResidentBytes() {
+  std::FILE* f = std::fopen("/proc/self/status", "r");
+  if (!f) return 0;
+  char line[256];
+  long peak = 0;
+  while (std::fgets(line, sizeof line, f)) {
+    if (std::sscanf(line, "VmHWM: %ld kB", &peak) == 1) break;
+  }
+  std::fclose(f);
+  return peak * 1024;
+}
+
 bool ReadFile(const std::string& path, std::string& out) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return false;

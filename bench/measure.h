@@ -29,5 +29,7 @@ double NowSeconds();
 double CpuSeconds();
 // Resident set size of this process in bytes (0 when unreadable).
 long ResidentBytes();
+// The highest resident memory of the process so far, in bytes (0 when unknown).
+long PeakResidentBytes();
 // The whole file; false when it cannot be read.
 bool ReadFile(const std::string& path, std::string& out);

@@ -199,13 +199,39 @@ std::size_t UnescapeToSeparator(std::string& s) {
 }  // namespace
 
 std::string TakeField(std::string& text) {
-  std::string s = TrimBlanks(text);
-  text.clear();
-  if (s.empty()) return "";
-  const std::size_t sep = UnescapeToSeparator(s);
-  if (sep == std::string::npos) return s;
-  text = TrimBlanks(s.substr(sep + 1));
-  return TrimBlanks(s.substr(0, sep));
+  std::size_t from = 0, to = text.size();
+  while (from < to && IsBlank(text[from])) ++from;
+  while (to > from && IsBlank(text[to - 1])) --to;
+  // The separator: the first "," outside a double-byte character, each "\,"
+  // before it an escaped comma.
+  std::string field;
+  std::size_t start = from, i = from;
+  while (i < to) {
+    const unsigned char b = static_cast<unsigned char>(text[i]);
+    if (IsLeadByte(b)) {
+      i += 2;
+    } else if (b == '\\' && i + 1 < to && text[i + 1] == ',') {
+      field.append(text, start, i - start);  // the "\" is dropped
+      start = i + 1;
+      i += 2;
+    } else if (b == ',') {
+      break;
+    } else {
+      i += 1;
+    }
+  }
+  if (i >= to) {  // no separator: the whole trimmed text, unescaped
+    field.append(text, start, to - start);
+    text.clear();
+    return field;
+  }
+  field.append(text, start, i - start);
+  TrimInPlace(field);
+  std::size_t rest = i + 1;
+  while (rest < to && IsBlank(text[rest])) ++rest;
+  text.erase(to);
+  text.erase(0, rest);
+  return field;
 }
 
 std::string TakeFieldFrom(const std::string& text, std::size_t& pos) {

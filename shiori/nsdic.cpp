@@ -14,13 +14,13 @@ TDicWord WordTable[kWordCapacity + 1];
 int WordCount = 0;
 std::string CategoryList[kCategoryCapacity + 1];
 int CategoryCount = 0;
-TWordLink LinkTable[kLinkCapacity + 1];
+TGrowingTable<TWordLink, kLinkCapacity + 1> LinkTable;
 int LinkCount = 0;
 TSentences SentenceTable[kSentenceCapacity + 1];
 int SentenceCount = 0;
-TJoken ReplyTable[kReplyCapacity + 1];
+TGrowingTable<TJoken, kReplyCapacity + 1> ReplyTable;
 int ReplyCount = 0;
-TJoken HelloTable[kHelloCapacity + 1];
+TGrowingTable<TJoken, kHelloCapacity + 1> HelloTable;
 int HelloCount = 0;
 TJoken EventTable[kEventCapacity + 1];
 int EventCount = 0;
@@ -46,6 +46,13 @@ void ClearRecords(T (&table)[N], int& count) {
   count = 0;
 }
 
+template <typename T, int N>
+void ClearRecords(TGrowingTable<T, N>& table, int& count) {
+  GHOST_ASSERT(count >= 0 && count < N);
+  table.Clear();
+  count = 0;
+}
+
 // Assigns a default-constructed record to every element of a small table.
 template <typename T, size_t N>
 void ClearTable(T (&table)[N]) {
@@ -67,7 +74,8 @@ std::string JoinWithCommas(const int* numbers, int count) {
 }
 
 // Appends a condition record to a TJoken table unless it is full.
-int AppendJoken(TJoken* table, int& count, int capacity, int sentence,
+template <typename Table>
+int AppendJoken(Table& table, int& count, int capacity, int sentence,
                 const std::string& condition) {
   GHOST_ASSERT(count >= 0 && count <= capacity);
   if (count >= capacity) return 0;

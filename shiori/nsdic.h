@@ -10,23 +10,25 @@
 #include <string>
 
 #include "UTypes.h"
+#include "nsdic_table.h"
 
 extern const char* const kDefaultStatusLine;
 
 // ---- Tables (1-based unless noted; count = number of the last record) ---------
 // Records past a table's count are empty: records are only appended, and
-// ResetStore empties every record up to the count.
+// ResetStore empties every record up to the count. The link, reply and hello
+// tables hold storage only for the records written (nsdic_table.h).
 extern TDicWord WordTable[kWordCapacity + 1];
 extern int WordCount;
 extern std::string CategoryList[kCategoryCapacity + 1];  // longest first
 extern int CategoryCount;
-extern TWordLink LinkTable[kLinkCapacity + 1];
+extern TGrowingTable<TWordLink, kLinkCapacity + 1> LinkTable;
 extern int LinkCount;
 extern TSentences SentenceTable[kSentenceCapacity + 1];
 extern int SentenceCount;
-extern TJoken ReplyTable[kReplyCapacity + 1];
+extern TGrowingTable<TJoken, kReplyCapacity + 1> ReplyTable;
 extern int ReplyCount;
-extern TJoken HelloTable[kHelloCapacity + 1];
+extern TGrowingTable<TJoken, kHelloCapacity + 1> HelloTable;
 extern int HelloCount;
 extern TJoken EventTable[kEventCapacity + 1];
 extern int EventCount;

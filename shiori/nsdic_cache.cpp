@@ -30,7 +30,10 @@ void CacheWord(const std::string& key, const std::string& value, int32_t digit) 
   }
   std::move_backward(g_cache + position, g_cache + WordCacheCount + 1,
                      g_cache + WordCacheCount + 2);
-  g_cache[position] = TWordCache{key, value, digit};
+  TWordCache& entry = g_cache[position];  // moved from: its strings are reused
+  entry.Key = key;
+  entry.Value = value;
+  entry.Digit = digit;
   ++WordCacheCount;
   // Longer keys stand before the new one, none longer after it.
   GHOST_ASSERT(position == 1 || g_cache[position - 1].Key.size() > key.size());

@@ -74,17 +74,20 @@ bool IsTagDigit(char c) { return c >= '2' && c <= '9'; }
 // never searched again. With `keep_numbered`, an occurrence followed by a
 // digit "2".."9" is kept (marked with 0x02 during the sweep) and finally
 // every 0x02 byte becomes the tag's first byte. Fails, leaving `out`
-// undefined, when the result would grow past `limit` bytes.
+// undefined, when the result would grow past `limit` bytes. `first_hit`, when
+// given, receives where the first occurrence stood (npos: none).
 bool SweepReplace(const std::string& text, const std::string& tag,
                   const std::string& word, bool keep_numbered,
-                  std::size_t limit, std::string& out) {
+                  std::size_t limit, std::string& out, std::size_t* first_hit = nullptr) {
   out.clear();
+  if (first_hit != nullptr) *first_hit = std::string::npos;
   if (tag.empty()) {
     out = text;
     return true;
   }
   std::size_t from = 0;
   std::size_t hit = text.find(tag);
+  if (first_hit != nullptr) *first_hit = hit;
   while (hit != std::string::npos) {
     out.append(text, from, hit - from);
     const std::size_t after = hit + tag.size();
@@ -101,9 +104,9 @@ bool SweepReplace(const std::string& text, const std::string& tag,
   out.append(text, from, std::string::npos);
   if (out.size() > limit) return false;
   if (keep_numbered) {
-    for (char& c : out) {
-      if (c == kNumberedMarker) c = tag[0];
-    }
+    for (std::size_t at = out.find(kNumberedMarker); at != std::string::npos;
+         at = out.find(kNumberedMarker, at + 1))
+      out[at] = tag[0];
   }
   return true;
 }
@@ -130,9 +133,11 @@ std::size_t MatchingBracket(const std::string& text, std::size_t open) {
 int FirstPercent(const std::string& text, std::size_t from) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
+  // IsLeadByte: 0xE0-0xFF always, 0x80-0x9F in Shift_JIS mode.
+  const unsigned char low_lead = ShiftJisMode() ? 0x80 : 0xE0;
   for (std::size_t i = from; i < size; ++i) {
     if (bytes[i] == '%') return static_cast<int>(i) + 1;
-    if (bytes[i] >= 0x80 && IsLeadByte(bytes[i])) ++i;
+    if (bytes[i] >= low_lead && (bytes[i] >= 0xE0 || bytes[i] <= 0x9F)) ++i;
   }
   return 0;
 }
@@ -174,6 +179,10 @@ bool FormulaAt(int a, const std::string& text, std::string& out) {
 // The state of one ExpandTemplate call.
 struct TTemplateRun {
   std::string text;
+  std::string scratch;   // the next text of a sweep, its storage kept between sweeps
+  // The bytes before the "%" at `a` are as they were when the pass began
+  // (then they hold no "%" that starts a character).
+  bool prefix_kept = true;
   std::string previous;  // the word put in last; steers linked words
   int a = 0;             // 1-based position of the "%" being handled
   bool cut = false;      // a step would have grown the text past the cap
@@ -191,21 +200,29 @@ bool SetText(TTemplateRun& run, std::string next) {
     return false;
   }
   run.text = std::move(next);
+  run.prefix_kept = false;
   return true;
+}
+
+// FirstPercent of the whole working text, resumed at the "%" the pass began
+// at when nothing before it changed.
+int FirstPercentOfRun(const TTemplateRun& run) {
+  return FirstPercent(run.text, run.prefix_kept ? static_cast<std::size_t>(run.a) - 1 : 0);
 }
 
 // Replaces `tag` by `word` in the working text, all occurrences (numbered
 // tags) or only the plain ones.
 bool ReplaceInRun(TTemplateRun& run, const std::string& tag,
                   const std::string& word, bool keep_numbered) {
-  std::string next;
   const std::size_t limit =
       run.text.size() > kTextLimit ? run.text.size() : kTextLimit;
-  if (!SweepReplace(run.text, tag, word, keep_numbered, limit, next)) {
+  std::size_t first_hit = 0;
+  if (!SweepReplace(run.text, tag, word, keep_numbered, limit, run.scratch, &first_hit)) {
     CutExpansion(run);
     return false;
   }
-  run.text = std::move(next);
+  run.text.swap(run.scratch);
+  if (first_hit < static_cast<std::size_t>(run.a) - 1) run.prefix_kept = false;
   return true;
 }
 
@@ -227,6 +244,9 @@ bool ApplyCachedWord(TTemplateRun& run) {
   for (int k = 1;; ++k) {
     const TWordCache& entry = WordCacheEntry(k);
     if (entry.Key.empty()) return false;
+    // MatchAt, its likeliest miss first: a key's last byte.
+    const std::size_t end = static_cast<std::size_t>(run.a) - 1 + entry.Key.size();
+    if (end > run.text.size() || run.text[end - 1] != entry.Key.back()) continue;
     if (!MatchAt(run.a, run.text, entry.Key)) continue;
     if (entry.Digit == 0 && IsTagDigit(ByteAt(run.text, run.a + entry.Key.size()))) {
       continue;
@@ -276,7 +296,7 @@ bool RestoreLeftMarkers(std::string& text) {
 // Moves on after a pass: either the "%" was settled, or nothing accepted it
 // and it becomes "%m?" or is passed over.
 void SettlePosition(TTemplateRun& run, bool done) {
-  const int b = FirstPercent(run.text, 0);
+  const int b = FirstPercentOfRun(run);
   if (b != run.a || done) {
     run.a = RestoreLeftMarkers(run.text) ? FirstPercent(run.text, 0) : b;
   } else if (MatchAt(run.a + 1, run.text, "m?")) {
@@ -286,7 +306,7 @@ void SettlePosition(TTemplateRun& run, bool done) {
     }
     run.previous = word;
     PutTagWord(run, "%m?", word);
-    run.a = FirstPercent(run.text, 0);
+    run.a = FirstPercentOfRun(run);
   } else {
     // Nothing before this "%" changed: the search resumes right behind it.
     run.text[run.a - 1] = kLeftMarker;
@@ -296,13 +316,14 @@ void SettlePosition(TTemplateRun& run, bool done) {
 
 void RunPass(TTemplateRun& run) {
   bool done = false;
+  run.prefix_kept = true;
   if (ByteAt(run.text, run.a + 1) == '(') {
     std::string next;
     if (!FormulaAt(run.a, run.text, next)) {
       CutExpansion(run);
       return;
     }
-    run.text = std::move(next);
+    run.text = std::move(next);  // the bytes before the formula stay
     done = run.text.empty() || run.text[0] != '%';
   } else if (!WordCacheEntry(1).Key.empty()) {
     done = ApplyCachedWord(run);

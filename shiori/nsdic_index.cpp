@@ -125,14 +125,6 @@ void FillSlot(TProbeIndex& index, int slot, int32_t record) {
   GHOST_ASSERT(index.filled <= index.modulus);
 }
 
-std::string PairKey(std::string_view category, std::string_view word) {
-  std::string key = std::to_string(category.size());
-  key += ':';
-  key += category;
-  key += word;
-  return key;
-}
-
 // A full walk of limit + 1 slots over a prime modulus visits each slot once,
 // unless its step is 0 mod M: then it visits the home slot limit + 1 times
 // and counts a record stored there on every visit.
@@ -179,7 +171,8 @@ void ResetIndexes() {
   EmptyUsedSlots(CategoryIndex);
   EmptyUsedSlots(LinkIndex);
   EmptyUsedSlots(EventIndex);
-  WordLookups.by_pair.clear();
+  std::vector<int32_t>().swap(WordLookups.pair_slots);
+  WordLookups.pair_count = 0;
   WordLookups.categories.clear();
   WordLookups.events.clear();
   WordLookups.length_present.assign(1, 0);

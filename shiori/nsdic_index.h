@@ -75,7 +75,10 @@ using TMemberMap =
 
 // What the registrations remember.
 struct TWordLookups {
-  TTextMap by_pair;        // PairKey(category, word) -> record
+  // The records by category and word: open addressing over a hash of the
+  // two, a power-of-two size at most half full, 0 = an empty slot.
+  std::vector<int32_t> pair_slots;
+  int pair_count = 0;
   TMemberMap categories;   // category -> records in CategoryIndex, in slot order of the walk
   TMemberMap events;       // event name -> EventTable records, in walk order
   std::vector<char> length_present;  // by byte length of stored words
@@ -83,8 +86,6 @@ struct TWordLookups {
   int longest = 0;                   // byte length of the longest stored word
 };
 extern TWordLookups WordLookups;
-
-std::string PairKey(std::string_view category, std::string_view word);
 
 // The matches a full walk from a key's home slot meets, in walk order,
 // answered from the key's remembered member list.

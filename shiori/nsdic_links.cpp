@@ -32,8 +32,9 @@ std::vector<int32_t> LinkedWords(const std::string& first_text, const std::strin
                                  int stop_at) {
   std::vector<int32_t> found;
   const TProbeIndex& index = LinkIndex;
-  const int step = StepOf(index, first_text);
   int slot = HomeSlot(index, first_text);
+  if (index.slots[slot] == 0) return found;  // the usual case: no link from this home
+  const int step = StepOf(index, first_text);
   for (int moves_left = index.limit;; --moves_left) {
     const int link = index.slots[slot];
     if (link == 0) break;

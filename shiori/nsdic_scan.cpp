@@ -3,7 +3,7 @@
 // byte (or one double-byte character) at a time; since the hash is a byte
 // sum, the home slot of each longer candidate follows from the shorter one,
 // and only candidates whose length and home slot some stored word shares
-// are looked up. WordsInText takes the same candidates from the hashes of
+// are looked up. WordsInText takes the same candidates from the trie of
 // nsdic_wordscan, leaving a start position as soon as no stored word begins
 // with the bytes taken so far.
 #include "nsdic_scan.h"
@@ -53,7 +53,7 @@ void ScanFrom(const std::string& text, int p, std::string& result) {
 
 }  // namespace
 
-std::string WordsInText(const std::string& text) { return WordsInTextByHash(text); }
+std::string WordsInText(const std::string& text) { return WordsInTextByTrie(text); }
 
 std::string WordsInTextStepwise(const std::string& text) {
   std::string result;

@@ -5,6 +5,7 @@
 #include "nsdic_words.h"
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <string_view>
 
@@ -27,8 +28,54 @@ int64_t ByteSum(std::string_view text) {
   return sum;
 }
 
-void RememberWord(const std::string& key, const std::string& word, int record) {
-  WordLookups.by_pair.emplace(key, record);
+uint64_t PairHash(std::string_view category, std::string_view word) {
+  uint64_t hash = 0xcbf29ce484222325ull ^ category.size();
+  for (const unsigned char b : category) hash = (hash ^ b) * 0x100000001b3ull;
+  for (const unsigned char b : word) hash = (hash ^ b) * 0x100000001b3ull;
+  return hash * 0x9e3779b97f4a7c15ull;
+}
+
+std::size_t PairSlot(uint64_t hash) {
+  return static_cast<std::size_t>(hash >> 32) & (WordLookups.pair_slots.size() - 1);
+}
+
+// The slot of the record registered for the pair, or the empty slot where it
+// would go.
+std::size_t FindPairSlot(std::string_view category, std::string_view word, uint64_t hash) {
+  const std::vector<int32_t>& slots = WordLookups.pair_slots;
+  for (std::size_t s = PairSlot(hash);; s = (s + 1) & (slots.size() - 1)) {
+    const int32_t r = slots[s];
+    if (r == 0 || (WordTable[r].Text == word && WordTable[r].Category == category)) return s;
+  }
+}
+
+void GrowPairs() {
+  std::vector<int32_t> old(std::max<std::size_t>(1024, 2 * WordLookups.pair_slots.size()), 0);
+  old.swap(WordLookups.pair_slots);
+  for (const int32_t r : old) {
+    if (r == 0) continue;
+    const TDicWord& w = WordTable[r];
+    WordLookups.pair_slots[FindPairSlot(w.Category, w.Text, PairHash(w.Category, w.Text))] = r;
+  }
+}
+
+// The record registered for the pair, or 0.
+int RegisteredPair(const std::string& category, const std::string& word) {
+  if (WordLookups.pair_slots.empty()) return 0;
+  return WordLookups.pair_slots[FindPairSlot(category, word, PairHash(category, word))];
+}
+
+void RememberPair(const std::string& category, const std::string& word, int record) {
+  if (2 * (WordLookups.pair_count + 1) > static_cast<int>(WordLookups.pair_slots.size()))
+    GrowPairs();
+  int32_t& slot = WordLookups.pair_slots[FindPairSlot(category, word, PairHash(category, word))];
+  GHOST_ASSERT(slot == 0);
+  slot = record;
+  ++WordLookups.pair_count;
+}
+
+void RememberWord(const std::string& category, const std::string& word, int record) {
+  RememberPair(category, word, record);
   AddScanWord(word, record);   // the text's first registration stays
   if (WordLookups.length_present.size() <= word.size())
     WordLookups.length_present.resize(word.size() + 1, 0);
@@ -57,16 +104,22 @@ void EnterInCategoryIndex(const std::string& category, int record) {
 // Category tags by their text, each giving the name a walk of CategoryList
 // would meet first: names sharing a tag differ only in their first byte, so
 // they are equally long and the latest added stands first. `lengths` holds
-// every tag length present, longest first.
+// every tag length present, longest first; `last_bytes` by length the set of
+// the last bytes of the tags that long, which spares most lookups that miss.
 struct TCategoryTags {
   std::unordered_map<std::string, std::string, TBytesHash, std::equal_to<>> by_tag;
   std::vector<std::size_t> lengths;
+  std::vector<std::array<uint64_t, 4>> last_bytes;
 };
 TCategoryTags g_category_tags;
 
 void RememberCategoryTag(const std::string& category) {
   std::string tag = category;
   tag[0] = '%';
+  std::vector<std::array<uint64_t, 4>>& last_bytes = g_category_tags.last_bytes;
+  if (last_bytes.size() <= tag.size()) last_bytes.resize(tag.size() + 1);
+  const auto last = static_cast<unsigned char>(tag.back());
+  last_bytes[tag.size()][last >> 6] |= uint64_t{1} << (last & 63);
   g_category_tags.by_tag[std::move(tag)] = category;
   std::vector<std::size_t>& lengths = g_category_tags.lengths;
   const auto at = std::lower_bound(lengths.begin(), lengths.end(), category.size(),
@@ -87,9 +140,8 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 }  // namespace
 
 int RegisterWord(const std::string& category, const std::string& word) {
-  const std::string key = PairKey(category, word);
-  const auto known = WordLookups.by_pair.find(key);
-  if (known != WordLookups.by_pair.end()) return known->second;
+  const int known = RegisteredPair(category, word);
+  if (known != 0) return known;
   GHOST_ASSERT(WordCount >= 0 && WordCount <= kWordCapacity);
   if (WordCount >= kWordCapacity) {
     HookReport({THookCode::TableFull, THookLevel::Error, 0, 0, {"WordTable", word},
@@ -108,7 +160,7 @@ int RegisterWord(const std::string& category, const std::string& word) {
   GHOST_ASSERT(WordTable[record].Text.empty() && WordTable[record].Category.empty());
   WordTable[record] = TDicWord{word, category, 0, 0};
   FillSlot(WordIndex, free.slot, record);
-  RememberWord(key, word, record);
+  RememberWord(category, word, record);
   EnterInCategoryIndex(category, record);
   return record;
 }
@@ -143,6 +195,8 @@ std::string CategoryTagAt(const std::string& text, int position) {
   const std::string_view rest = std::string_view(text).substr(start);
   for (const std::size_t length : g_category_tags.lengths) {
     if (length > rest.size()) continue;
+    const auto last = static_cast<unsigned char>(rest[length - 1]);
+    if (((g_category_tags.last_bytes[length][last >> 6] >> (last & 63)) & 1) == 0) continue;
     const auto found = g_category_tags.by_tag.find(rest.substr(0, length));
     if (found != g_category_tags.by_tag.end()) return found->second;
   }

@@ -1,12 +1,12 @@
-// The stored word texts: one table of bit pairs by the hash of every prefix
-// of every word (the first bit: some word begins so) and of every whole text
-// (the second bit: some word may be so); a clear bit proves there is none.
-// The record of each text's first registration is found through an
-// open-addressing table of the whole texts' hashes; the record's text is
-// compared with the one looked up, so a hash collision never gives a wrong
-// word.
+// The stored word texts as a byte trie (nsdic_trie) whose nodes hold the
+// record of each text's first registration. Registrations are collected and
+// entered at the next lookup or search: all at once into an empty trie (one
+// pass over the sorted texts), one by one into a trie that has words. The
+// search of words inside a text walks the trie from each start position and
+// leaves it as soon as no stored word begins with the bytes walked.
 #include "nsdic_wordscan.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -15,70 +15,51 @@
 #include "formula_search.h"
 #include "ghost_assert.h"
 #include "nsdic.h"
-#include "nsdic_index.h"
+#include "nsdic_trie.h"
 
 namespace {
 
-constexpr int kPairBits = 20;  // 2^20 pairs, 256 KiB; a full store sets about a tenth
-constexpr uint64_t kPairMask = (uint64_t{1} << kPairBits) - 1;
-constexpr uint64_t kHashStart = 0xcbf29ce484222325ull;
-constexpr unsigned kPrefixBit = 1, kWholeBit = 2;
+TByteTrie g_trie;
+std::vector<int32_t> g_pending;  // records registered since the trie was brought up to date
+std::size_t g_word_count = 0;    // texts in the trie
+std::array<bool, 256> g_lead{};  // IsModeLeadByte, for the mode in g_lead_mode
+int g_lead_mode = -1;            // -1: not filled
+std::vector<int32_t> g_found;    // records found by a search, reused between searches
 
-uint64_t HashStep(uint64_t hash, unsigned char byte) { return (hash ^ byte) * 0x100000001b3ull; }
-// The step leaves a text's last byte in the low and the top bits only: the
-// pair and the slot are taken from the hash mixed once more.
-uint64_t Mixed(uint64_t hash) { return hash * 0x9e3779b97f4a7c15ull; }
-uint64_t PairOf(uint64_t hash) { return Mixed(hash) >> (64 - kPairBits); }
-
-uint64_t HashOf(std::string_view text) {
-  uint64_t hash = kHashStart;
-  for (const char c : text) hash = HashStep(hash, static_cast<unsigned char>(c));
-  return hash;
-}
-
-struct TScanEntry {
-  uint32_t check = 0;   // the hash's low half
-  int32_t record = 0;   // 0: an empty slot
+// A registration to enter, with the text's first eight bytes as a number
+// that orders as the bytes do (a shorter text padded with zeros).
+struct TSortedText {
+  uint64_t head;
+  TTrieText entry;
 };
 
-std::vector<uint64_t> g_pairs;    // 32 pairs a word, once a text is added
-std::vector<TScanEntry> g_words;  // power-of-two size, at most half full
-std::size_t g_word_count = 0;
-std::array<bool, 256> g_lead{};   // IsModeLeadByte, for the mode in g_lead_mode
-int g_lead_mode = -1;             // -1: not filled
-
-void SetPair(uint64_t hash, unsigned bits) {
-  const uint64_t pair = PairOf(hash);
-  g_pairs[pair >> 5] |= static_cast<uint64_t>(bits) << ((pair & 31) * 2);
+uint64_t HeadOf(std::string_view text) {
+  uint64_t head = 0;
+  for (std::size_t i = 0; i < 8; ++i)
+    head = head << 8 | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
+  return head;
 }
 
-std::size_t FirstSlot(uint64_t hash) { return (Mixed(hash) >> 8) & (g_words.size() - 1); }
-
-void Insert(uint64_t hash, int32_t record) {
-  std::size_t slot = FirstSlot(hash);
-  while (g_words[slot].record != 0) slot = (slot + 1) & (g_words.size() - 1);
-  g_words[slot] = TScanEntry{static_cast<uint32_t>(hash), record};
+bool ByTextThenRecord(const TSortedText& a, const TSortedText& b) {
+  if (a.head != b.head) return a.head < b.head;
+  const int order = a.entry.text.compare(b.entry.text);
+  return order < 0 || (order == 0 && a.entry.record < b.entry.record);
 }
 
-// Doubles the table; each entry goes to the slot its text's hash names.
-void Grow() {
-  std::vector<TScanEntry> old;
-  old.swap(g_words);
-  g_words.assign(old.empty() ? 1024 : old.size() * 2, TScanEntry());
-  for (const TScanEntry& e : old) {
-    if (e.record != 0) Insert(HashOf(WordTable[e.record].Text), e.record);
+// Builds the trie of the collected registrations.
+int BuildFromPending() {
+  std::vector<TSortedText> sorted;
+  sorted.reserve(g_pending.size());
+  for (const int32_t record : g_pending) {
+    const std::string& text = WordTable[record].Text;
+    sorted.push_back({HeadOf(text), {text, record}});
   }
-}
-
-// The record of the stored text `text` (of hash `hash`), or 0.
-int Find(uint64_t hash, std::string_view text) {
-  if (g_words.empty()) return 0;
-  const uint32_t check = static_cast<uint32_t>(hash);
-  for (std::size_t slot = FirstSlot(hash);; slot = (slot + 1) & (g_words.size() - 1)) {
-    const TScanEntry& e = g_words[slot];
-    if (e.record == 0) return 0;
-    if (e.check == check && WordTable[e.record].Text == text) return e.record;
-  }
+  std::sort(sorted.begin(), sorted.end(), ByTextThenRecord);
+  std::vector<TTrieText> texts;
+  texts.reserve(sorted.size());
+  for (const TSortedText& s : sorted) texts.push_back(s.entry);
+  std::vector<TSortedText>().swap(sorted);
+  return BuildTrie(g_trie, texts);
 }
 
 const std::array<bool, 256>& LeadBytes() {
@@ -90,76 +71,118 @@ const std::array<bool, 256>& LeadBytes() {
   return g_lead;
 }
 
-// Appends the answer line of the stored text `text`, if there is one.
-[[gnu::noinline]] void AppendIfStored(uint64_t hash, const unsigned char* text, int size,
-                                      std::string& result) {
-  const int record = Find(hash, std::string_view(reinterpret_cast<const char*>(text), size));
-  if (record == 0) return;
-  result += WordTable[record].Text;
-  result += ',';
-  result += WordTable[record].Category;
-  result += "\r\n";
+// Copies `size` bytes; a short text by two overlapping words.
+char* Put(char* out, const std::string& text) {
+  const char* from = text.data();
+  const std::size_t size = text.size();
+  if (size >= 8 && size <= 16) {
+    uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + size - 8, 8);
+    std::memcpy(out, &head, 8);
+    std::memcpy(out + size - 8, &tail, 8);
+  } else if (size >= 4 && size < 8) {
+    uint32_t head, tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + size - 4, 4);
+    std::memcpy(out, &head, 4);
+    std::memcpy(out + size - 4, &tail, 4);
+  } else {
+    std::memcpy(out, from, size);
+  }
+  return out + size;
 }
 
-// The candidates at `bytes` by the rule of WordsInText: i bytes for i = 2,
-// 3, ... while i < room (the candidate ends before the text's last byte),
-// one more when its last byte is a lead byte.
-void ScanFrom(const unsigned char* bytes, int room, const bool* lead, const uint64_t* pairs,
-              std::string& result) {
-  const int longest = WordLookups.longest;
-  uint64_t hash = kHashStart;
-  int hashed = 0;
-  for (int i = 2; i < room; ++i) {
-    i += lead[bytes[i - 1]];
-    if (i > longest) return;
-    do {
-      hash = HashStep(hash, bytes[hashed]);
-    } while (++hashed < i);
-    const uint64_t pair = PairOf(hash);
-    const unsigned bits = (pairs[pair >> 5] >> ((pair & 31) * 2)) & 3;
-    if ((bits & kPrefixBit) == 0) return;  // no stored word begins so
-    if ((bits & kWholeBit) != 0) AppendIfStored(hash, bytes, i, result);
+// The answer: a line "text,category" CR LF for each record found.
+std::string AnswerLines(const int32_t* found, const int32_t* end) {
+  std::size_t size = 0;
+  for (const int32_t* r = found; r != end; ++r)
+    size += WordTable[*r].Text.size() + WordTable[*r].Category.size() + 3;
+  std::string answer(size, '\0');
+  char* out = answer.data();
+  for (const int32_t* r = found; r != end; ++r) {
+    out = Put(out, WordTable[*r].Text);
+    *out++ = ',';
+    out = Put(out, WordTable[*r].Category);
+    *out++ = '\r';
+    *out++ = '\n';
   }
+  return answer;
+}
+
+// The records of the candidates at `bytes` (up to `last`, the text's last
+// byte) by the rule of WordsInText: i bytes for i = 2, 3, ... while the
+// candidate ends before the text's last byte, one more when its last byte is
+// a lead byte. So after the first byte each candidate ends one character
+// further on, a character that starts before the text's last byte. Written
+// at `found`, which has room for one record a byte; answers the end.
+int32_t* ScanFrom(const unsigned char* bytes, const unsigned char* last, const bool* lead,
+                  const TTrieSlot* slots, const int32_t* records, int32_t* found) {
+  int32_t node = slots[kTrieRoot].base + bytes[0];
+  if (slots[node].check != kTrieRoot) return found;
+  for (const unsigned char* c = bytes + 1; c < last;) {
+    int32_t next = slots[node].base + *c;
+    if (slots[next].check != node) break;  // no stored word begins so
+    node = next;
+    if (lead[*c]) {
+      next = slots[node].base + c[1];
+      if (slots[next].check != node) break;
+      node = next;
+      ++c;
+    }
+    ++c;
+    *found = records[node];
+    found += records[node] != 0;
+  }
+  return found;
 }
 
 }  // namespace
 
-bool AddScanWord(const std::string& text, int record) {
+void AddScanWord(const std::string& text, int record) {
   GHOST_ASSERT(record > 0 && WordTable[record].Text == text);
-  const uint64_t whole = HashOf(text);
-  if (Find(whole, text) != 0) return false;
-  if (g_pairs.empty()) g_pairs.assign((kPairMask + 1) / 32, 0);
-  uint64_t hash = kHashStart;
-  for (const char c : text) {
-    hash = HashStep(hash, static_cast<unsigned char>(c));
-    SetPair(hash, kPrefixBit);
-  }
-  SetPair(hash, kWholeBit);
-  if (2 * (g_word_count + 1) > g_words.size()) Grow();
-  Insert(whole, record);
-  ++g_word_count;
-  return true;
+  g_pending.push_back(record);
 }
 
-int ScanWordRecord(std::string_view text) { return Find(HashOf(text), text); }
-
-std::string WordsInTextByHash(const std::string& text) {
-  std::string result;
-  if (g_word_count == 0) return result;
-  const bool* lead = LeadBytes().data();
-  const uint64_t* pairs = g_pairs.data();
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const int length = static_cast<int>(text.size());
-  for (int p = 0; p + 1 < length; ++p) {
-    if (bytes[p] != '\\') ScanFrom(bytes + p, length - p, lead, pairs, result);
-    p += lead[bytes[p]];
+void SettleWordScan() {
+  if (g_pending.empty()) return;
+  if (g_word_count == 0) {
+    g_word_count = static_cast<std::size_t>(BuildFromPending());
+  } else {
+    for (const int32_t record : g_pending)
+      g_word_count += InsertIntoTrie(g_trie, WordTable[record].Text, record) ? 1 : 0;
   }
-  return result;
+  std::vector<int32_t>().swap(g_pending);
+}
+
+int ScanWordRecord(std::string_view text) {
+  SettleWordScan();
+  const int32_t node = TrieNodeOf(g_trie, text);
+  return node == 0 ? 0 : g_trie.records[node];
+}
+
+std::string WordsInTextByTrie(const std::string& text) {
+  SettleWordScan();
+  if (g_word_count == 0 || text.size() < 2) return std::string();
+  const bool* lead = LeadBytes().data();
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* last = bytes + text.size() - 1;
+  // A start position finds at most one record a byte after it.
+  if (g_found.size() < text.size()) g_found.resize(text.size());
+  int32_t* found = g_found.data();
+  const TTrieSlot* slots = g_trie.slots.data();
+  const int32_t* records = g_trie.records.data();
+  for (const unsigned char* p = bytes; p < last; ++p) {
+    if (*p != '\\') found = ScanFrom(p, last, lead, slots, records, found);
+    p += lead[*p];
+  }
+  return AnswerLines(g_found.data(), found);
 }
 
 void ResetWordScan() {
-  std::vector<uint64_t>().swap(g_pairs);
-  std::vector<TScanEntry>().swap(g_words);
+  ClearTrie(g_trie);
+  std::vector<int32_t>().swap(g_pending);
+  std::vector<int32_t>().swap(g_found);
   g_word_count = 0;
   g_lead_mode = -1;
 }

@@ -165,6 +165,7 @@ std::string LoadGhost(const std::string& host_directory, TPathCharset charset) {
 // The ghost read into the store, then "OnLoad".
 void ShioriLoad(const std::string& host_directory, TPathCharset charset) {
   LoadGhost(host_directory, charset);
+  SettleWordScan();  // once the dictionary text is freed: a lower peak
   FireSelfEvent("OnLoad");
   ReleaseFreedMemory();
 }

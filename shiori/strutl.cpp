@@ -93,17 +93,21 @@ std::string TrimBlanks(const std::string& text) {
 std::string ReadLine(int& cursor, const std::string& text) {
   if (cursor <= 0) return std::string();
   const int len = static_cast<int>(text.size());
-  std::string line;
+  std::size_t from = 0, to = 0;  // the line's bytes, copied once when trimmed
   const int cr = FindCharFrom(cursor, text, 0x0D);
   if (cr != 0) {
-    line = text.substr(cursor - 1, cr - cursor);
+    from = static_cast<std::size_t>(cursor) - 1;
+    to = static_cast<std::size_t>(cr) - 1;
     cursor = cr + 2;  // the byte after the CR is skipped unseen
   } else if (cursor <= len) {
-    line = text.substr(cursor - 1);
+    from = static_cast<std::size_t>(cursor) - 1;
+    to = static_cast<std::size_t>(len);
     cursor = len + 1;
   }
   if (cursor > len) cursor = 0;
-  return TrimBlanks(line);
+  while (from < to && (text[from] == ' ' || text[from] == '\t')) ++from;
+  while (to > from && (text[to - 1] == ' ' || text[to - 1] == '\t')) --to;
+  return text.substr(from, to - from);
 }
 
 std::string IntToStr(long long value) { return std::to_string(value); }

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -708,6 +709,28 @@ TEST_F(WordsInTextTest, AgreesWithTheLiteralScanOnRandomText) {
     }
   }
   EXPECT_GT(hits, 80);
+}
+
+// The word texts are entered all at once at the first lookup, then one at a
+// time, which moves the children of nodes whose slots are taken: every text
+// keeps its first registration through both.
+TEST_F(WordsInTextTest, LookupsKeepTheFirstRegistrationAsTextsAreEnteredLate) {
+  std::mt19937 gen(5);
+  std::map<std::string, int> first;
+  auto register_some = [&](int count) {
+    for (int i = 0; i < count; ++i) {
+      std::string text(1 + gen() % 5, ' ');
+      for (char& c : text) c = static_cast<char>(gen() % 4 == 0 ? gen() % 256 : 0x80 + gen() % 8);
+      const int record = RegisterWord("\\c" + std::to_string(gen() % 3), text);
+      if (record != 0) first.emplace(text, record);
+    }
+  };
+  register_some(2000);
+  for (int round = 0; round < 40; ++round) {
+    for (const auto& [text, record] : first) ASSERT_EQ(FindWord(text), record) << round;
+    ASSERT_EQ(FindWord(std::string(6, '\x80')), 0);
+    register_some(50);
+  }
 }
 
 TEST_F(WordsInTextTest, AnswersA64KiBTextQuickly) {

@@ -21,7 +21,8 @@ try {
 }
 
 // The requests of a script in the order the host sends them: runs of
-// non-empty lines; "#" lines are comments; "makoto: " lines go elsewhere.
+// non-empty lines; "#" lines are comments; "makoto: " and "makoto-request: "
+// lines go to the translation module.
 function scriptRequests(text) {
   const requests = [];
   let current = [];
@@ -32,7 +33,7 @@ function scriptRequests(text) {
   for (let line of text.split('\n')) {
     line = line.replace(/\r$/, '');
     if (line.startsWith('#')) continue;
-    if (line.startsWith('makoto: ') || line === '') flush();
+    if (/^makoto(-request)?: /.test(line) || line === '') flush();
     else current.push(line);
   }
   flush();

@@ -1,0 +1,191 @@
+// The double-array byte trie: its building from sorted texts, its growth by
+// one text and its walk.
+#include "nsdic_trie.h"
+
+#include <algorithm>
+
+#include "ghost_assert.h"
+
+namespace {
+
+constexpr int kAlphabet = 256;
+constexpr int32_t kSearchSpan = 4096;  // slots a base search looks at before taking the end
+constexpr int kFewChildren = 4;        // more children search near the end
+
+void StartTrie(TByteTrie& t) {
+  t.slots.assign(4 * kAlphabet, TTrieSlot());
+  t.records.assign(t.slots.size(), 0);
+  t.slots[0].check = -1;
+  t.slots[kTrieRoot].check = -1;
+  t.largest_base = 0;
+  t.first_free = 2;
+  t.last_used = kTrieRoot;
+}
+
+void Reserve(TByteTrie& t, int32_t base) {
+  t.largest_base = std::max(t.largest_base, base);
+  const std::size_t needed = static_cast<std::size_t>(t.largest_base) + kAlphabet + 1;
+  if (t.slots.size() >= needed) return;
+  const std::size_t size = std::max(needed, t.slots.size() + t.slots.size() / 2);
+  t.slots.resize(size);
+  t.records.resize(size, 0);
+}
+
+bool IsFree(const TByteTrie& t, int32_t slot) {
+  return static_cast<std::size_t>(slot) >= t.slots.size() || t.slots[slot].check == 0;
+}
+
+bool Fits(const TByteTrie& t, int32_t base, const unsigned char* bytes, int count) {
+  for (int k = 0; k < count; ++k)
+    if (!IsFree(t, base + bytes[k])) return false;
+  return true;
+}
+
+// A base at which every byte of `bytes` (ascending, at least one) names a
+// free slot: the first that fits within a span of slots from the first free
+// one, else past the last slot taken. A stretch found nearly all taken is
+// not searched again. Many children seldom fit between the slots already
+// taken: their search starts near the last slot taken.
+int32_t FindBase(TByteTrie& t, const unsigned char* bytes, int count) {
+  while (!IsFree(t, t.first_free)) ++t.first_free;
+  // A base is at least 1, so the first child's slot is past its byte.
+  const int32_t lowest = std::max<int32_t>(t.first_free, bytes[0] + 1);
+  const int32_t start =
+      count <= kFewChildren ? lowest : std::max(lowest, t.last_used - kAlphabet);
+  const int32_t end = std::min(t.last_used, start + kSearchSpan);
+  int32_t taken = 0;
+  for (int32_t slot = start; slot <= end; ++slot) {
+    if (!IsFree(t, slot)) {
+      ++taken;
+      continue;
+    }
+    const int32_t base = slot - bytes[0];
+    if (base < 1 || !Fits(t, base, bytes, count)) continue;
+    if (start == lowest && taken * 20 >= (slot - start) * 19) t.first_free = slot;
+    return base;
+  }
+  return t.last_used + 1;
+}
+
+void Take(TByteTrie& t, int32_t slot, int32_t parent) {
+  GHOST_ASSERT(t.slots[slot].check == 0);
+  t.slots[slot].check = parent;
+  t.last_used = std::max(t.last_used, slot);
+}
+
+// Gives `node` the base `base` and takes the slots of its children `bytes`.
+void PlaceChildren(TByteTrie& t, int32_t node, int32_t base, const unsigned char* bytes,
+                   int count) {
+  Reserve(t, base);
+  for (int k = 0; k < count; ++k) Take(t, base + bytes[k], node);
+  t.slots[node].base = base;
+}
+
+// Gives the children of `node` a new base that also has room for `extra`,
+// which stays free.
+void MoveChildren(TByteTrie& t, int32_t node, unsigned char extra) {
+  const int32_t old_base = t.slots[node].base;
+  unsigned char bytes[kAlphabet + 1];
+  int count = 0;
+  for (int b = 0; b < kAlphabet; ++b) {
+    if (b == extra || t.slots[old_base + b].check == node)
+      bytes[count++] = static_cast<unsigned char>(b);
+  }
+  const int32_t base = FindBase(t, bytes, count);
+  Reserve(t, base);
+  for (int k = 0; k < count; ++k) {
+    if (bytes[k] == extra) continue;
+    const int32_t from = old_base + bytes[k], to = base + bytes[k];
+    Take(t, to, node);
+    t.slots[to].base = t.slots[from].base;
+    t.records[to] = t.records[from];
+    const int32_t grand_base = t.slots[from].base;
+    if (grand_base != 0) {
+      for (int b = 0; b < kAlphabet; ++b)
+        if (t.slots[grand_base + b].check == from) t.slots[grand_base + b].check = to;
+    }
+    t.slots[from] = TTrieSlot();
+    t.records[from] = 0;
+    t.first_free = std::min(t.first_free, from);
+  }
+  t.slots[node].base = base;
+}
+
+// The child of `node` by `byte`, made when missing.
+int32_t ChildMade(TByteTrie& t, int32_t node, unsigned char byte) {
+  const int32_t base = t.slots[node].base;
+  if (base == 0) {
+    PlaceChildren(t, node, FindBase(t, &byte, 1), &byte, 1);
+    return t.slots[node].base + byte;
+  }
+  if (t.slots[base + byte].check == node) return base + byte;
+  if (t.slots[base + byte].check != 0) MoveChildren(t, node, byte);
+  const int32_t child = t.slots[node].base + byte;
+  Take(t, child, node);
+  return child;
+}
+
+// A run of sorted texts whose texts share their first `depth` bytes, which
+// lead to `node`.
+struct TRun {
+  std::size_t low, high;
+  std::size_t depth;
+  int32_t node;
+};
+
+}  // namespace
+
+void ClearTrie(TByteTrie& trie) { trie = TByteTrie(); }
+
+int BuildTrie(TByteTrie& trie, const std::vector<TTrieText>& texts) {
+  StartTrie(trie);
+  int count_texts = 0;
+  std::vector<TRun> runs{{0, texts.size(), 0, kTrieRoot}};
+  unsigned char bytes[kAlphabet];
+  std::size_t starts[kAlphabet + 1];
+  while (!runs.empty()) {
+    TRun run = runs.back();
+    runs.pop_back();
+    if (run.low < run.high && texts[run.low].text.size() == run.depth) {
+      trie.records[run.node] = texts[run.low].record;
+      ++count_texts;
+      while (run.low < run.high && texts[run.low].text.size() == run.depth) ++run.low;
+    }
+    if (run.low == run.high) continue;
+    int count = 0;
+    for (std::size_t i = run.low; i < run.high; ++i) {
+      const auto b = static_cast<unsigned char>(texts[i].text[run.depth]);
+      if (count == 0 || b != bytes[count - 1]) {
+        GHOST_ASSERT(count == 0 || b > bytes[count - 1]);
+        bytes[count] = b;
+        starts[count++] = i;
+      }
+    }
+    starts[count] = run.high;
+    const int32_t base = FindBase(trie, bytes, count);
+    PlaceChildren(trie, run.node, base, bytes, count);
+    for (int k = 0; k < count; ++k)
+      runs.push_back({starts[k], starts[k + 1], run.depth + 1, base + bytes[k]});
+  }
+  return count_texts;
+}
+
+bool InsertIntoTrie(TByteTrie& trie, std::string_view text, int32_t record) {
+  if (trie.slots.empty()) StartTrie(trie);
+  int32_t node = kTrieRoot;
+  for (const char c : text) node = ChildMade(trie, node, static_cast<unsigned char>(c));
+  if (trie.records[node] != 0) return false;
+  trie.records[node] = record;
+  return true;
+}
+
+int32_t TrieNodeOf(const TByteTrie& trie, std::string_view text) {
+  if (trie.slots.empty()) return 0;
+  int32_t node = kTrieRoot;
+  for (const char c : text) {
+    const int32_t next = trie.slots[node].base + static_cast<unsigned char>(c);
+    if (trie.slots[next].check != node) return 0;
+    node = next;
+  }
+  return node;
+}
