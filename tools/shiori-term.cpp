@@ -122,6 +122,7 @@ struct TSession {
   TShioriLibrary shiori;
   TMakotoLibrary makoto;
   bool translate = false;
+  std::string tables_read;  // what the translation module read from each table
   std::string directory;
   std::string charset = kDefaultCharset;
   bool raw = false;
@@ -251,6 +252,7 @@ bool OpenLibraries(TOptions& options, TSession& session, std::string& error) {
   }
   session.makoto.Load(tables);
   session.translate = true;
+  session.tables_read = TablesRead(tables);
   return true;
 }
 
@@ -615,7 +617,8 @@ void Start(TSession& session) {
   const std::string charset = ResponseHeader(version, "Charset");
   if (!charset.empty()) session.charset = charset;
   std::cout << "shiori-term: loaded " << session.directory << " (charset " << session.charset
-            << (session.translate ? ", translation tables on" : "") << ")\n";
+            << (session.translate ? ", translation tables on: " + session.tables_read : "")
+            << ")\n";
   if (!session.raw && !KnownCharset(session.charset)) {
     std::cout << "shiori-term: no conversion known from " << session.charset
               << "; texts are shown as they are\n";
