@@ -334,17 +334,7 @@ std::string Ask(const TSession& session, const std::string& request) {
 
 // The trace of the last answer, as `why` shows it.
 std::string WhyText(const TSession& session) {
-  const TCoreWatch& watch = *session.watch;
-  TTraceLabels labels;
-  labels.sentence = [&watch](int s) { return SentenceOrigin(watch, s); };
-  labels.event = [&watch](int e) { return EventOrigin(watch, e); };
-  labels.string = [&watch](int slot) { return StringOrigin(watch, slot); };
-  labels.status = [&watch](int slot) { return StatusOrigin(watch, slot); };
-  labels.word = [&watch](const std::string& word, const std::string& category, bool prefix) {
-    return WordOrigins(watch, word, category, prefix);
-  };
-  labels.charset = session.charset;
-  return RenderTrace(watch.trace.root, labels);
+  return RenderTrace(session.watch->trace.root, WatchLabels(*session.watch, session.charset));
 }
 
 void ShowTrace(const TSession& session) {
