@@ -65,7 +65,7 @@ win64:
 # emscripten and binaryen first when they are missing and this runs as root.
 wasm:
 	@scripts/bootstrap --wasm
-	cmake -DSOURCE_DIR=. -DBUILD_DIR=$(WASM_BUILD) -DJOBS=$(JOBS) -P cmake/build-wasm.cmake
+	cmake -DSOURCE_DIR=. -DBUILD_DIR=$(WASM_BUILD) -DJOBS=$(JOBS) -P cmake/build-emscripten.cmake
 
 # The full gate. The Linux build's tests bring both Windows build folders and
 # the WebAssembly folder up to date themselves before they read them (CTest
@@ -107,9 +107,11 @@ test-win32-vm: vm-image
 
 # The playground page (web/): the conversation core, the checker and the why
 # trace compiled to WebAssembly with Debian's emscripten, and the page's
-# static files, in $(WEB_BUILD)/site/.
+# static files, in $(WEB_BUILD)/site/. Installs emscripten first, as `make
+# wasm` does.
 web:
-	cmake -DSOURCE_DIR=. -DBUILD_DIR=$(WEB_BUILD) -DJOBS=$(JOBS) -P cmake/build-web.cmake
+	@scripts/bootstrap --wasm
+	cmake -DSOURCE_DIR=web -DBUILD_DIR=$(WEB_BUILD) -DJOBS=$(JOBS) -P cmake/build-emscripten.cmake
 	@echo "The page is in $(WEB_BUILD)/site/ (make serve)"
 
 # Serves the page on this machine only, until interrupted.

@@ -15,6 +15,7 @@
 
 #include "check.h"
 #include "check_output.h"
+#include "makoto.h"
 #include "scratch_dir.h"
 #include "nsdic.h"
 #include "shiori.h"
@@ -123,6 +124,24 @@ std::vector<TCase> Cases() {
                       "\\e,free"}),
        {}},
   };
+  // A table of one mistake a line: the lines enciphered as the module
+  // deciphers them, but where the mistake is that they are not.
+  std::vector<std::string> lines;
+  for (const char* plain : {"Hi,Yo", "Hi there,Hello", "Hi,again", "\\ux,y", ",empty", "no comma"}) {
+    lines.push_back(makoto::EncodeLine(plain, static_cast<uint32_t>(lines.size() + 1)));
+  }
+  lines.push_back("Bye,See you");                            // written plain
+  lines.push_back("abcdefg");                                // not in groups of five
+  lines.push_back(makoto::EncodeLine("\xE3\x81\x82,a", 9));  // UTF-8 in a Shift_JIS ghost
+  lines.push_back(std::string(1000, 'x'));                   // longer than a table line
+  const std::string table0 = Dic(lines) + makoto::EncodeLine("ok,fine", 11);  // no break
+  cases.push_back({"translation tables",
+                   {{"tamune.ini", Dic({"a.txt"})}, {"a.txt", Dic({"\\e,hi"})},
+                    {"makoto0.nft", table0}, {"makoto1.nft", Dic({"Hi,Yo", "Hoo,Hoo hoo"})}},
+                   {"makoto0.nft:2:1 M004", "makoto0.nft:3:1 M004", "makoto0.nft:4:1 M004",
+                    "makoto0.nft:5:1 M004", "makoto0.nft:6:1 M003", "makoto0.nft:7:1 M002",
+                    "makoto0.nft:8:6 M002", "makoto0.nft:9:1 M001", "makoto0.nft:10:999 M002",
+                    "makoto0.nft:11:10 M002", "makoto1.nft:1:1 M002"}});
   std::vector<std::string> strings = Repeated("*s#,text", 17);
   strings.push_back("+a,1");
   for (const std::string& line : Repeated("+s#,1", 16)) strings.push_back(line);

@@ -92,7 +92,9 @@ TEST(ShioriTerm, ScriptedSessionOnTheSampleGhost) {
                            "quit\n");
   EXPECT_EQ(run.status, 0);
   const std::string& out = run.output;
-  EXPECT_TRUE(Has(out, "shiori-term: loaded " + ghost.path() + " (charset Shift_JIS"));
+  EXPECT_TRUE(Has(out, "shiori-term: loaded " + ghost.path() +
+                           " (charset Shift_JIS, translation tables on: makoto0.nft 3 entries, "
+                           "makoto1.nft 3 entries)\n"));
   EXPECT_TRUE(Has(out, "Your first visit!")) << out;
   // Conditions on the references, each speaker on a line of their own.
   EXPECT_TRUE(Has(out, "shiori> OnMouseDoubleClick 0 head\n200 OK\n"

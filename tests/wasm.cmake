@@ -9,7 +9,7 @@ set(WASM_BUILD_DIR "" CACHE PATH "emscripten build of the WebAssembly modules (m
 if(WASM_BUILD_DIR AND NODE_EXECUTABLE)
   add_test(NAME wasm_modules
     COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DBUILD_DIR=${WASM_BUILD_DIR}
-      -P ${CMAKE_SOURCE_DIR}/cmake/build-wasm.cmake)
+      -P ${CMAKE_SOURCE_DIR}/cmake/build-emscripten.cmake)
   set_tests_properties(wasm_modules PROPERTIES FIXTURES_SETUP wasm_modules
     LABELS "npm;wasm" RUN_SERIAL ON TIMEOUT 1800)
 

@@ -13,8 +13,8 @@ if(NODE_EXECUTABLE AND GHOST_CHROMIUM AND GHOST_EMCMAKE)
   # Alone: the first build compiles the core and the checker for WebAssembly
   # on every core (a few minutes; seconds once built).
   add_test(NAME web_page_build
-    COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DBUILD_DIR=${WEB_BUILD_DIR}
-      -P ${CMAKE_SOURCE_DIR}/cmake/build-web.cmake)
+    COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR}/web -DBUILD_DIR=${WEB_BUILD_DIR}
+      -P ${CMAKE_SOURCE_DIR}/cmake/build-emscripten.cmake)
   set_tests_properties(web_page_build PROPERTIES FIXTURES_SETUP web_page LABELS web
     RUN_SERIAL ON TIMEOUT 1800)
 

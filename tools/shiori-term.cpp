@@ -122,6 +122,7 @@ struct TSession {
   TShioriLibrary shiori;
   TMakotoLibrary makoto;
   bool translate = false;
+  std::string tables_read;  // what the translation module read from each table
   std::string directory;
   std::string charset = kDefaultCharset;
   bool raw = false;
@@ -251,6 +252,7 @@ bool OpenLibraries(TOptions& options, TSession& session, std::string& error) {
   }
   session.makoto.Load(tables);
   session.translate = true;
+  session.tables_read = TablesRead(tables);
   return true;
 }
 
@@ -332,17 +334,7 @@ std::string Ask(const TSession& session, const std::string& request) {
 
 // The trace of the last answer, as `why` shows it.
 std::string WhyText(const TSession& session) {
-  const TCoreWatch& watch = *session.watch;
-  TTraceLabels labels;
-  labels.sentence = [&watch](int s) { return SentenceOrigin(watch, s); };
-  labels.event = [&watch](int e) { return EventOrigin(watch, e); };
-  labels.string = [&watch](int slot) { return StringOrigin(watch, slot); };
-  labels.status = [&watch](int slot) { return StatusOrigin(watch, slot); };
-  labels.word = [&watch](const std::string& word, const std::string& category, bool prefix) {
-    return WordOrigins(watch, word, category, prefix);
-  };
-  labels.charset = session.charset;
-  return RenderTrace(watch.trace.root, labels);
+  return RenderTrace(session.watch->trace.root, WatchLabels(*session.watch, session.charset));
 }
 
 void ShowTrace(const TSession& session) {
@@ -615,7 +607,8 @@ void Start(TSession& session) {
   const std::string charset = ResponseHeader(version, "Charset");
   if (!charset.empty()) session.charset = charset;
   std::cout << "shiori-term: loaded " << session.directory << " (charset " << session.charset
-            << (session.translate ? ", translation tables on" : "") << ")\n";
+            << (session.translate ? ", translation tables on: " + session.tables_read : "")
+            << ")\n";
   if (!session.raw && !KnownCharset(session.charset)) {
     std::cout << "shiori-term: no conversion known from " << session.charset
               << "; texts are shown as they are\n";

@@ -105,17 +105,7 @@ const char* pg_why() {
   TPlayground& p = Playground();
   if (!p.loaded) return Give(std::string());
   try {
-    TTraceLabels labels;
-    const TCoreWatch& watch = p.watch;
-    labels.sentence = [&watch](int s) { return SentenceOrigin(watch, s); };
-    labels.event = [&watch](int e) { return EventOrigin(watch, e); };
-    labels.string = [&watch](int slot) { return StringOrigin(watch, slot); };
-    labels.status = [&watch](int slot) { return StatusOrigin(watch, slot); };
-    labels.word = [&watch](const std::string& word, const std::string& category, bool prefix) {
-      return WordOrigins(watch, word, category, prefix);
-    };
-    labels.charset = p.charset;
-    return Give(RenderTrace(watch.trace.root, labels));
+    return Give(RenderTrace(p.watch.trace.root, WatchLabels(p.watch, p.charset)));
   } catch (...) {
     return Give(std::string());
   }

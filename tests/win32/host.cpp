@@ -142,9 +142,9 @@ void Translate(const Module& makoto, const std::string& script) {
 }
 
 // The lines of "A|B|..." each ended by CR LF in place of its "|".
-std::string RequestLines(const std::string& spec) {
+std::string RequestLines(const std::string& lines) {
   std::string out;
-  for (const char c : spec) out += c == '|' ? std::string("\r\n") : std::string(1, c);
+  for (const char c : lines) out += c == '|' ? std::string("\r\n") : std::string(1, c);
   return out;
 }
 

@@ -94,6 +94,7 @@ std::string Visible(const std::string& text) {
 }
 
 TOrigin FindingOrigin(const TOriginMap& map, const TFinding& finding) {
+  if (!finding.file.empty()) return TOrigin{finding.file, finding.file_line, finding.file_column};
   if (finding.list_line != 0) return TOrigin{kListFileName, finding.list_line, 1};
   if (finding.position == 0) return ListOrigin(map, finding.list_offset);
   TOrigin origin = OriginOf(map, finding.position);
@@ -119,8 +120,9 @@ TCheckDiagnostic Place(const TCheckRun& run, const TFinding& finding) {
   out.level = code.level;
   out.code = code.code;
   std::vector<std::string> shown;
-  const std::string charset =
-      finding.position != 0 ? CharsetAt(run.origins, finding.position) : "Shift_JIS";
+  const std::string charset = finding.position != 0 ? CharsetAt(run.origins, finding.position)
+                              : finding.charset.empty() ? std::string("Shift_JIS")
+                                                        : finding.charset;
   for (const std::string& argument : finding.arguments) {
     shown.push_back(Visible(ToUtf8(argument, charset)));
   }
@@ -129,7 +131,7 @@ TCheckDiagnostic Place(const TCheckRun& run, const TFinding& finding) {
 }
 
 // The rank of a file: the list file first, then the dictionaries in their
-// order.
+// order, then the other files (the translation tables).
 int FileRank(const TOriginMap& map, const std::string& file) {
   if (file == kListFileName) return 0;
   for (size_t i = 0; i < map.segments.size(); ++i) {
@@ -143,6 +145,7 @@ void SortDiagnostics(const TOriginMap& map, std::vector<TCheckDiagnostic>& diagn
                    [&map](const TCheckDiagnostic& a, const TCheckDiagnostic& b) {
                      const int ra = FileRank(map, a.file), rb = FileRank(map, b.file);
                      if (ra != rb) return ra < rb;
+                     if (a.file != b.file) return a.file < b.file;
                      if (a.line != b.line) return a.line < b.line;
                      return a.column < b.column;
                    });
@@ -239,6 +242,7 @@ TCheckResult CheckGhost(const std::string& directory, const TCheckBuffers& buffe
     BuildSegments(run);
     CheckReports(run);
     CheckStore(run);
+    TableFindings(run);
     for (const TFinding& finding : run.findings) {
       if (!Acknowledged(run.origins, finding)) result.diagnostics.push_back(Place(run, finding));
     }

@@ -19,6 +19,11 @@ struct TFinding {
   int length = 0;       // bytes of the joined text it is about
   int list_offset = 0;  // the list line; 0: none
   int list_line = 0;    // a line of the list file named directly (L001, L008)
+  // A finding in a file outside the joined text (a translation table):
+  std::string file = {};     // its name; empty: none
+  int file_line = 0;         // its place there
+  int file_column = 0;
+  std::string charset = {};  // the charset of its arguments
 };
 
 struct TCheckRun {
@@ -43,6 +48,9 @@ void CheckStore(TCheckRun& run);
 // key in the wrong case, a blank in an event name, an entry without talk,
 // "\," kept as typed.
 void SlipFindings(TCheckRun& run);
+
+// The findings of the translation tables in the ghost folder.
+void TableFindings(TCheckRun& run);
 
 // The position and length of `stored.substr(offset, length)` inside the
 // entry that starts at `start` (the same occurrence when the text occurs

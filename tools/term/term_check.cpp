@@ -2,10 +2,15 @@
 #include "term_check.h"
 
 #include <clocale>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "check/check.h"
 #include "check/check_output.h"
+#include "check/check_tables.h"
+#include "makoto.h"
 
 namespace {
 
@@ -59,4 +64,22 @@ void ShowAllChecks(const std::string& directory, std::ostream& out) {
   const TCheckResult result = CheckGhost(directory);
   for (const TCheckDiagnostic& d : result.diagnostics) out << DiagnosticLine(directory, d) << "\n";
   out << "shiori-term: check: " << SummaryLine(directory, result.diagnostics) << "\n";
+}
+
+std::string TablesRead(const std::string& directory) {
+  std::string text;
+  for (const char* name : makoto::kTableFileNames) {
+    if (!text.empty()) text += ", ";
+    text += name;
+    std::ifstream in(directory + name, std::ios::binary);
+    std::error_code code;
+    if (!in || std::filesystem::is_directory(directory + name, code)) {
+      text += " not found";
+      continue;
+    }
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const int entries = TableEntryCount(bytes);
+    text += " " + std::to_string(entries) + (entries == 1 ? " entry" : " entries");
+  }
+  return text;
 }

@@ -53,7 +53,7 @@ void MapDictionaries(TCoreWatch& watch, const std::string& joined) {
   for (const TCollectedRecord& record : watch.records.records) {
     if (record.kind == THookKind::Dictionary) {
       AddSegment(watch.origins, TSegment{record.name, record.text, record.list_offset,
-                                         record.position, record.end, {}});
+                                         record.position, record.end, {}, {}});
     }
     if (record.kind == THookKind::Event) watch.event_at.emplace(record.record, record.position);
     if (record.kind == THookKind::String) watch.string_at.emplace(record.record, record.position);
@@ -212,6 +212,19 @@ std::vector<TWordEntry> WordOrigins(const TCoreWatch& watch, const std::string& 
     entries.push_back(found);
   }
   return entries;
+}
+
+TTraceLabels WatchLabels(const TCoreWatch& watch, const std::string& charset) {
+  TTraceLabels labels;
+  labels.sentence = [&watch](int s) { return SentenceOrigin(watch, s); };
+  labels.event = [&watch](int e) { return EventOrigin(watch, e); };
+  labels.string = [&watch](int slot) { return StringOrigin(watch, slot); };
+  labels.status = [&watch](int slot) { return StatusOrigin(watch, slot); };
+  labels.word = [&watch](const std::string& word, const std::string& category, bool prefix) {
+    return WordOrigins(watch, word, category, prefix);
+  };
+  labels.charset = charset;
+  return labels;
 }
 
 void ApartFromTheCore(const std::function<void()>& work) {

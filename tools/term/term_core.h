@@ -65,6 +65,9 @@ std::string StatusOrigin(const TCoreWatch& watch, int slot);
 // the entries that registered it.
 std::vector<TWordEntry> WordOrigins(const TCoreWatch& watch, const std::string& word,
                                     const std::string& category, bool prefix);
+// The labels `why` renders a trace of this watch with: the places above,
+// texts shown from `charset`. They keep a reference to `watch`.
+TTraceLabels WatchLabels(const TCoreWatch& watch, const std::string& charset);
 
 // Runs `work` (which writes to standard output) in a child process and
 // waits for it, so that what it does to the linked-in core (a check resets
