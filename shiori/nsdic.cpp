@@ -2,6 +2,8 @@
 // option flags, the status line, the count query and the store's reset.
 #include "nsdic.h"
 
+#include <utility>
+
 #include <cmath>
 #include <iterator>
 
@@ -136,7 +138,7 @@ int32_t Weight(const std::string& text) {
   return static_cast<int32_t>(text.size() / 2 + 10);
 }
 
-int AddSentence(const std::string& text, TSentenceKind kind, int32_t cool_down) {
+int AddSentence(std::string text, TSentenceKind kind, int32_t cool_down) {
   GHOST_ASSERT(SentenceCount >= 0 && SentenceCount <= kSentenceCapacity);
   if (SentenceCount >= kSentenceCapacity) {
     HookReport({THookCode::TableFull, THookLevel::Error, 0, 0, {"SentenceTable", {}},
@@ -145,7 +147,7 @@ int AddSentence(const std::string& text, TSentenceKind kind, int32_t cool_down) 
   }
   ++SentenceCount;
   GHOST_ASSERT(SentenceTable[SentenceCount].Text.empty());
-  SentenceTable[SentenceCount] = TSentences{text, kind, cool_down};
+  SentenceTable[SentenceCount] = TSentences{std::move(text), kind, cool_down};
   return SentenceCount;
 }
 

@@ -57,7 +57,7 @@ std::string CountByLetter(char letter);
 int32_t Weight(const std::string& text);
 
 // Appends a sentence; its number, or 0 when SentenceTable is full.
-int AddSentence(const std::string& text, TSentenceKind kind, int32_t cool_down);
+int AddSentence(std::string text, TSentenceKind kind, int32_t cool_down);
 // Append a reply / hello record for `sentence`; number or 0 when full.
 int AddReply(int sentence, const std::string& condition);
 int AddHello(int sentence, const std::string& condition);

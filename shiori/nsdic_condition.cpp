@@ -9,7 +9,11 @@
 // every call). The evaluation of the text so built reads only that text,
 // the references and the incoming sentence, and changes nothing unless the
 // text holds ":=": its answer is remembered for the last references,
-// incoming sentence and clock readings (which make the text).
+// incoming sentence and clock readings (which make the text). The references
+// and the sentence are compared with one copy of them, the inputs, kept
+// here; each change of the inputs gets a new number, so a plan remembers the
+// number and not a copy. Within a round (a loop over responses, in which the
+// talk context is not written) the inputs are compared once, when it opens.
 #include "nsdic_condition.h"
 
 #include <array>
@@ -23,6 +27,7 @@
 #include "formula_search.h"
 #include "formula_values.h"
 #include "formula_vars.h"
+#include "ghost_assert.h"
 #include "ghost_limits.h"
 #include "nsdic_words.h"
 #include "strutl.h"
@@ -51,12 +56,45 @@ struct TConditionPlan {
   // The context check: no category tag, no variable at any "%".
   uint64_t tags_checked = 0, names_checked = 0;
   bool context_checked = false, context_clear = false;
-  // The last evaluation remembered.
+  bool reads_clock = false;         // some name is a clock name
+  // The last evaluation remembered: for inputs number remembered_inputs and
+  // these clock fields (one a name, 0 for a reference).
   bool remembered = false, remembered_holds = false;
-  std::string remembered_sentence;
-  TReferences remembered_references;
-  std::array<int, kMostNames> remembered_clock{};  // the clock field of each name (0: a reference)
+  uint64_t remembered_inputs = 0;
+  std::array<int, kMostNames> remembered_clock{};
 };
+
+// The inputs the evaluation reads besides the text, and their number: it
+// changes whenever they do (0: none taken yet).
+struct TInputs {
+  std::string sentence;
+  TReferences references;
+  uint64_t number = 0;
+};
+TInputs g_inputs;
+int g_round_depth = 0;
+
+bool InputsCurrent() {
+  if (g_inputs.number == 0 || g_inputs.sentence != CurrentTalk.IncomingSentence) return false;
+  for (int i = 0; i < kReferenceCount; ++i) {
+    if (g_inputs.references[i] != CurrentTalk.References[i]) return false;
+  }
+  return true;
+}
+
+// The number of the talk context's inputs now.
+uint64_t InputsNumber() {
+  if (g_round_depth > 0) {
+    GHOST_ASSERT(InputsCurrent());
+    return g_inputs.number;
+  }
+  if (!InputsCurrent()) {
+    g_inputs.sentence = CurrentTalk.IncomingSentence;
+    g_inputs.references = CurrentTalk.References;
+    ++g_inputs.number;
+  }
+  return g_inputs.number;
+}
 
 std::unordered_map<std::string, TConditionPlan> g_plans;
 
@@ -118,6 +156,7 @@ void Classify(const std::string& c, TConditionPlan& plan) {
     if (end < c.size() && c[end] == '%') return;
     plan.pieces.push_back(c.substr(from, i - from));
     plan.names.push_back(k);
+    plan.reads_clock = plan.reads_clock || k >= kReferenceNames;
     plan.positions.push_back(static_cast<int>(i) + 1);
     from = end;
     i = end - 1;
@@ -181,13 +220,11 @@ bool ValueOf(int k, int field, std::string& value) {
   return i == value.size();
 }
 
-bool SameInputs(const TConditionPlan& plan, const std::array<int, kMostNames>& clock) {
-  if (!plan.remembered || plan.remembered_clock != clock ||
-      plan.remembered_sentence != CurrentTalk.IncomingSentence) {
-    return false;
-  }
-  for (int i = 0; i < kReferenceCount; ++i) {
-    if (plan.remembered_references[i] != CurrentTalk.References[i]) return false;
+bool SameInputs(const TConditionPlan& plan, uint64_t inputs,
+                const std::array<int, kMostNames>& clock) {
+  if (!plan.remembered || plan.remembered_inputs != inputs) return false;
+  for (std::size_t n = 0; plan.reads_clock && n < plan.names.size(); ++n) {
+    if (plan.remembered_clock[n] != clock[n]) return false;
   }
   return true;
 }
@@ -215,26 +252,41 @@ bool QuickCondition(const std::string& condition, bool& holds) {
     Classify(condition, plan);
   }
   if (!plan.quick || !ContextClear(condition, plan)) return false;
-  std::array<int, kMostNames> clock{};
-  for (std::size_t n = 0; n < plan.names.size(); ++n) clock[n] = ClockField(plan.names[n]);
-  if (SameInputs(plan, clock)) {
+  std::array<int, kMostNames> clock;
+  if (plan.reads_clock) {
+    for (std::size_t n = 0; n < plan.names.size(); ++n) clock[n] = ClockField(plan.names[n]);
+  }
+  const uint64_t inputs = InputsNumber();
+  if (SameInputs(plan, inputs, clock)) {
     holds = plan.remembered_holds;
     return true;
   }
+  if (!plan.reads_clock) clock.fill(0);
   std::string text;
   if (!Filled(plan, clock, text)) return false;
   holds = Evaluate(text) == "1";
   plan.remembered = text.find(":=") == std::string::npos;
   if (plan.remembered) {
     plan.remembered_holds = holds;
-    plan.remembered_sentence = CurrentTalk.IncomingSentence;
-    plan.remembered_references = CurrentTalk.References;
+    plan.remembered_inputs = inputs;
     plan.remembered_clock = clock;
   }
   return true;
 }
 
+TConditionRound::TConditionRound() {
+  if (g_round_depth == 0) InputsNumber();
+  ++g_round_depth;
+}
+
+TConditionRound::~TConditionRound() {
+  --g_round_depth;
+  GHOST_ASSERT(g_round_depth >= 0);
+}
+
 void ResetConditionPlans() {
+  g_inputs = TInputs();
+  g_round_depth = 0;
   std::vector<TRecentPlan>().swap(g_recent);
   std::unordered_map<std::string, TConditionPlan>().swap(g_plans);
 }

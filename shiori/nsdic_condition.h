@@ -13,5 +13,16 @@
 // when only the step-by-step expansion and evaluation can answer.
 bool QuickCondition(const std::string& condition, bool& holds);
 
+// A loop over conditions in which the talk context (references, incoming
+// sentence) is not written: while one is open, the short path compares the
+// context with what it remembers once, when the outermost round opens.
+class TConditionRound {
+ public:
+  TConditionRound();
+  ~TConditionRound();
+  TConditionRound(const TConditionRound&) = delete;
+  TConditionRound& operator=(const TConditionRound&) = delete;
+};
+
 // The start state: nothing remembered.
 void ResetConditionPlans();

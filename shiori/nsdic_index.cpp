@@ -66,8 +66,11 @@ int HashText(const std::string& text, int multiplier, int modulus) {
 
 int HashBytes(std::string_view text, int multiplier, int modulus) {
   if (modulus <= 0) return 1;
-  int64_t h = 0;
-  for (unsigned char b : text) h = (h + static_cast<int64_t>(multiplier) * b) % modulus;
+  // (multiplier * sum) mod M equals the sum of the products taken mod M at
+  // every byte; a sum of bytes cannot overflow for any text in memory.
+  uint64_t sum = 0;
+  for (unsigned char b : text) sum += b;
+  int64_t h = static_cast<int64_t>(multiplier) * static_cast<int64_t>(sum % modulus) % modulus;
   if (h < 0) h += modulus;
   return static_cast<int>(h) + 1;
 }

@@ -221,8 +221,8 @@ void DefineMacro(const std::string& pattern, const std::string& body) {
 
 // One scan of the text for all prefixes finds the next definition that the
 // loop of ExpandMacrosStepwise would apply; the ones in between would not.
-std::string ExpandMacros(const std::string& text) {
-  std::string x = text;
+std::string ExpandMacros(std::string text) {
+  std::string x = std::move(text);
   int i = -1;
   while (x.size() <= kTextLimit && (i = FirstMacroOccurring(x, i + 1)) >= 0) {
     GHOST_ASSERT(i < g_macro_count);

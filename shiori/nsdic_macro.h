@@ -11,7 +11,7 @@ void ClearMacros();
 // what a match becomes.
 void DefineMacro(const std::string& pattern, const std::string& body);
 // Every definition applied to the text in definition order.
-std::string ExpandMacros(const std::string& text);
+std::string ExpandMacros(std::string text);
 // The same, testing each definition in turn: what ExpandMacros must equal.
 std::string ExpandMacrosStepwise(const std::string& text);
 

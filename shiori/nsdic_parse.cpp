@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <utility>
 
 #include "formula_search.h"
 #include "ghost_assert.h"
@@ -88,14 +89,19 @@ std::string GatherBody(TParseRun& run) {
     }
     body += line;
   }
-  return ExpandMacros(body);
+  return ExpandMacros(std::move(body));
 }
 
-std::string OrBody(TParseRun& run, const std::string& rest) {
-  return rest.empty() ? GatherBody(run) : rest;
+// The rest of the entry line, taken over, or the gathered body when it is empty.
+std::string OrBody(TParseRun& run, std::string& rest) {
+  return rest.empty() ? GatherBody(run) : std::move(rest);
 }
 
-std::string UnescapeCommas(const std::string& text) { return ReplaceAll(text, "\\,", ","); }
+// Most texts hold no escaped comma: they are handed back as they are.
+std::string UnescapeCommas(std::string text) {
+  if (text.find("\\,") == std::string::npos) return text;
+  return ReplaceAll(text, "\\,", ",");
+}
 
 void HandleOption(const std::string& rest) {
   if (rest == "NSDeclare True") {
@@ -124,7 +130,7 @@ void HandleWordTalk(std::string rest) {
   const std::string category = TakeField(rest);
   if (word.empty() || category.empty()) ReportHere(THookCode::WordTalkFields, THookLevel::Warning);
   const int w = RegisterWord(category, word);
-  const int s = AddSentence(TrimBlanks(rest), TSentenceKind::WordTalk, 0);
+  const int s = AddSentence(TrimBlanks(std::move(rest)), TSentenceKind::WordTalk, 0);
   if (w != 0 && s != 0) WordTable[w].Sentence = s;
   if (w != 0) RecordHere(THookKind::Word, w, category, word);
   if (s != 0) RecordHere(THookKind::WordTalk, s, word);
@@ -171,7 +177,7 @@ void HandleLink(std::string rest) {
   if (link != 0) RecordHere(THookKind::Link, link, w1text, w2text);
 }
 
-void HandleFreeTalk(TParseRun& run, const std::string& rest) {
+void HandleFreeTalk(TParseRun& run, std::string& rest) {
   const int s =
       AddSentence(TrimBlanks(UnescapeCommas(OrBody(run, rest))), TSentenceKind::FreeTalk, 0);
   if (s != 0) RecordHere(THookKind::FreeTalk, s, std::string_view());
@@ -240,27 +246,28 @@ void HandleStatus(const std::string& key, const std::string& rest) {
   RecordHere(THookKind::Status, StatusCount, std::string_view());
 }
 
-// Selects the entry kind by its key, in the fixed order of tests.
-void HandleEntry(TParseRun& run, const std::string& key, const std::string& rest) {
+// Selects the entry kind by its key, in the fixed order of tests; the
+// handler may take `rest` over.
+void HandleEntry(TParseRun& run, const std::string& key, std::string& rest) {
   const char first = key[0];
   if (key == "Option") {
     HandleOption(rest);
   } else if (first == '$') {
     DefineMacro(key.substr(1), rest);
   } else if (key == "\\ft") {
-    HandleWordTalk(rest);
+    HandleWordTalk(std::move(rest));
   } else if (key == "\\re" || key == "\\hl") {
-    HandleConditionTalk(run, rest, key == "\\hl");
+    HandleConditionTalk(run, std::move(rest), key == "\\hl");
   } else if (key == "\\ch") {
-    HandleLink(rest);
+    HandleLink(std::move(rest));
   } else if (key == "\\e") {
     HandleFreeTalk(run, rest);
   } else if (NSDeclare && TagWordList(key, rest)) {
     // a tag key: its words are registered
   } else if (first == '@' || key == "\\ev") {
-    HandleEvent(run, key, rest);
+    HandleEvent(run, key, std::move(rest));
   } else if (first == '*' || key == "\\id") {
-    HandleString(run, key, rest);
+    HandleString(run, key, std::move(rest));
   } else if (first == '\\') {
     HandleWordList(run, key, rest);
   } else if (first == '+') {
@@ -275,12 +282,13 @@ int CursorEnd(const TParseRun& run) {
   return run.cursor > 0 ? run.cursor : static_cast<int>(run.text.size()) + 1;
 }
 
-// One line that passed the block-comment test; it begins at `start`.
-void HandleLine(TParseRun& run, std::string line, int start) {
+// One line that passed the block-comment test; it begins at `start`. The
+// line is taken apart in place.
+void HandleLine(TParseRun& run, std::string& line, int start) {
   if (IsSkippedLine(line)) return;
   HookRecord({THookKind::EntryBegin, 0, start, 0, 0, std::string_view(), std::string_view(), 0});
   if (NSDeclare) line += AppendIndented(run.cursor, run.text);
-  if (line[0] != '$') line = ExpandMacros(line);
+  if (line[0] != '$') line = ExpandMacros(std::move(line));
   const std::string key = TakeField(line);
   if (!key.empty()) {
     HandleEntry(run, key, line);

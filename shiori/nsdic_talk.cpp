@@ -14,6 +14,7 @@
 #include "ghost_limits.h"
 #include "ghost_trace.h"
 #include "nsdic.h"
+#include "nsdic_condition.h"
 #include "nsdic_expand.h"
 #include "nsdic_links.h"
 #include "random.h"
@@ -148,14 +149,17 @@ std::string EventTalk(const std::string& name, const std::string& sender,
   }
   TCandidates found;
   const TMemberView members = ConditionalMembers(event_name);
-  for (int k = 1; k <= members.count; ++k) {
-    const int e = members.At(k);
-    if (e < 1 || e > EventCount) continue;
-    const std::size_t hits = found.hits.size();
-    const std::size_t fallbacks = found.fallbacks.size();
-    if (TraceHook != nullptr) TraceCandidate(TTraceTable::Event, EventTable[e], e);
-    Collect(EventTable[e], found);
-    if (TraceHook != nullptr) TraceVerdict(found, hits, fallbacks);
+  {
+    TConditionRound round;
+    for (int k = 1; k <= members.count; ++k) {
+      const int e = members.At(k);
+      if (e < 1 || e > EventCount) continue;
+      const std::size_t hits = found.hits.size();
+      const std::size_t fallbacks = found.fallbacks.size();
+      if (TraceHook != nullptr) TraceCandidate(TTraceTable::Event, EventTable[e], e);
+      Collect(EventTable[e], found);
+      if (TraceHook != nullptr) TraceVerdict(found, hits, fallbacks);
+    }
   }
   if (TraceHook != nullptr) TraceLists(found);
   std::string talk;
@@ -235,12 +239,15 @@ int DrawResponseOnce(const TJoken* table, int count) {
   if (table == nullptr) return 0;
   const TTraceTable kind = table == HelloTable ? TTraceTable::Hello : TTraceTable::Reply;
   TCandidates found;
-  for (int k = 1; k <= count; ++k) {
-    const std::size_t hits = found.hits.size();
-    const std::size_t fallbacks = found.fallbacks.size();
-    if (TraceHook != nullptr) TraceCandidate(kind, table[k], k);
-    Collect(table[k], found);
-    if (TraceHook != nullptr) TraceVerdict(found, hits, fallbacks);
+  {
+    TConditionRound round;
+    for (int k = 1; k <= count; ++k) {
+      const std::size_t hits = found.hits.size();
+      const std::size_t fallbacks = found.fallbacks.size();
+      if (TraceHook != nullptr) TraceCandidate(kind, table[k], k);
+      Collect(table[k], found);
+      if (TraceHook != nullptr) TraceVerdict(found, hits, fallbacks);
+    }
   }
   if (TraceHook != nullptr) TraceLists(found);
   const std::vector<int>* list = DrawList(found);

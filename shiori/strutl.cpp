@@ -82,12 +82,15 @@ bool ReplaceAllWithin(const std::string& text, const std::string& old_text,
   return true;
 }
 
-std::string TrimBlanks(const std::string& text) {
+// Trimmed in place: a text handed over whole is not copied.
+std::string TrimBlanks(std::string text) {
   std::string::size_type first = 0;
   std::string::size_type last = text.size();
   while (first < last && (text[first] == ' ' || text[first] == '\t')) ++first;
   while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t')) --last;
-  return text.substr(first, last - first);
+  text.erase(last);
+  text.erase(0, first);
+  return text;
 }
 
 std::string ReadLine(int& cursor, const std::string& text) {

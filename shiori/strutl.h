@@ -31,7 +31,7 @@ bool ReplaceAllWithin(const std::string& text, const std::string& old_text,
                       std::string& out);
 
 // The text without leading and trailing spaces and tabs.
-std::string TrimBlanks(const std::string& text);
+std::string TrimBlanks(std::string text);
 
 // Reads the next CR-terminated line from `cursor` (in/out, 1-based; 0 when
 // no more lines), trimmed with TrimBlanks.
