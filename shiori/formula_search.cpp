@@ -174,30 +174,6 @@ std::string PadTwo(const std::string& text) {
   return text.size() == 1 ? "0" + text : text;
 }
 
-namespace {
-
-// Index of the field separator of a dictionary line, deleting the "\" of
-// every "\," met before it; npos when the line has no separator.
-std::size_t UnescapeToSeparator(std::string& s) {
-  std::size_t i = 0;
-  while (i < s.size()) {
-    const unsigned char b = static_cast<unsigned char>(s[i]);
-    if (IsLeadByte(b)) {
-      i += 2;
-    } else if (b == '\\' && i + 1 < s.size() && s[i + 1] == ',') {
-      s.erase(i, 1);
-      i += 1;  // the comma now stands at i and is an ordinary byte
-    } else if (b == ',') {
-      return i;
-    } else {
-      i += 1;
-    }
-  }
-  return std::string::npos;
-}
-
-}  // namespace
-
 std::string TakeField(std::string& text) {
   std::size_t from = 0, to = text.size();
   while (from < to && IsBlank(text[from])) ++from;
