@@ -14,7 +14,7 @@ const char* const kDefaultStatusLine = "100,100,100,100,100,100,100,50,50,100,10
 
 TDicWord WordTable[kWordCapacity + 1];
 int WordCount = 0;
-std::string CategoryList[kCategoryCapacity + 1];
+TLongestFirstList CategoryList;
 int CategoryCount = 0;
 TGrowingTable<TWordLink, kLinkCapacity + 1> LinkTable;
 int LinkCount = 0;
@@ -52,6 +52,11 @@ template <typename T, int N>
 void ClearRecords(TGrowingTable<T, N>& table, int& count) {
   GHOST_ASSERT(count >= 0 && count < N);
   table.Clear();
+  count = 0;
+}
+
+void ClearRecords(TLongestFirstList& list, int& count) {
+  list.Clear();
   count = 0;
 }
 

@@ -20,7 +20,7 @@ extern const char* const kDefaultStatusLine;
 // tables hold storage only for the records written (nsdic_table.h).
 extern TDicWord WordTable[kWordCapacity + 1];
 extern int WordCount;
-extern std::string CategoryList[kCategoryCapacity + 1];  // longest first
+extern TLongestFirstList CategoryList;  // longest first
 extern int CategoryCount;
 extern TGrowingTable<TWordLink, kLinkCapacity + 1> LinkTable;
 extern int LinkCount;

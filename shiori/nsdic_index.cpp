@@ -54,6 +54,9 @@ int StepOfHome(const TProbeIndex& index, int home) {
 }  // namespace
 
 // Shaped at load time too, so the tables are usable before the first reset.
+static_assert(kWordCapacity <= INT16_MAX && kCategoryCapacity <= INT16_MAX &&
+                  kLinkCapacity <= INT16_MAX && kEventCapacity <= INT16_MAX,
+              "a walk's moves, at most the index's limit, fit frontier_move");
 TProbeIndex WordIndex = EmptyIndex(kIndexSlots, kNarrowRegion, kWordCapacity);
 TProbeIndex CategoryIndex = EmptyIndex(kIndexSlots, kIndexSlots, kCategoryCapacity);
 TProbeIndex LinkIndex = EmptyIndex(kIndexSlots, kNarrowRegion, kLinkCapacity);
@@ -100,13 +103,13 @@ TFreeSlot FindFreeSlot(TProbeIndex& index, std::string_view key) {
   // The chain is shared by every key of this home slot only because they
   // all take the same step.
   GHOST_ASSERT(StepOf(index, key) == StepOfHome(index, home));
-  int& moves = index.frontier_move[home];
   int& slot = index.frontier_slot[home];
   if (slot == 0) {
     slot = home;
-    moves = 0;
+    index.frontier_move[home] = 0;
     index.used.push_back(home);
   }
+  int moves = index.frontier_move[home];
   GHOST_ASSERT(slot >= 1 && slot <= index.modulus && moves >= 0 && moves <= index.limit);
   if (index.slots[slot] != 0 && moves < index.limit) {
     const int step = StepOf(index, key);
@@ -114,6 +117,7 @@ TFreeSlot FindFreeSlot(TProbeIndex& index, std::string_view key) {
       slot = NextSlot(index, slot, step);
       ++moves;
     }
+    index.frontier_move[home] = static_cast<int16_t>(moves);
   }
   if (index.slots[slot] != 0) return TFreeSlot{};
   return TFreeSlot{slot, index.limit - moves};

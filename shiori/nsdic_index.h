@@ -28,7 +28,9 @@ struct TProbeIndex {
   int region = 0;   // M for full probing, kNarrowRegion for narrow probing
   int limit = 0;    // moves a walk may make
   std::vector<int32_t> slots;          // 1..M; 0 = empty
-  std::vector<int32_t> frontier_move;  // by home slot: moves to the first slot not known occupied
+  // By home slot: moves to the first slot not known occupied (at most the
+  // limit, which 16 bits hold).
+  std::vector<int16_t> frontier_move;
   std::vector<int32_t> frontier_slot;  // that slot; 0 = chain not walked yet
   int filled = 0;                      // slots filled
   std::vector<int32_t> used;           // slots and home slots written since the last reset

@@ -127,6 +127,17 @@ void RememberCategoryTag(const std::string& category) {
   if (at == lengths.end() || *at != category.size()) lengths.insert(at, category.size());
 }
 
+// Whether CategoryList holds `category`. A name whose tag is unknown is not
+// listed (every listed name's tag is remembered, and both are emptied by the
+// same reset), so only a name sharing a known tag is looked for in the list.
+bool IsListedCategory(const std::string& category) {
+  std::string tag = category;
+  tag[0] = '%';
+  const auto found = g_category_tags.by_tag.find(tag);
+  if (found == g_category_tags.by_tag.end()) return false;
+  return found->second == category || CategoryList.Contains(category);
+}
+
 // The rest the prefix chooser gives the word it takes: its whole length in
 // bytes plus 10 (twice as long as Weight for long words).
 int32_t PrefixWeight(const std::string& text) {
@@ -172,18 +183,9 @@ void AddCategory(const std::string& category) {
                 kCategoryCapacity});
     return;
   }
-  const int position = LongestFirstPosition(
-      CategoryCount, category.size(), [](int i) { return CategoryList[i].size(); });
-  for (int i = position; i <= CategoryCount && CategoryList[i].size() == category.size(); ++i)
-    if (CategoryList[i] == category) return;
-  std::move_backward(CategoryList + position, CategoryList + CategoryCount + 1,
-                     CategoryList + CategoryCount + 2);
-  CategoryList[position] = category;
+  if (IsListedCategory(category)) return;
+  CategoryList.Append(category);
   ++CategoryCount;
-  // Longest first: longer names before the new one, none longer after it.
-  GHOST_ASSERT(position == 1 || CategoryList[position - 1].size() > category.size());
-  GHOST_ASSERT(position == CategoryCount ||
-               CategoryList[position + 1].size() <= category.size());
   RememberCategoryTag(category);
   ++g_category_tag_generation;
 }
