@@ -280,14 +280,14 @@ void TraceCategoryTag(const std::string& previous, const std::string& name,
 
 // A category tag at `a`; answers whether one was applied.
 bool ApplyCategoryTag(TTemplateRun& run) {
-  const std::string name = CategoryTagAt(run.text, run.a);
-  if (name.empty()) return false;
+  const TCategoryTag* tag = CategoryTagRecordAt(run.text, run.a);
+  if (tag == nullptr || tag->name.empty()) return false;
   std::string word;
-  if (!run.previous.empty()) word = RandomLinkedWord(run.previous, name);
-  if (word.empty()) word = RandomWordOfCategory(name);
-  if (TraceHook != nullptr) TraceCategoryTag(run.previous, name, word);
+  if (!run.previous.empty()) word = RandomLinkedWord(run.previous, *tag);
+  if (word.empty()) word = RandomWordOfTag(*tag);
+  if (TraceHook != nullptr) TraceCategoryTag(run.previous, tag->name, word);
   run.previous = word;
-  PutTagWord(run, "%" + name.substr(1), word);
+  PutTagWord(run, tag->tag, word);
   return true;
 }
 
