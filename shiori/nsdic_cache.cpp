@@ -11,8 +11,14 @@ int WordCacheCount = 0;
 
 namespace {
 
-TWordCache g_cache[kWordCacheCapacity + 1];  // 1..WordCacheCount
+// The entries stand in g_cache[1..WordCacheCount] in the order they came;
+// g_order[1..WordCacheCount] lists them longest key first, so an insertion
+// moves indices, never strings, and every slot keeps its strings' storage.
+TWordCache g_cache[kWordCacheCapacity + 1];
+int g_order[kWordCacheCapacity + 1];
 const TWordCache kNoEntry{};
+
+TWordCache& Ordered(int k) { return g_cache[g_order[k]]; }
 
 }  // namespace
 
@@ -20,31 +26,33 @@ void CacheWord(const std::string& key, const std::string& value, int32_t digit) 
   GHOST_ASSERT(WordCacheCount >= 0 && WordCacheCount <= kWordCacheCapacity);
   if (key.empty() || WordCacheCount >= kWordCacheCapacity) return;
   const int position = LongestFirstPosition(
-      WordCacheCount, key.size(), [](int i) { return g_cache[i].Key.size(); });
-  for (int i = position; i <= WordCacheCount && g_cache[i].Key.size() == key.size(); ++i) {
-    if (g_cache[i].Key == key) {
-      g_cache[i].Value = value;
-      g_cache[i].Digit = digit;
+      WordCacheCount, key.size(), [](int i) { return Ordered(i).Key.size(); });
+  for (int i = position; i <= WordCacheCount && Ordered(i).Key.size() == key.size(); ++i) {
+    TWordCache& same = Ordered(i);
+    if (same.Key == key) {
+      same.Value = value;
+      same.Digit = digit;
       return;
     }
   }
-  std::move_backward(g_cache + position, g_cache + WordCacheCount + 1,
-                     g_cache + WordCacheCount + 2);
-  TWordCache& entry = g_cache[position];  // moved from: its strings are reused
+  const int slot = WordCacheCount + 1;
+  TWordCache& entry = g_cache[slot];
   entry.Key = key;
   entry.Value = value;
   entry.Digit = digit;
-  ++WordCacheCount;
+  std::copy_backward(g_order + position, g_order + slot, g_order + slot + 1);
+  g_order[position] = slot;
+  WordCacheCount = slot;
   // Longer keys stand before the new one, none longer after it.
-  GHOST_ASSERT(position == 1 || g_cache[position - 1].Key.size() > key.size());
-  GHOST_ASSERT(position == WordCacheCount || g_cache[position + 1].Key.size() <= key.size());
+  GHOST_ASSERT(position == 1 || Ordered(position - 1).Key.size() > key.size());
+  GHOST_ASSERT(position == WordCacheCount || Ordered(position + 1).Key.size() <= key.size());
 }
 
 void ClearWordCache() { WordCacheCount = 0; }
 
 const TWordCache& WordCacheEntry(int k) {
   if (k < 1 || k > WordCacheCount) return kNoEntry;
-  return g_cache[k];
+  return Ordered(k);
 }
 
 void ResetWordCache() {

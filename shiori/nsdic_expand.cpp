@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "formula.h"
 #include "formula_memo.h"
@@ -25,6 +26,7 @@
 #include "nsdic_cache.h"
 #include "nsdic_condition.h"
 #include "nsdic_links.h"
+#include "nsdic_tagsweep.h"
 #include "nsdic_words.h"
 #include "random.h"
 #include "strutl.h"
@@ -41,6 +43,8 @@ constexpr char kNumberedMarker = '\x02'; // a numbered tag kept during a sweep
 int g_depth = -1;
 long g_budget = 0;
 long long g_sweep_left = 0;
+// The storage of each level's "%" index, kept between expansions.
+std::vector<std::size_t> g_percent_storage[kMaxFormulaDepth + 1];
 
 // Enters one ExpandTemplate level; the outermost level refills the budget.
 struct TDepthScope {
@@ -180,6 +184,7 @@ bool FormulaAt(int a, const std::string& text, std::string& out) {
 struct TTemplateRun {
   std::string text;
   std::string scratch;   // the next text of a sweep, its storage kept between sweeps
+  TPercentIndex percents;  // the "%" bytes of `text`, when known
   // The bytes before the "%" at `a` are as they were when the pass began
   // (then they hold no "%" that starts a character).
   bool prefix_kept = true;
@@ -201,6 +206,7 @@ bool SetText(TTemplateRun& run, std::string next) {
   }
   run.text = std::move(next);
   run.prefix_kept = false;
+  ForgetPercents(run.percents);
   return true;
 }
 
@@ -217,11 +223,11 @@ bool ReplaceInRun(TTemplateRun& run, const std::string& tag,
   const std::size_t limit =
       run.text.size() > kTextLimit ? run.text.size() : kTextLimit;
   std::size_t first_hit = 0;
-  if (!SweepReplace(run.text, tag, word, keep_numbered, limit, run.scratch, &first_hit)) {
+  if (!ReplaceTag(run.text, run.percents, run.scratch, tag, word, keep_numbered, limit,
+                  first_hit)) {
     CutExpansion(run);
     return false;
   }
-  run.text.swap(run.scratch);
   if (first_hit < static_cast<std::size_t>(run.a) - 1) run.prefix_kept = false;
   return true;
 }
@@ -274,14 +280,14 @@ void TraceCategoryTag(const std::string& previous, const std::string& name,
 
 // A category tag at `a`; answers whether one was applied.
 bool ApplyCategoryTag(TTemplateRun& run) {
-  const std::string name = CategoryTagAt(run.text, run.a);
-  if (name.empty()) return false;
+  const TCategoryTag* tag = CategoryTagRecordAt(run.text, run.a);
+  if (tag == nullptr || tag->name.empty()) return false;
   std::string word;
-  if (!run.previous.empty()) word = RandomLinkedWord(run.previous, name);
-  if (word.empty()) word = RandomWordOfCategory(name);
-  if (TraceHook != nullptr) TraceCategoryTag(run.previous, name, word);
+  if (!run.previous.empty()) word = RandomLinkedWord(run.previous, *tag);
+  if (word.empty()) word = RandomWordOfTag(*tag);
+  if (TraceHook != nullptr) TraceCategoryTag(run.previous, tag->name, word);
   run.previous = word;
-  PutTagWord(run, "%" + name.substr(1), word);
+  PutTagWord(run, tag->tag, word);
   return true;
 }
 
@@ -298,7 +304,12 @@ bool RestoreLeftMarkers(std::string& text) {
 void SettlePosition(TTemplateRun& run, bool done) {
   const int b = FirstPercentOfRun(run);
   if (b != run.a || done) {
-    run.a = RestoreLeftMarkers(run.text) ? FirstPercent(run.text, 0) : b;
+    if (RestoreLeftMarkers(run.text)) {
+      ForgetPercents(run.percents);
+      run.a = FirstPercent(run.text, 0);
+    } else {
+      run.a = b;
+    }
   } else if (MatchAt(run.a + 1, run.text, "m?")) {
     const std::string word = RandomWordByPrefix("\\m");
     if (TraceHook != nullptr) {
@@ -310,6 +321,7 @@ void SettlePosition(TTemplateRun& run, bool done) {
   } else {
     // Nothing before this "%" changed: the search resumes right behind it.
     run.text[run.a - 1] = kLeftMarker;
+    DropPercentAt(run.percents, static_cast<std::size_t>(run.a) - 1);
     run.a = FirstPercent(run.text, run.a);
   }
 }
@@ -324,6 +336,7 @@ void RunPass(TTemplateRun& run) {
       return;
     }
     run.text = std::move(next);  // the bytes before the formula stay
+    ForgetPercents(run.percents);
     done = run.text.empty() || run.text[0] != '%';
   } else if (!WordCacheEntry(1).Key.empty()) {
     done = ApplyCachedWord(run);
@@ -340,6 +353,7 @@ std::string ExpandTemplate(const std::string& template_text) {
   if (depth > kMaxFormulaDepth) return template_text;
   TDepthScope scope(depth);
   TTemplateRun run;
+  run.percents.at.swap(g_percent_storage[depth]);
   run.text = template_text;
   run.a = FirstPercent(run.text, 0);
   int passes = kPassesPerTemplate;
@@ -350,6 +364,7 @@ std::string ExpandTemplate(const std::string& template_text) {
     RunPass(run);
   }
   RestoreLeftMarkers(run.text);
+  run.percents.at.swap(g_percent_storage[depth]);
   return run.text;
 }
 
@@ -473,4 +488,5 @@ void ResetExpansion() {
   g_depth = -1;
   g_budget = 0;
   g_sweep_left = 0;
+  for (std::vector<std::size_t>& storage : g_percent_storage) std::vector<std::size_t>().swap(storage);
 }

@@ -181,6 +181,7 @@ void ResetIndexes() {
   std::vector<int32_t>().swap(WordLookups.pair_slots);
   WordLookups.pair_count = 0;
   WordLookups.categories.clear();
+  ++WordLookups.category_changes;
   WordLookups.events.clear();
   WordLookups.length_present.assign(1, 0);
   WordLookups.longest = 0;

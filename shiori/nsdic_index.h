@@ -82,6 +82,7 @@ struct TWordLookups {
   std::vector<int32_t> pair_slots;
   int pair_count = 0;
   TMemberMap categories;   // category -> records in CategoryIndex, in slot order of the walk
+  uint64_t category_changes = 0;  // counts every change of `categories`, never reset
   TMemberMap events;       // event name -> EventTable records, in walk order
   std::vector<char> length_present;  // by byte length of stored words
   std::vector<char> home_present;    // by WordIndex home slot of stored words

@@ -84,6 +84,13 @@ std::string RandomLinkedWord(const std::string& previous, const std::string& cat
   return LinkedRecord(found[Random(n)]).Text;
 }
 
+std::string RandomLinkedWord(const std::string& previous, const TCategoryTag& tag) {
+  const std::vector<int32_t> found = LinkedWords(previous, tag.name, 0);
+  if (found.empty()) return RandomWordOfTag(tag);
+  const int n = static_cast<int>(found.size());
+  return LinkedRecord(found[Random(n)]).Text;
+}
+
 int RegisterConditional(const std::string& name, const std::string& condition,
                         const std::string& text) {
   GHOST_ASSERT(EventCount >= 0 && EventCount <= kEventCapacity);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "nsdic_index.h"
+#include "nsdic_words.h"
 
 // Appends the link from word record `first` (whose text is `first_text`) to
 // word record `second`; its number, or 0 when LinkTable is full.
@@ -15,6 +16,8 @@ int RegisterLink(const std::string& first_text, int first, int second);
 int LinkedMember(const std::string& first_text, const std::string& category, int k);
 // A word of `category` linked from `previous`, else any word of `category`.
 std::string RandomLinkedWord(const std::string& previous, const std::string& category);
+// RandomLinkedWord of the tag's category.
+std::string RandomLinkedWord(const std::string& previous, const TCategoryTag& tag);
 // Registers an event response (its sentence and condition); its EventTable
 // record, or 0 when a table or the name's chain is full.
 int RegisterConditional(const std::string& name, const std::string& condition,

@@ -99,6 +99,7 @@ void EnterInCategoryIndex(const std::string& category, int record) {
   std::vector<int32_t>& members = WordLookups.categories[category];
   if (members.empty()) AddCategory(category);
   members.push_back(record);
+  ++WordLookups.category_changes;
 }
 
 // Category tags by their text, each giving the name a walk of CategoryList
@@ -107,7 +108,7 @@ void EnterInCategoryIndex(const std::string& category, int record) {
 // every tag length present, longest first; `last_bytes` by length the set of
 // the last bytes of the tags that long, which spares most lookups that miss.
 struct TCategoryTags {
-  std::unordered_map<std::string, std::string, TBytesHash, std::equal_to<>> by_tag;
+  std::unordered_map<std::string, TCategoryTag, TBytesHash, std::equal_to<>> by_tag;
   std::vector<std::size_t> lengths;
   std::vector<std::array<uint64_t, 4>> last_bytes;
 };
@@ -120,7 +121,10 @@ void RememberCategoryTag(const std::string& category) {
   if (last_bytes.size() <= tag.size()) last_bytes.resize(tag.size() + 1);
   const auto last = static_cast<unsigned char>(tag.back());
   last_bytes[tag.size()][last >> 6] |= uint64_t{1} << (last & 63);
-  g_category_tags.by_tag[std::move(tag)] = category;
+  TCategoryTag& record = g_category_tags.by_tag[tag];
+  record = TCategoryTag{};
+  record.name = category;
+  record.tag = std::move(tag);
   std::vector<std::size_t>& lengths = g_category_tags.lengths;
   const auto at = std::lower_bound(lengths.begin(), lengths.end(), category.size(),
                                    std::greater<>());
@@ -135,7 +139,7 @@ bool IsListedCategory(const std::string& category) {
   tag[0] = '%';
   const auto found = g_category_tags.by_tag.find(tag);
   if (found == g_category_tags.by_tag.end()) return false;
-  return found->second == category || CategoryList.Contains(category);
+  return found->second.name == category || CategoryList.Contains(category);
 }
 
 // The rest the prefix chooser gives the word it takes: its whole length in
@@ -190,19 +194,24 @@ void AddCategory(const std::string& category) {
   ++g_category_tag_generation;
 }
 
-std::string CategoryTagAt(const std::string& text, int position) {
-  if (position < 1 || static_cast<std::size_t>(position) > text.size()) return std::string();
+const TCategoryTag* CategoryTagRecordAt(const std::string& text, int position) {
+  if (position < 1 || static_cast<std::size_t>(position) > text.size()) return nullptr;
   const std::size_t start = static_cast<std::size_t>(position) - 1;
-  if (text[start] != '%') return std::string();
+  if (text[start] != '%') return nullptr;
   const std::string_view rest = std::string_view(text).substr(start);
   for (const std::size_t length : g_category_tags.lengths) {
     if (length > rest.size()) continue;
     const auto last = static_cast<unsigned char>(rest[length - 1]);
     if (((g_category_tags.last_bytes[length][last >> 6] >> (last & 63)) & 1) == 0) continue;
     const auto found = g_category_tags.by_tag.find(rest.substr(0, length));
-    if (found != g_category_tags.by_tag.end()) return found->second;
+    if (found != g_category_tags.by_tag.end()) return &found->second;
   }
-  return std::string();
+  return nullptr;
+}
+
+std::string CategoryTagAt(const std::string& text, int position) {
+  const TCategoryTag* tag = CategoryTagRecordAt(text, position);
+  return tag == nullptr ? std::string() : tag->name;
 }
 
 void ResetCategoryTags() {
@@ -228,9 +237,9 @@ int CategoryMember(const std::string& category, int k) {
   return RememberedMember(CategoryIndex, WordLookups.categories, category, k);
 }
 
-std::string RandomWordOfCategory(const std::string& category) {
-  const TMemberView candidates =
-      RememberedMembers(CategoryIndex, WordLookups.categories, category);
+namespace {
+
+std::string RandomWordOfMembers(const TMemberView& candidates) {
   if (candidates.count == 0) return std::string();
   TDicWord* word = nullptr;
   for (int draw = 1;; ++draw) {
@@ -240,6 +249,22 @@ std::string RandomWordOfCategory(const std::string& category) {
   }
   word->CoolDown += Weight(word->Text);
   return word->Text;
+}
+
+}  // namespace
+
+std::string RandomWordOfCategory(const std::string& category) {
+  return RandomWordOfMembers(RememberedMembers(CategoryIndex, WordLookups.categories, category));
+}
+
+std::string RandomWordOfTag(const TCategoryTag& tag) {
+  if (tag.generation != WordLookups.category_changes) {
+    tag.members = RememberedMembers(CategoryIndex, WordLookups.categories, tag.name);
+    tag.generation = WordLookups.category_changes;
+  }
+  GHOST_ASSERT(tag.members.count ==
+               RememberedMembers(CategoryIndex, WordLookups.categories, tag.name).count);
+  return RandomWordOfMembers(tag.members);
 }
 
 std::string RandomWordByPrefix(const std::string& prefix) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "nsdic_index.h"
+
 // Registers `word` in `category`; its record (the known one when the pair is
 // registered already), or 0 when the store or the word's chain is full.
 int RegisterWord(const std::string& category, const std::string& word);
@@ -18,6 +20,19 @@ void AddCategory(const std::string& category);
 // stands at the 1-based `position`: the first such name in CategoryList order
 // (longest first, latest first among equals), or "" when none does.
 std::string CategoryTagAt(const std::string& text, int position);
+// A category as its tag names it, with what a draw of its words needs, found
+// once per tag so the draw does not look the name up again.
+struct TCategoryTag {
+  std::string name;  // the category
+  std::string tag;   // the name with "%" for its first byte
+  // RememberedMembers of the name, valid while `generation` equals the
+  // store's count of changes to the categories' members.
+  mutable TMemberView members;
+  mutable uint64_t generation = UINT64_MAX;
+};
+// The category tag CategoryTagAt would answer, or null. The record stays
+// valid until the next category is added or the tags are reset.
+const TCategoryTag* CategoryTagRecordAt(const std::string& text, int position);
 // Changes with every change of what CategoryTagAt answers (tags added, reset).
 uint64_t CategoryTagGeneration();
 // Forgets every category tag.
@@ -32,5 +47,7 @@ std::string CategoryOfWord(const std::string& text);
 int CategoryMember(const std::string& category, int k);
 // A word of the category, drawn under the cool-down rule; "" for none.
 std::string RandomWordOfCategory(const std::string& category);
+// RandomWordOfCategory of the tag's category.
+std::string RandomWordOfTag(const TCategoryTag& tag);
 // A word whose category begins with `prefix`, drawn under the cool-down rule.
 std::string RandomWordByPrefix(const std::string& prefix);

@@ -28,14 +28,17 @@ std::string RequestLine(const std::string& request) {
 
 // Plain substring search over the whole text, last occurrence wins: the key
 // may also match at the end of a longer header name or inside a value.
-std::string HeaderValue(const std::string& text, const std::string& name) {
-  const std::string key = name + ": ";
-  int last = 0;
-  for (int p = PosFrom(1, text, key); p != 0; p = PosFrom(p + Length(key), text, key)) {
-    last = p;
+std::string HeaderValue(const std::string& text, std::string_view name) {
+  static std::string key;  // its storage kept between calls (one thread)
+  key.assign(name.data(), name.size());
+  key += ": ";
+  std::size_t last = std::string::npos;
+  for (std::size_t at = text.find(key); at != std::string::npos;
+       at = text.find(key, at + key.size())) {
+    last = at;
   }
-  if (last == 0) return std::string();
-  return ValueFrom(last + Length(key), text);
+  if (last == std::string::npos) return std::string();
+  return ValueFrom(static_cast<int>(last + key.size()) + 1, text);
 }
 
 // Every value followed by 0x02. The byte after the colon is skipped whatever

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "UTypes.h"
 
@@ -11,7 +12,7 @@
 // The first line of the request, trimmed.
 std::string RequestLine(const std::string& request);
 // The value of the last "name: " found anywhere in the text, up to its CR LF.
-std::string HeaderValue(const std::string& text, const std::string& name);
+std::string HeaderValue(const std::string& text, std::string_view name);
 // Every value of "name:", each followed by 0x02.
 std::string HeaderValues(const std::string& text, const std::string& name);
 // "Reference0".."Reference7" into the record.

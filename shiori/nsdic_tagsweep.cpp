@@ -1,0 +1,170 @@
+// Tag replacement through an index of the working text's "%" bytes.
+#include "nsdic_tagsweep.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ghost_assert.h"
+
+namespace {
+
+constexpr char kNumberedMarker = '\x02';
+
+bool IsTagDigit(char c) { return c >= '2' && c <= '9'; }
+
+// Appends to `out` the offsets of the "%" bytes of `bytes`, each plus `base`.
+void CollectPercents(const std::string& bytes, std::size_t base,
+                     std::vector<std::size_t>& out) {
+  const char* data = bytes.data();
+  const std::size_t size = bytes.size();
+  const void* hit = std::memchr(data, '%', size);
+  while (hit != nullptr) {
+    const std::size_t offset = static_cast<const char*>(hit) - data;
+    out.push_back(base + offset);
+    hit = std::memchr(data + offset + 1, '%', size - offset - 1);
+  }
+}
+
+bool HoldsMarker(const std::string& bytes) {
+  return std::memchr(bytes.data(), kNumberedMarker, bytes.size()) != nullptr;
+}
+
+void IndexPercents(const std::string& text, TPercentIndex& index) {
+  index.at.clear();
+  CollectPercents(text, 0, index.at);
+  index.marker = HoldsMarker(text);
+  index.known = true;
+}
+
+// Every 0x02 byte of `text` made "%"; the index is rebuilt.
+void SettleMarkers(std::string& text, TPercentIndex& index) {
+  std::replace(text.begin(), text.end(), kNumberedMarker, '%');
+  IndexPercents(text, index);
+}
+
+// Thread-free scratch lists, their storage kept between calls.
+std::vector<std::size_t> g_hits;
+std::vector<std::size_t> g_word_percents;
+std::vector<std::size_t> g_next;
+
+// Whether `bytes` begins with `tag`, whose first byte is known to match.
+bool SameBytes(const char* bytes, const std::string& tag) {
+  for (std::size_t i = tag.size() - 1; i > 0; --i) {
+    if (bytes[i] != tag[i]) return false;
+  }
+  return true;
+}
+
+// Where the plain occurrences stand (into g_hits); the first occurrence of
+// any kind into `first_hit`.
+void FindOccurrences(const std::string& text, const TPercentIndex& index,
+                     const std::string& tag, bool keep_numbered, std::size_t& first_hit) {
+  const char* data = text.data();
+  const std::size_t size = text.size();
+  std::size_t from = 0;
+  g_hits.clear();
+  for (const std::size_t p : index.at) {
+    if (p < from || size - p < tag.size()) continue;
+    if (!SameBytes(data + p, tag)) continue;
+    if (first_hit == std::string::npos) first_hit = p;
+    const std::size_t after = p + tag.size();
+    if (keep_numbered && after < size && IsTagDigit(data[after])) {
+      from = p + 1;  // kept as it stands
+    } else {
+      g_hits.push_back(p);
+      from = after;
+    }
+  }
+}
+
+// The index after the plain occurrences were replaced: positions shift, the
+// tags' own "%" bytes go, the words' come in.
+// ShiftIndex for a word without "%" bytes: entries only go or move down.
+void ShiftIndexInPlace(TPercentIndex& index, std::size_t tag_size, std::size_t word_size) {
+  std::size_t h = 0;
+  std::size_t grown = 0;
+  std::size_t kept = 0;
+  for (const std::size_t p : index.at) {
+    while (h < g_hits.size() && g_hits[h] + tag_size <= p) {
+      ++h;
+      grown += word_size - tag_size;
+    }
+    if (h < g_hits.size() && p >= g_hits[h]) continue;  // inside the replaced tag
+    index.at[kept++] = p + grown;
+  }
+  index.at.resize(kept);
+}
+
+void ShiftIndex(TPercentIndex& index, std::size_t tag_size, std::size_t word_size) {
+  if (g_word_percents.empty()) {
+    ShiftIndexInPlace(index, tag_size, word_size);
+    return;
+  }
+  g_next.clear();
+  std::size_t h = 0;
+  std::size_t grown = 0;  // word_size - tag_size per replaced hit, modulo
+  for (const std::size_t p : index.at) {
+    while (h < g_hits.size() && g_hits[h] + tag_size <= p) {
+      ++h;
+      grown += word_size - tag_size;
+    }
+    if (h < g_hits.size() && p >= g_hits[h]) {
+      if (p == g_hits[h]) {
+        for (const std::size_t w : g_word_percents) g_next.push_back(p + grown + w);
+      }
+      continue;  // inside the replaced tag
+    }
+    g_next.push_back(p + grown);
+  }
+  index.at.assign(g_next.begin(), g_next.end());
+}
+
+void Rebuild(std::string& text, std::string& scratch, const std::string& tag,
+             const std::string& word) {
+  if (g_hits.size() == 1) {
+    text.replace(g_hits[0], tag.size(), word);
+    return;
+  }
+  scratch.clear();
+  std::size_t from = 0;
+  for (const std::size_t hit : g_hits) {
+    scratch.append(text, from, hit - from);
+    scratch += word;
+    from = hit + tag.size();
+  }
+  scratch.append(text, from, std::string::npos);
+  text.swap(scratch);
+}
+
+}  // namespace
+
+void DropPercentAt(TPercentIndex& index, std::size_t position) {
+  if (!index.known) return;
+  const auto it = std::lower_bound(index.at.begin(), index.at.end(), position);
+  if (it != index.at.end() && *it == position) index.at.erase(it);
+}
+
+bool ReplaceTag(std::string& text, TPercentIndex& index, std::string& scratch,
+                const std::string& tag, const std::string& word, bool keep_numbered,
+                std::size_t limit, std::size_t& first_hit) {
+  GHOST_ASSERT(!tag.empty() && tag[0] == '%');
+  first_hit = std::string::npos;
+  if (!index.known) IndexPercents(text, index);
+  FindOccurrences(text, index, tag, keep_numbered, first_hit);
+  // The result only grows while it is built, so its final size decides.
+  const std::size_t size = text.size() - g_hits.size() * tag.size() + g_hits.size() * word.size();
+  if (size > limit) return false;
+  if (!g_hits.empty()) {
+    // A word is short: one plain look at its bytes.
+    g_word_percents.clear();
+    for (std::size_t i = 0; i < word.size(); ++i) {
+      if (word[i] == '%') g_word_percents.push_back(i);
+      if (word[i] == kNumberedMarker) index.marker = true;
+    }
+    ShiftIndex(index, tag.size(), word.size());
+    Rebuild(text, scratch, tag, word);
+  }
+  if (keep_numbered && index.marker) SettleMarkers(text, index);
+  GHOST_ASSERT(text.size() == size);
+  return true;
+}
