@@ -1,6 +1,7 @@
 # Shared by build-image and run-vm: where the cached image lives and its key.
-# The key is a hash of the files that make up the image's recipe, so editing
-# any of them leads to a new image, built beside (then instead of) the old one.
+# The key is a hash of the files that make up the image's recipe, comment
+# lines left out, so editing what they do leads to a new image, built beside
+# (then instead of) the old one, and editing a comment does not.
 
 vm_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
@@ -12,7 +13,7 @@ vm_cache_root() {
 }
 
 vm_key() {
-  (cd "$vm_dir" && cat build-image guest-init) | sha256sum | cut -c1-16
+  (cd "$vm_dir" && cat build-image guest-init) | grep -v '^[[:space:]]*#' | sha256sum | cut -c1-16
 }
 
 # The directory of the image for the current recipe (it may not exist yet).
