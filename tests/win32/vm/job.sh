@@ -2,8 +2,8 @@
 # scripted host and the framing host against the i686 DLLs under 32-bit
 # Wine, in a Japanese locale (ANSI code page 932): the scripted host hands one
 # ghost's Japanese path to load, which Wine gives it in code page 932 (the
-# narrow command line), and another's to loadu in UTF-8 (from the wide
-# command line). The files are copied from
+# narrow command line), and that folder's name and another's to loadu in
+# UTF-8 (from the wide command line). The files are copied from
 # /share/in to C:\test on the VM's own disk first: run straight from the 9p
 # share, Wine mapped host.exe with its code read as zeros and crashed. The
 # programs' output goes to /share/out, Wine's messages to out/wine.err, each
@@ -34,6 +34,8 @@ run sjis.txt 'C:\test\bin\host.exe' 'C:\test\bin\shiori.dll' 'C:\test\bin\makoto
   "C:\\test\\$sjis_dir\\" 'C:\test\sjis-script.txt'
 run utf8.txt 'C:\test\bin\host.exe' 'C:\test\bin\shiori.dll' 'C:\test\bin\makoto.dll' \
   "C:\\test\\$wide_dir\\" 'C:\test\utf8-script.txt' loadu
+run utf8-sjis.txt 'C:\test\bin\host.exe' 'C:\test\bin\shiori.dll' 'C:\test\bin\makoto.dll' \
+  "C:\\test\\u\\$sjis_dir\\" 'C:\test\utf8-script.txt' loadu
 run proxy-out.bin 'C:\test\bin\proxy-host.exe' 'C:\test\proxy' < "$test/proxy-in.bin"
 "$server" -k
-cp -R "$test/main" "$test/$sjis_dir" "$test/$wide_dir" "$test/proxy" "$out/"
+cp -R "$test/main" "$test/$sjis_dir" "$test/$wide_dir" "$test/proxy" "$test/u" "$out/"

@@ -73,8 +73,11 @@ cp "$src/script.txt" "$in/script.txt"
 # that directory: the loadu run sends no script to it.
 grep -v '^makoto' "$src/script.txt" > "$in/utf8-script.txt"
 
+# "ソース表示" once more, in u/, for loadu: the folder load reads through
+# code page 932, reached through UTF-8 (on Linux its UTF-8 name, as loadu
+# takes no other bytes).
 ghost "$linux/main" "$in/main" "$linux/$sjis_name" "$in/$utf8_name" "$linux/proxy" "$in/proxy" \
-  "$linux/$wide_name" "$in/$wide_name"
+  "$linux/$wide_name" "$in/$wide_name" "$linux/u/$utf8_name" "$in/u/$utf8_name"
 cp "$in/bin/shiori.dll" "$in/proxy/"
 
 # The last request is over 16 MiB: header lines of filler, then the event,
@@ -121,6 +124,8 @@ frames() {
 "$linux_host" "$shiori_so" "$makoto_so" "$linux/$sjis_name/" "$in/sjis-script.txt" > "$linux/sjis.txt"
 "$linux_host" "$shiori_so" "$makoto_so" "$linux/$wide_name/" "$in/utf8-script.txt" loadu \
   > "$linux/utf8.txt"
+"$linux_host" "$shiori_so" "$makoto_so" "$linux/u/$utf8_name/" "$in/utf8-script.txt" loadu \
+  > "$linux/utf8-sjis.txt"
 "$proxy_linux" "$linux/proxy" "$shiori_so" < "$in/proxy-in.bin" > "$linux/proxy-out.bin"
 
 vm_logs() {
@@ -185,6 +190,13 @@ cmp "$linux/$wide_name/values.dat" "$out/$wide_name/values.dat" \
   || failed "value files differ (loadu directory)"
 [ -s "$out/$wide_name/dic_words.xdi" ] || failed "the module wrote no dic_words.xdi in the loadu directory"
 
+grep -q '^utf8-sjis.txt 0$' "$out/status" || failed "host.exe (loadu, Shift_JIS-named directory) did not end with status 0"
+tr -d '\r' < "$out/utf8-sjis.txt" > "$work/vm-utf8-sjis.txt"
+grep -q '^loadu shiori: 1$' "$work/vm-utf8-sjis.txt" || failed "loadu refused the directory load reads"
+compare_text "$linux/utf8-sjis.txt" "$work/vm-utf8-sjis.txt" "transcripts differ (loadu, the directory load reads)"
+cmp "$linux/u/$utf8_name/values.dat" "$out/u/$utf8_name/values.dat" \
+  || failed "value files differ (loadu, the directory load reads)"
+
 grep -q '^proxy-out.bin 0$' "$out/status" || failed "proxy-host.exe did not end with status 0"
 frames "$linux/proxy-out.bin" > "$work/linux-proxy.txt"
 frames "$out/proxy-out.bin" > "$work/vm-proxy.txt"
@@ -197,6 +209,7 @@ if [ $status -ne 0 ]; then
   exit 1
 fi
 n=$(( $(grep -c '^<< ' "$linux/main.txt") + $(grep -c '^<< ' "$linux/sjis.txt") +
-      $(grep -c '^<< ' "$linux/utf8.txt") + $(grep -c '^<< frame' "$work/linux-proxy.txt") ))
+      $(grep -c '^<< ' "$linux/utf8.txt") + $(grep -c '^<< ' "$linux/utf8-sjis.txt") +
+      $(grep -c '^<< frame' "$work/linux-proxy.txt") ))
 sed 's/^run-vm: /VM /' "$share/timing"
 echo "$n responses identical" | tee "$work/result"
