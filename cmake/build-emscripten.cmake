@@ -24,14 +24,6 @@ else()
   set(ENV{NODE_PATH} "/usr/share/nodejs")
 endif()
 
-execute_process(
-  COMMAND ${EMCMAKE} ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${BUILD_DIR} -DCMAKE_BUILD_TYPE=Release
-    -Wno-dev
-  OUTPUT_QUIET RESULT_VARIABLE configured)
-if(NOT configured EQUAL 0)
-  message(FATAL_ERROR "configuring ${BUILD_DIR} failed")
-endif()
-execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD_DIR} -j ${JOBS} RESULT_VARIABLE built)
-if(NOT built EQUAL 0)
-  message(FATAL_ERROR "building ${BUILD_DIR} failed")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/configure-and-build.cmake)
+configure_and_build(QUIET ${BUILD_DIR} ${JOBS}
+  ${EMCMAKE} ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${BUILD_DIR} -DCMAKE_BUILD_TYPE=Release -Wno-dev)

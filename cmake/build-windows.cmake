@@ -14,14 +14,7 @@ if(NOT JOBS)
 endif()
 get_filename_component(TOOLCHAIN ${TOOLCHAIN} ABSOLUTE)
 
-execute_process(
-  COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${BUILD_DIR} -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}
-    -DCMAKE_BUILD_TYPE=Release
-  RESULT_VARIABLE configured)
-if(NOT configured EQUAL 0)
-  message(FATAL_ERROR "configuring ${BUILD_DIR} failed")
-endif()
-execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD_DIR} -j ${JOBS} RESULT_VARIABLE built)
-if(NOT built EQUAL 0)
-  message(FATAL_ERROR "building ${BUILD_DIR} failed")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/configure-and-build.cmake)
+configure_and_build(SHOW ${BUILD_DIR} ${JOBS}
+  ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${BUILD_DIR} -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}
+    -DCMAKE_BUILD_TYPE=Release)

@@ -170,24 +170,30 @@ uint32_t SeedFromClock() {
   return RandomSeed();
 }
 
+namespace {
+
+// The place of the entry `places` gives for `key` (empty when it has none).
+std::string OriginIn(const TCoreWatch& watch, const std::map<int, int>& places, int key) {
+  const auto found = places.find(key);
+  return found == places.end() ? std::string() : PlaceText(watch, found->second);
+}
+
+}  // namespace
+
 std::string SentenceOrigin(const TCoreWatch& watch, int s) {
-  const auto found = watch.sentence_at.find(s);
-  return found == watch.sentence_at.end() ? std::string() : PlaceText(watch, found->second);
+  return OriginIn(watch, watch.sentence_at, s);
 }
 
 std::string EventOrigin(const TCoreWatch& watch, int e) {
-  const auto found = watch.event_at.find(e);
-  return found == watch.event_at.end() ? std::string() : PlaceText(watch, found->second);
+  return OriginIn(watch, watch.event_at, e);
 }
 
 std::string StringOrigin(const TCoreWatch& watch, int slot) {
-  const auto found = watch.string_at.find(slot);
-  return found == watch.string_at.end() ? std::string() : PlaceText(watch, found->second);
+  return OriginIn(watch, watch.string_at, slot);
 }
 
 std::string StatusOrigin(const TCoreWatch& watch, int slot) {
-  const auto found = watch.status_at.find(slot);
-  return found == watch.status_at.end() ? std::string() : PlaceText(watch, found->second);
+  return OriginIn(watch, watch.status_at, slot);
 }
 
 std::vector<TWordEntry> WordOrigins(const TCoreWatch& watch, const std::string& word,
