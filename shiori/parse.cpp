@@ -29,9 +29,9 @@ std::string RequestLine(const std::string& request) {
 // Plain substring search over the whole text, last occurrence wins: the key
 // may also match at the end of a longer header name or inside a value.
 std::string HeaderValue(const std::string& text, std::string_view name) {
-  static std::string key;  // its storage kept between calls (one thread)
-  key.assign(name.data(), name.size());
-  key += ": ";
+  std::string key;  // header names are short: no allocation
+  key.reserve(name.size() + 2);
+  key.append(name.data(), name.size()).append(": ");
   std::size_t last = std::string::npos;
   for (std::size_t at = text.find(key); at != std::string::npos;
        at = text.find(key, at + key.size())) {
