@@ -317,7 +317,11 @@ TEST_F(MakotoTables, FourKilobyteScriptWith500EntriesPerTable) {
     ASSERT_NE(out, script);
     fastest_micros = std::min(fastest_micros, std::chrono::duration<double, std::micro>(stop - start).count());
   }
+#ifndef GHOST_CHECKED
+  // The bound is the optimised build's: unoptimised, sanitized builds run the
+  // pass several times slower, near the bound on a busy machine.
   EXPECT_LT(fastest_micros, 1000.0);
+#endif
 }
 
 // ---- Random forms ----------------------------------------------------------
