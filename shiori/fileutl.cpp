@@ -31,14 +31,18 @@ TPathCharset g_base_charset = TPathCharset::Ansi;
 unsigned g_temp_counter = 0;
 const TFileOverride* g_file_override = nullptr;
 
+// Past this a size is not believed: a directory opened as a file may report
+// any size at all. Such a stream is read in chunks like one of unknown size.
+constexpr long kBelievedSize = 256L << 20;
+
 // The size of a stream just opened, its position left at the start; -1 when
-// it cannot be told (the stream is then read in chunks alone), -2 when the
-// position could not be put back.
+// it cannot be told or believed (the stream is then read in chunks alone),
+// -2 when the position could not be put back.
 long StreamSize(std::FILE* file) {
   if (std::fseek(file, 0, SEEK_END) != 0) return -1;
   const long size = std::ftell(file);
   if (std::fseek(file, 0, SEEK_SET) != 0) return -2;
-  return size;
+  return size >= 0 && size <= kBelievedSize ? size : -1;
 }
 
 // Appends every byte of an open stream; false on a read error. A file of known
