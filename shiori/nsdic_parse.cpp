@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <utility>
 
 #include "formula_search.h"
@@ -97,10 +98,34 @@ std::string OrBody(TParseRun& run, std::string& rest) {
   return rest.empty() ? GatherBody(run) : std::move(rest);
 }
 
-// Most texts hold no escaped comma: they are handed back as they are.
+// The position of the first "\," at or after `from`, or npos. Texts are full
+// of backslashes and hold few commas: the search goes by the commas.
+std::size_t FindEscapedComma(const std::string& text, std::size_t from) {
+  for (std::size_t comma = text.find(',', from + 1); comma != std::string::npos;
+       comma = text.find(',', comma + 1)) {
+    if (text[comma - 1] == '\\') return comma - 1;
+  }
+  return std::string::npos;
+}
+
+// Every "\," becomes ",", in place and a stretch at a time: the text only
+// shrinks, and most texts hold no escaped comma and are handed back untouched.
 std::string UnescapeCommas(std::string text) {
-  if (text.find("\\,") == std::string::npos) return text;
-  return ReplaceAll(text, "\\,", ",");
+  std::size_t hit = FindEscapedComma(text, 0);
+  if (hit == std::string::npos) return text;
+  char* const bytes = &text[0];
+  std::size_t out = hit;  // the end of the unescaped text so far
+  std::size_t in = hit;   // the first byte not yet moved
+  while (hit != std::string::npos) {
+    std::memmove(bytes + out, bytes + in, hit - in);
+    out += hit - in;
+    in = hit + 1;  // the backslash is dropped, its comma kept
+    hit = FindEscapedComma(text, in + 1);
+  }
+  const std::size_t tail = text.size() - in;
+  std::memmove(bytes + out, bytes + in, tail);
+  text.resize(out + tail);
+  return text;
 }
 
 void HandleOption(const std::string& rest) {
@@ -148,7 +173,8 @@ void HandleConditionTalk(TParseRun& run, std::string rest, bool hello) {
     return;
   }
   const TSentenceKind kind = hello ? TSentenceKind::Hello : TSentenceKind::Reply;
-  const int s = AddSentence(TrimBlanks(rest), kind, hello ? 0 : Weight(rest));
+  const int weight = hello ? 0 : Weight(rest);
+  const int s = AddSentence(TrimBlanks(std::move(rest)), kind, weight);
   if (s == 0) return;
   if (hello) {
     RecordHere(THookKind::Hello, AddHello(s, condition), std::string_view(), condition);
@@ -194,7 +220,7 @@ void HandleEvent(TParseRun& run, const std::string& key, std::string rest) {
   }
   if (name.empty()) ReportHere(THookCode::EventWithoutName, THookLevel::Warning);
   rest = UnescapeCommas(OrBody(run, rest));
-  const int e = RegisterConditional(name, condition, TrimBlanks(rest));
+  const int e = RegisterConditional(name, condition, TrimBlanks(std::move(rest)));
   if (e != 0) RecordHere(THookKind::Event, e, name, condition);
 }
 
