@@ -210,32 +210,44 @@ std::string TakeField(std::string& text) {
   return field;
 }
 
-std::string TakeFieldFrom(const std::string& text, std::size_t& pos) {
-  std::size_t start = std::min(pos, text.size());
-  std::size_t end = text.size();
-  while (start < end && IsBlank(text[start])) ++start;
-  while (end > start && IsBlank(text[end - 1])) --end;
-  pos = text.size();
-  std::string field;
-  std::size_t i = start;
-  while (i < end) {
-    const unsigned char b = static_cast<unsigned char>(text[i]);
+std::string_view TakeFieldView(std::string_view& text, std::string& unescaped) {
+  const std::string_view t = TrimView(text);
+  unescaped.clear();
+  bool escaped = false;
+  std::size_t start = 0, i = 0;
+  while (i < t.size()) {
+    const unsigned char b = static_cast<unsigned char>(t[i]);
     if (IsLeadByte(b)) {
       i += 2;
-    } else if (b == '\\' && i + 1 < end && text[i + 1] == ',') {
-      field.append(text, start, i - start);  // the "\" is dropped
+    } else if (b == '\\' && i + 1 < t.size() && t[i + 1] == ',') {
+      unescaped.append(t.substr(start, i - start));  // the "\" is dropped
       start = i + 1;
       i += 2;
+      escaped = true;
     } else if (b == ',') {
-      field.append(text, start, i - start);
-      pos = i + 1;
-      return TrimBlanks(field);
+      break;
     } else {
       i += 1;
     }
   }
-  field.append(text, start, end - start);
-  return field;
+  const bool separated = i < t.size();
+  const std::size_t end = separated ? i : t.size();
+  text = separated ? TrimView(t.substr(i + 1)) : std::string_view();
+  std::string_view field = t.substr(0, end);
+  if (escaped) {
+    unescaped.append(t.substr(start, end - start));
+    field = unescaped;
+  }
+  // Only a field before a separator can end in blanks.
+  return separated ? TrimView(field) : field;
+}
+
+std::string TakeFieldFrom(const std::string& text, std::size_t& pos) {
+  std::string_view rest = std::string_view(text).substr(std::min(pos, text.size()));
+  std::string unescaped;
+  const std::string_view field = TakeFieldView(rest, unescaped);
+  pos = rest.empty() ? text.size() : static_cast<std::size_t>(rest.data() - text.data());
+  return std::string(field);
 }
 
 // ---- Ordered name/value list -------------------------------------------------
