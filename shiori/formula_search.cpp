@@ -210,22 +210,50 @@ std::string TakeField(std::string& text) {
   return field;
 }
 
+namespace {
+
+// What the field splitter sees in a byte: most bytes are passed over by one
+// table read.
+enum TFieldByte : unsigned char { kPlainByte, kLeadByte, kBackslashByte, kCommaByte };
+
+struct TFieldBytes {
+  TFieldByte of[256];
+};
+
+// The classes as IsLeadByte sees lead bytes with the Shift_JIS flag on or off.
+constexpr TFieldBytes MakeFieldBytes(bool shift_jis) {
+  TFieldBytes bytes{};
+  for (int b = 0; b < 256; ++b) {
+    const bool lead = b >= 0xE0 || (shift_jis && b >= 0x80 && b <= 0x9F);
+    bytes.of[b] = lead ? kLeadByte : b == '\\' ? kBackslashByte : b == ',' ? kCommaByte : kPlainByte;
+  }
+  return bytes;
+}
+
+constexpr TFieldBytes kShiftJisFieldBytes = MakeFieldBytes(true);
+constexpr TFieldBytes kOtherFieldBytes = MakeFieldBytes(false);
+
+}  // namespace
+
 std::string_view TakeFieldView(std::string_view& text, std::string& unescaped) {
   const std::string_view t = TrimView(text);
+  const TFieldByte* const kind = (g_shift_jis ? kShiftJisFieldBytes : kOtherFieldBytes).of;
   unescaped.clear();
   bool escaped = false;
   std::size_t start = 0, i = 0;
   while (i < t.size()) {
-    const unsigned char b = static_cast<unsigned char>(t[i]);
-    if (IsLeadByte(b)) {
+    const TFieldByte k = kind[static_cast<unsigned char>(t[i])];
+    if (k == kPlainByte) {
+      i += 1;
+    } else if (k == kLeadByte) {
       i += 2;
-    } else if (b == '\\' && i + 1 < t.size() && t[i + 1] == ',') {
+    } else if (k == kCommaByte) {
+      break;
+    } else if (i + 1 < t.size() && t[i + 1] == ',') {
       unescaped.append(t.substr(start, i - start));  // the "\" is dropped
       start = i + 1;
       i += 2;
       escaped = true;
-    } else if (b == ',') {
-      break;
     } else {
       i += 1;
     }
