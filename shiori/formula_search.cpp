@@ -233,6 +233,19 @@ constexpr TFieldBytes MakeFieldBytes(bool shift_jis) {
 constexpr TFieldBytes kShiftJisFieldBytes = MakeFieldBytes(true);
 constexpr TFieldBytes kOtherFieldBytes = MakeFieldBytes(false);
 
+// One side of TrimView, for texts whose other side is known to be trimmed.
+std::string_view TrimFront(std::string_view text) {
+  std::size_t first = 0;
+  while (first < text.size() && IsBlank(text[first])) ++first;
+  return text.substr(first);
+}
+
+std::string_view TrimBack(std::string_view text) {
+  std::size_t last = text.size();
+  while (last > 0 && IsBlank(text[last - 1])) --last;
+  return text.substr(0, last);
+}
+
 }  // namespace
 
 std::string_view TakeFieldView(std::string_view& text, std::string& unescaped) {
@@ -260,14 +273,15 @@ std::string_view TakeFieldView(std::string_view& text, std::string& unescaped) {
   }
   const bool separated = i < t.size();
   const std::size_t end = separated ? i : t.size();
-  text = separated ? TrimView(t.substr(i + 1)) : std::string_view();
+  // `t` is trimmed: the rest can only begin with blanks, the field only end
+  // with them (unescaping moves no blank to an end).
+  text = separated ? TrimFront(t.substr(i + 1)) : std::string_view();
   std::string_view field = t.substr(0, end);
   if (escaped) {
     unescaped.append(t.substr(start, end - start));
     field = unescaped;
   }
-  // Only a field before a separator can end in blanks.
-  return separated ? TrimView(field) : field;
+  return separated ? TrimBack(field) : field;
 }
 
 std::string TakeFieldFrom(const std::string& text, std::size_t& pos) {
