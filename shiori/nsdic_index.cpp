@@ -99,10 +99,14 @@ bool StaysOnHome(const TProbeIndex& index, std::string_view key) {
 }
 
 TFreeSlot FindFreeSlot(TProbeIndex& index, std::string_view key) {
-  const int home = HomeSlot(index, key);
-  // The chain is shared by every key of this home slot only because they
-  // all take the same step.
-  GHOST_ASSERT(StepOf(index, key) == StepOfHome(index, home));
+  uint64_t sum = 0;
+  for (const unsigned char b : key) sum += b;
+  return FindFreeSlotOfSum(index, sum);
+}
+
+TFreeSlot FindFreeSlotOfSum(TProbeIndex& index, uint64_t sum) {
+  const int64_t m = index.modulus;
+  const int home = static_cast<int>(kHomeMultiplier * static_cast<int64_t>(sum % m) % m) + 1;
   int& slot = index.frontier_slot[home];
   if (slot == 0) {
     slot = home;
@@ -112,7 +116,10 @@ TFreeSlot FindFreeSlot(TProbeIndex& index, std::string_view key) {
   int moves = index.frontier_move[home];
   GHOST_ASSERT(slot >= 1 && slot <= index.modulus && moves >= 0 && moves <= index.limit);
   if (index.slots[slot] != 0 && moves < index.limit) {
-    const int step = StepOf(index, key);
+    const int step = static_cast<int>(kStepMultiplier * static_cast<int64_t>(sum % m) % m) + 1;
+    // The chain is shared by every key of this home slot only because they
+    // all take the same step.
+    GHOST_ASSERT(step == StepOfHome(index, home));
     while (index.slots[slot] != 0 && moves < index.limit) {
       slot = NextSlot(index, slot, step);
       ++moves;
@@ -185,6 +192,7 @@ void ResetIndexes() {
   WordLookups.events.clear();
   WordLookups.length_present.assign(1, 0);
   WordLookups.longest = 0;
+  ++WordLookups.resets;
 }
 
 int IndexSlotValue(TStoreIndex index, int slot) {

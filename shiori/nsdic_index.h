@@ -58,6 +58,9 @@ bool StaysOnHome(const TProbeIndex& index, std::string_view key);
 // The first empty slot of the key's chain, using and advancing the chain's
 // remembered frontier.
 TFreeSlot FindFreeSlot(TProbeIndex& index, std::string_view key);
+// FindFreeSlot of a key whose bytes sum to `sum`, for a caller that has the
+// sum already: both hashes follow from it.
+TFreeSlot FindFreeSlotOfSum(TProbeIndex& index, uint64_t sum);
 // Files `record` in the empty `slot`.
 void FillSlot(TProbeIndex& index, int slot, int32_t record);
 
@@ -87,6 +90,8 @@ struct TWordLookups {
   std::vector<char> length_present;  // by byte length of stored words
   std::vector<char> home_present;    // by WordIndex home slot of stored words
   int longest = 0;                   // byte length of the longest stored word
+  uint64_t resets = 0;               // counts the resets: what a caller keeps of
+                                     // the members stays valid while it is unchanged
 };
 extern TWordLookups WordLookups;
 
