@@ -186,6 +186,7 @@ void ResetIndexes() {
   EmptyUsedSlots(LinkIndex);
   EmptyUsedSlots(EventIndex);
   std::vector<int32_t>().swap(WordLookups.pair_slots);
+  std::vector<uint32_t>().swap(WordLookups.pair_hashes);
   WordLookups.pair_count = 0;
   WordLookups.categories.clear();
   ++WordLookups.category_changes;

@@ -83,6 +83,7 @@ struct TWordLookups {
   // The records by category and word: open addressing over a hash of the
   // two, a power-of-two size at most half full, 0 = an empty slot.
   std::vector<int32_t> pair_slots;
+  std::vector<uint32_t> pair_hashes;  // by record: the slot bits of its pair's hash
   int pair_count = 0;
   TMemberMap categories;   // category -> records in CategoryIndex, in slot order of the walk
   uint64_t category_changes = 0;  // counts every change of `categories`, never reset

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <functional>
 #include <string_view>
 
@@ -43,37 +44,57 @@ uint64_t CategorySeed(std::string_view category) {
   return KeyOf(category, 0xcbf29ce484222325ull ^ category.size()).hash;
 }
 
-// The pair hash of a word whose category gave `seed`.
-uint64_t PairHash(const TTextKey& word) { return word.hash * 0x9e3779b97f4a7c15ull; }
-
-std::size_t PairSlot(uint64_t hash) {
-  return static_cast<std::size_t>(hash >> 32) & (WordLookups.pair_slots.size() - 1);
+// The pair hash of a word whose category gave `seed`: the bits that choose
+// its slot in the pair table, which every size of the table takes from.
+uint32_t PairHash(const TTextKey& word) {
+  return static_cast<uint32_t>((word.hash * 0x9e3779b97f4a7c15ull) >> 32);
 }
+
+std::size_t PairSlot(uint32_t hash) { return hash & (WordLookups.pair_slots.size() - 1); }
 
 // The slot of the record registered for the pair, or the empty slot where it
 // would go.
-std::size_t FindPairSlot(std::string_view category, std::string_view word, uint64_t hash) {
+std::size_t FindPairSlot(std::string_view category, std::string_view word, uint32_t hash) {
   const std::vector<int32_t>& slots = WordLookups.pair_slots;
   for (std::size_t s = PairSlot(hash);; s = (s + 1) & (slots.size() - 1)) {
     const int32_t r = slots[s];
-    if (r == 0 || (WordTable[r].Text == word && WordTable[r].Category == category)) return s;
+    if (r == 0) return s;
+    if (WordLookups.pair_hashes[r] == hash && WordTable[r].Text == word &&
+        WordTable[r].Category == category)
+      return s;
   }
 }
 
-// Makes the pair table four times as large when one more pair would fill
-// more than half of it: between an eighth and a half full, it is filled
-// again from the texts half as often as by doubling.
+// The pair table never needs more slots than this: it holds at most one
+// pair a WordTable record, so it stays at most half full.
+constexpr std::size_t kMostPairSlots = std::bit_ceil(2 * static_cast<std::size_t>(kWordCapacity));
+
+// Makes the pair table four times as large (up to kMostPairSlots) when one
+// more pair would fill more than half of it, filling it again from the
+// hashes kept by record.
 void MakeRoomForPair() {
-  if (2 * (WordLookups.pair_count + 1) <= static_cast<int>(WordLookups.pair_slots.size()))
+  GHOST_ASSERT(WordLookups.pair_count <= kWordCapacity);
+  const std::size_t size = WordLookups.pair_slots.size();
+  if (2 * static_cast<std::size_t>(WordLookups.pair_count + 1) <= size || size == kMostPairSlots)
     return;
-  std::vector<int32_t> old(std::max<std::size_t>(1024, 4 * WordLookups.pair_slots.size()), 0);
+  std::vector<int32_t> old(std::min(kMostPairSlots, std::max<std::size_t>(1024, 4 * size)), 0);
   old.swap(WordLookups.pair_slots);
+  std::vector<int32_t>& slots = WordLookups.pair_slots;
   for (const int32_t r : old) {
     if (r == 0) continue;
-    const TDicWord& w = WordTable[r];
-    const uint64_t hash = PairHash(KeyOf(w.Text, CategorySeed(w.Category)));
-    WordLookups.pair_slots[FindPairSlot(w.Category, w.Text, hash)] = r;
+    std::size_t s = PairSlot(WordLookups.pair_hashes[r]);
+    while (slots[s] != 0) s = (s + 1) & (slots.size() - 1);  // pairs are distinct
+    slots[s] = r;
   }
+}
+
+// Keeps the pair hash of a new record.
+void RememberPairHash(int record, uint32_t hash) {
+  std::vector<uint32_t>& hashes = WordLookups.pair_hashes;
+  if (hashes.size() <= static_cast<std::size_t>(record))
+    hashes.resize(std::min<std::size_t>(kWordCapacity + 1,
+                                        std::max<std::size_t>(record + 1, 2 * hashes.size())));
+  hashes[record] = hash;
 }
 
 // What registration keeps of a category it registered words under, so that
@@ -88,12 +109,22 @@ struct TCategoryKey {
 };
 constexpr int kRecentCategories = 4;
 std::array<TCategoryKey, kRecentCategories> g_recent;
+int g_recent_last = 0;  // the entry found last, looked at first
 int g_recent_next = 0;  // the entry the next new category takes
 
+bool IsKeyOf(const TCategoryKey& key, const std::string& category) {
+  return key.resets == WordLookups.resets && key.name == category;
+}
+
 TCategoryKey& KeyOfCategory(const std::string& category) {
-  for (TCategoryKey& key : g_recent)
-    if (key.resets == WordLookups.resets && key.name == category) return key;
+  if (IsKeyOf(g_recent[g_recent_last], category)) return g_recent[g_recent_last];
+  for (int k = 0; k < kRecentCategories; ++k) {
+    if (!IsKeyOf(g_recent[k], category)) continue;
+    g_recent_last = k;
+    return g_recent[k];
+  }
   TCategoryKey& key = g_recent[g_recent_next];
+  g_recent_last = g_recent_next;
   g_recent_next = (g_recent_next + 1) % kRecentCategories;
   key.name = category;
   key.sum = KeyOf(category, 0).sum;
@@ -187,7 +218,8 @@ int RegisterWord(const std::string& category, const std::string& word) {
   const TCategoryKey& key = KeyOfCategory(category);
   const TTextKey word_key = KeyOf(word, key.seed);
   MakeRoomForPair();
-  int32_t& pair = WordLookups.pair_slots[FindPairSlot(category, word, PairHash(word_key))];
+  const uint32_t pair_hash = PairHash(word_key);
+  int32_t& pair = WordLookups.pair_slots[FindPairSlot(category, word, pair_hash)];
   if (pair != 0) return pair;
   GHOST_ASSERT(WordCount >= 0 && WordCount <= kWordCapacity);
   if (WordCount >= kWordCapacity) {
@@ -212,6 +244,7 @@ int RegisterWord(const std::string& category, const std::string& word) {
   FillSlot(WordIndex, free.slot, record);
   pair = record;
   ++WordLookups.pair_count;
+  RememberPairHash(record, pair_hash);
   RememberWord(word, word_key.sum, record);
   EnterInCategoryIndex(key, record);
   return record;
