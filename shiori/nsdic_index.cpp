@@ -130,15 +130,6 @@ TFreeSlot FindFreeSlotOfSum(TProbeIndex& index, uint64_t sum) {
   return TFreeSlot{slot, index.limit - moves};
 }
 
-void FillSlot(TProbeIndex& index, int slot, int32_t record) {
-  GHOST_ASSERT(slot >= 1 && slot <= index.modulus && record >= 1);
-  GHOST_ASSERT(index.slots[slot] == 0);  // a slot is filled once, never emptied
-  index.used.push_back(slot);
-  index.slots[slot] = record;
-  ++index.filled;
-  GHOST_ASSERT(index.filled <= index.modulus);
-}
-
 // A full walk of limit + 1 slots over a prime modulus visits each slot once,
 // unless its step is 0 mod M: then it visits the home slot limit + 1 times
 // and counts a record stored there on every visit.

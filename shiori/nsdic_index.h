@@ -61,8 +61,16 @@ TFreeSlot FindFreeSlot(TProbeIndex& index, std::string_view key);
 // FindFreeSlot of a key whose bytes sum to `sum`, for a caller that has the
 // sum already: both hashes follow from it.
 TFreeSlot FindFreeSlotOfSum(TProbeIndex& index, uint64_t sum);
-// Files `record` in the empty `slot`.
-void FillSlot(TProbeIndex& index, int slot, int32_t record);
+// Files `record` in the empty `slot`. Inline: registration fills two slots a
+// word.
+inline void FillSlot(TProbeIndex& index, int slot, int32_t record) {
+  GHOST_ASSERT(slot >= 1 && slot <= index.modulus && record >= 1);
+  GHOST_ASSERT(index.slots[slot] == 0);  // a slot is filled once, never emptied
+  index.used.push_back(slot);
+  index.slots[slot] = record;
+  ++index.filled;
+  GHOST_ASSERT(index.filled <= index.modulus);
+}
 
 extern TProbeIndex WordIndex;      // narrow, keyed by word text
 extern TProbeIndex CategoryIndex;  // full, keyed by category

@@ -35,18 +35,22 @@ struct TSortedText {
 };
 
 uint64_t HeadOf(std::string_view text) {
+  unsigned char bytes[8] = {};
+  std::memcpy(bytes, text.data(), std::min<std::size_t>(8, text.size()));
   uint64_t head = 0;
-  for (std::size_t i = 0; i < 8; ++i)
-    head = head << 8 | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
+  for (const unsigned char b : bytes) head = head << 8 | b;
   return head;
 }
 
 // By text, then by record: heads first, whole texts only when heads agree.
-bool ByTextThenRecord(const TSortedText& a, const TSortedText& b) {
-  if (a.head != b.head) return a.head < b.head;
-  const int order = WordTable[a.record].Text.compare(WordTable[b.record].Text);
-  return order < 0 || (order == 0 && a.record < b.record);
-}
+// A function object, so that the sort compares inline.
+struct TByTextThenRecord {
+  bool operator()(const TSortedText& a, const TSortedText& b) const {
+    if (a.head != b.head) return a.head < b.head;
+    const int order = WordTable[a.record].Text.compare(WordTable[b.record].Text);
+    return order < 0 || (order == 0 && a.record < b.record);
+  }
+};
 
 // Builds the trie of the collected registrations, which came in ascending
 // record order.
@@ -55,7 +59,7 @@ int BuildFromPending() {
   std::vector<TSortedText> sorted;
   sorted.reserve(g_pending.size());
   for (const int32_t record : g_pending) sorted.push_back({HeadOf(WordTable[record].Text), record});
-  std::sort(sorted.begin(), sorted.end(), ByTextThenRecord);
+  std::sort(sorted.begin(), sorted.end(), TByTextThenRecord());
   std::vector<TTrieText> texts;
   texts.reserve(sorted.size());
   for (const TSortedText& s : sorted) texts.push_back({WordTable[s.record].Text, s.record});
