@@ -88,13 +88,13 @@ void MakeRoomForPair() {
   }
 }
 
-// Keeps the pair hash of a new record.
-void RememberPairHash(int record, uint32_t hash) {
+// Makes room for the pair hash of `record`, before the record is made: a
+// pair in the table always has its hash.
+void MakeRoomForPairHash(int record) {
   std::vector<uint32_t>& hashes = WordLookups.pair_hashes;
   if (hashes.size() <= static_cast<std::size_t>(record))
     hashes.resize(std::min<std::size_t>(kWordCapacity + 1,
                                         std::max<std::size_t>(record + 1, 2 * hashes.size())));
-  hashes[record] = hash;
 }
 
 // What registration keeps of a category it registered words under, so that
@@ -124,13 +124,14 @@ TCategoryKey& KeyOfCategory(const std::string& category) {
     return g_recent[k];
   }
   TCategoryKey& key = g_recent[g_recent_next];
-  g_recent_last = g_recent_next;
-  g_recent_next = (g_recent_next + 1) % kRecentCategories;
+  key.resets = UINT64_MAX;  // not valid until complete: the lines below may throw
   key.name = category;
+  key.members = &WordLookups.categories[category];
   key.sum = KeyOf(category, 0).sum;
   key.seed = CategorySeed(category);
-  key.members = &WordLookups.categories[category];
   key.resets = WordLookups.resets;
+  g_recent_last = g_recent_next;
+  g_recent_next = (g_recent_next + 1) % kRecentCategories;
   return key;
 }
 
@@ -227,6 +228,7 @@ int RegisterWord(const std::string& category, const std::string& word) {
                 kWordCapacity});
     return 0;
   }
+  MakeRoomForPairHash(WordCount + 1);
   const TFreeSlot free = FindFreeSlotOfSum(WordIndex, word_key.sum);
   // A walk that reaches its last allowed slot has used up its counter, even
   // when that slot is empty: nothing is stored then.
@@ -244,7 +246,7 @@ int RegisterWord(const std::string& category, const std::string& word) {
   FillSlot(WordIndex, free.slot, record);
   pair = record;
   ++WordLookups.pair_count;
-  RememberPairHash(record, pair_hash);
+  WordLookups.pair_hashes[record] = pair_hash;
   RememberWord(word, word_key.sum, record);
   EnterInCategoryIndex(key, record);
   return record;
