@@ -4,12 +4,16 @@
 // packed seven bits to the byte, most significant bit first.
 #include "decox.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fileutl.h"
+#include "ghost_assert.h"
 #include "ghost_hook.h"
 #include "random.h"
 
@@ -24,6 +28,8 @@ constexpr unsigned kBase = 95;
 constexpr unsigned char kDigitZero = 32;
 const std::string kCrLf = "\r\n";
 const std::string kSealedExtension = ".xdi";
+// A hint past this (a list naming huge files) reserves nothing more up front.
+constexpr size_t kJoinedReserveCap = size_t{64} << 20;
 
 // A non-negative number as little-endian 32-bit words, no zero word on top.
 // Four base-95 digits are handled per step, as 95^4 fits one word.
@@ -41,15 +47,6 @@ TWords WordsFromBytes(const std::string& bytes) {
     number[i / 4] |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * (i % 4));
   DropZeroTop(number);
   return number;
-}
-
-// The little-endian bytes of the number, without zero bytes on top.
-std::string BytesFromWords(const TWords& number) {
-  std::string bytes;
-  for (const uint32_t word : number)
-    for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((word >> shift) & 0xFF);
-  while (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
-  return bytes;
 }
 
 // Divides the number in place, most significant word first; gives the
@@ -84,21 +81,33 @@ uint32_t DigitValue(char c) {
 }
 
 // One segment of digit characters (least significant first) back to its
-// line: the number's bytes below the most significant non-zero byte, which
-// is the filler. Digits are taken from the most significant end, a group of
-// up to four at a time.
-std::string DecodeDigitLine(const std::string& digits) {
-  TWords number;
-  for (size_t end = digits.size(); end > 0;) {
+// line, appended to `out`: the number's bytes below the most significant
+// non-zero byte, which is the filler. Digits are taken from the most
+// significant end, a group of up to four at a time; `number` is the caller's
+// working buffer, reused from line to line.
+void AppendDigitLine(const char* digits, size_t size, TWords& number, std::string& out) {
+  number.clear();
+  for (size_t end = size; end > 0;) {
     const size_t count = (end - 1) % kDigitsPerWord + 1;
     uint32_t group = 0;
     for (size_t i = end; i-- > end - count;) group = group * kBase + DigitValue(digits[i]);
     MultiplyAdd(number, kPowersOf95[count], group);
     end -= count;
   }
-  std::string bytes = BytesFromWords(number);
-  if (!bytes.empty()) bytes.pop_back();
-  return bytes;
+  DropZeroTop(number);
+  if (number.empty()) return;
+  // The bytes of every word but the top one, then those of the top word
+  // below its highest non-zero byte.
+  const uint32_t top = number.back();
+  int top_bytes = 0;
+  while (top_bytes < 4 && (top >> (8 * top_bytes)) > 0xFF) ++top_bytes;
+  const size_t at = out.size();
+  out.resize(at + (number.size() - 1) * 4 + static_cast<size_t>(top_bytes));
+  char* p = &out[at];
+  for (size_t w = 0; w + 1 < number.size(); ++w) {
+    for (int shift = 0; shift < 32; shift += 8) *p++ = static_cast<char>(number[w] >> shift);
+  }
+  for (int k = 0; k < top_bytes; ++k) *p++ = static_cast<char>(top >> (8 * k));
 }
 
 // Calls `visit` with every CR LF separated line of `text`; a last line
@@ -161,16 +170,17 @@ std::string PackSevenBit(const std::string& chars) {
 }
 
 std::string UnpackSevenBit(const std::string& data) {
-  std::string chars;
-  chars.reserve(data.size() * 8 / 7);
-  for (size_t bit = 0;; bit += 7) {
+  // Character k starts in byte 7k div 8 and is taken while the byte after it
+  // exists: k < 8 (N - 1) / 7, rounded up.
+  if (data.size() < 2) return std::string();
+  const size_t count = ((data.size() - 1) * 8 + 6) / 7;
+  std::string chars(count, '\0');
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+  for (size_t k = 0, bit = 0; k < count; ++k, bit += 7) {
     const size_t j = bit / 8;
-    const unsigned shift = bit % 8;
-    if (j + 1 >= data.size()) break;
-    const unsigned first = static_cast<unsigned char>(data[j]);
-    const unsigned second = static_cast<unsigned char>(data[j + 1]);
-    const unsigned eight = ((first << shift) | (second >> (8 - shift))) & 0xFF;
-    chars += static_cast<char>(eight >> 1);
+    GHOST_ASSERT(j + 1 < data.size());
+    const unsigned pair = (static_cast<unsigned>(bytes[j]) << 8) | bytes[j + 1];
+    chars[k] = static_cast<char>((pair >> (9 - bit % 8)) & 0x7F);
   }
   return chars;
 }
@@ -187,13 +197,18 @@ std::string Seal(const std::string& text) {
 std::string Unseal(const std::string& data) {
   const std::string chars = UnpackSevenBit(data);
   std::string text;
-  size_t start = 0;
-  while (start < chars.size()) {
-    size_t end = chars.find('\n', start);
-    if (end == std::string::npos) end = chars.size();
-    text += DecodeDigitLine(chars.substr(start, end - start));
+  // Eight bits of text come from about 1.22 digits, and the filler byte and
+  // the LF give way to CR LF: the text is about 0.82 of the characters.
+  text.reserve(chars.size() * 5 / 6 + 16);
+  TWords number;
+  const char* const begin = chars.data();
+  const char* const end = begin + chars.size();
+  for (const char* start = begin; start < end;) {
+    const char* lf = static_cast<const char*>(std::memchr(start, '\n', end - start));
+    if (lf == nullptr) lf = end;
+    AppendDigitLine(start, static_cast<size_t>(lf - start), number, text);
     text += kCrLf;
-    start = end + 1;
+    start = lf + 1;
   }
   return text;
 }
@@ -231,13 +246,14 @@ TListEntry ParseListLine(const std::string& line, int offset) {
   return {line.substr(0, comma), line.substr(comma + 1, 1), offset};
 }
 
-// The dictionary's text, just appended to `joined`, and the file it came from.
+// The dictionary's text, the last `size` bytes of `joined`, and the file it
+// came from.
 void RecordDictionary(const TListEntry& entry, bool by_sealed_name, const std::string& joined,
-                      const std::string& content) {
+                      size_t size) {
   const std::string name = by_sealed_name ? SealedName(entry.name) : entry.name;
   const int end = static_cast<int>(joined.size()) + 1;
-  HookRecord({THookKind::Dictionary, 0, end - static_cast<int>(content.size()), end,
-              entry.offset, name, entry.name, 0});
+  HookRecord({THookKind::Dictionary, 0, end - static_cast<int>(size), end, entry.offset, name,
+              entry.name, 0});
 }
 
 void ReportEntry(THookCode code, THookLevel level, const TListEntry& entry,
@@ -245,57 +261,83 @@ void ReportEntry(THookCode code, THookLevel level, const TListEntry& entry,
   HookReport({code, level, 0, entry.offset, {name, entry.flag}, 0});
 }
 
-// The text of one listed dictionary: the plain file, else its sealed form,
-// unsealed; a plain file flagged "e" that carries the header is sealed beside
-// it on the way. `by_sealed_name` tells whether the text came from the
-// entry's sealed name instead of its own.
-std::string ReadDictionary(const std::string& directory, const TListEntry& entry,
-                           bool& by_sealed_name) {
-  std::string content = ReadWholeFile(directory + entry.name);
+// Appends CR LF and the text of one listed dictionary to `joined`: the plain
+// file, else its sealed form, unsealed; a plain file flagged "e" that carries
+// the header is sealed beside it on the way. The plain text is read straight
+// into `joined`. Gives the size of the text; with no text, `joined` stays as
+// it was. `by_sealed_name` tells whether the text came from the entry's
+// sealed name instead of its own.
+size_t AppendDictionary(const std::string& directory, const TListEntry& entry,
+                        std::string& joined, bool& by_sealed_name) {
+  const size_t mark = joined.size();
+  joined += kCrLf;
+  const size_t start = joined.size();
+  const bool plain = AppendWholeFile(directory + entry.name, joined);
   const std::string sealed_path = directory + SealedName(entry.name);
-  by_sealed_name = content.empty();
+  by_sealed_name = !plain;
   if (!entry.flag.empty() && entry.flag != "e") {
     ReportEntry(THookCode::FlagIgnored, THookLevel::Warning, entry, entry.name);
   }
-  if (content.empty()) {
-    content = ReadWholeFile(sealed_path);
-    if (content.empty()) {
+  if (!plain) {
+    const std::string sealed = ReadWholeFile(sealed_path);
+    if (sealed.empty()) {
       ReportEntry(THookCode::DictionaryEmpty, THookLevel::Error, entry, entry.name);
-      return content;
+      joined.resize(mark);
+      return 0;
     }
-    content = Unseal(content);
+    joined += Unseal(sealed);
   } else if (EndsWith(entry.name, kSealedExtension)) {
-    content = Unseal(content);
-  } else if (entry.flag == "e" && content.find(kSealHeader) != std::string::npos) {
-    WriteWholeFile(Seal(content), sealed_path);
+    const std::string unsealed = Unseal(joined.substr(start));
+    joined.resize(start);
+    joined += unsealed;
   } else if (entry.flag == "e") {
-    ReportEntry(THookCode::SealWithoutHeader, THookLevel::Warning, entry, entry.name);
+    if (std::string_view(joined).substr(start).find(kSealHeader) != std::string_view::npos) {
+      WriteWholeFile(Seal(joined.substr(start)), sealed_path);
+    } else {
+      ReportEntry(THookCode::SealWithoutHeader, THookLevel::Warning, entry, entry.name);
+    }
   }
-  if (content.empty()) {
+  if (joined.size() == start) {
     ReportEntry(THookCode::SealedEmpty, THookLevel::Error, entry,
                 by_sealed_name ? std::string_view(sealed_path).substr(directory.size())
                                : std::string_view(entry.name));
+    joined.resize(mark);
+    return 0;
   }
-  return content;
+  return joined.size() - start;
+}
+
+// About the size of the joined text: room for it is made once, so that no
+// dictionary read into it moves the ones before. A sealed file is counted
+// at its own size, near that of its text.
+size_t JoinedSizeHint(const std::string& directory, const std::vector<TListEntry>& entries) {
+  size_t total = 0;
+  for (const TListEntry& entry : entries) {
+    long size = FileSize(directory + entry.name);
+    if (size == 0) size = FileSize(directory + SealedName(entry.name));
+    total += static_cast<size_t>(size) + kCrLf.size();
+  }
+  return std::min(total, kJoinedReserveCap);
 }
 
 }  // namespace
 
 std::string LoadDictionaries(const std::string& directory, const std::string& list_name) {
   const std::string list = ReadWholeFile(directory + list_name);
-  std::string joined;
-  size_t pos = 0;
-  while (pos < list.size()) {
+  std::vector<TListEntry> entries;
+  for (size_t pos = 0; pos < list.size();) {
     const int offset = static_cast<int>(pos) + 1;
     const std::string line = TakeListLine(list, pos);
-    if (line.empty() || line[0] == '#') continue;
-    const TListEntry entry = ParseListLine(line, offset);
+    if (!line.empty() && line[0] != '#') entries.push_back(ParseListLine(line, offset));
+  }
+  std::string joined;
+  joined.reserve(JoinedSizeHint(directory, entries));
+  for (const TListEntry& entry : entries) {
     bool by_sealed_name = false;
-    const std::string content = ReadDictionary(directory, entry, by_sealed_name);
-    if (content.empty()) continue;
-    joined += kCrLf;
-    joined += content;
-    if (DiagnosticsHook != nullptr) RecordDictionary(entry, by_sealed_name, joined, content);
+    const size_t size = AppendDictionary(directory, entry, joined, by_sealed_name);
+    if (size != 0 && DiagnosticsHook != nullptr) {
+      RecordDictionary(entry, by_sealed_name, joined, size);
+    }
   }
   return joined;
 }

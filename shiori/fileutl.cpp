@@ -6,6 +6,7 @@
 // UTF-8 path of loadu.
 #include "fileutl.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -30,8 +31,33 @@ TPathCharset g_base_charset = TPathCharset::Ansi;
 unsigned g_temp_counter = 0;
 const TFileOverride* g_file_override = nullptr;
 
-// Reads every byte of an open stream; false on a read error.
+// Past this a size is not believed: a directory opened as a file may report
+// any size at all. Such a stream is read in chunks like one of unknown size.
+constexpr long kBelievedSize = 256L << 20;
+
+// The size of a stream just opened, its position left at the start; -1 when
+// it cannot be told or believed (the stream is then read in chunks alone),
+// -2 when the position could not be put back.
+long StreamSize(std::FILE* file) {
+  if (std::fseek(file, 0, SEEK_END) != 0) return -1;
+  const long size = std::ftell(file);
+  if (std::fseek(file, 0, SEEK_SET) != 0) return -2;
+  return size >= 0 && size <= kBelievedSize ? size : -1;
+}
+
+// Appends every byte of an open stream; false on a read error. A file of known
+// size is read in one call straight into the string; whatever follows (a
+// file that grew meanwhile, a stream of unknown size) in chunks.
 bool ReadStream(std::FILE* file, std::string& out) {
+  const long size = StreamSize(file);
+  if (size == -2) return false;
+  if (size > 0) {
+    const size_t mark = out.size();
+    out.resize(mark + static_cast<size_t>(size));
+    const size_t got = std::fread(&out[mark], 1, static_cast<size_t>(size), file);
+    out.resize(mark + got);
+    if (got < static_cast<size_t>(size)) return std::ferror(file) == 0;
+  }
   char buffer[65536];
   for (;;) {
     const size_t got = std::fread(buffer, 1, sizeof buffer, file);
@@ -286,13 +312,17 @@ bool IsValidUtf8(const std::string& text) {
 
 namespace {
 
-// Reads `path` into `data`: true when it was read or does not exist (`data`
-// empty), false when it exists but could not be opened or read.
-bool ReadFileInto(const std::string& path, std::string& data) {
-  data.clear();
-  if (g_file_override != nullptr && g_file_override->read != nullptr &&
-      g_file_override->read(g_file_override->context, path, data)) {
-    return true;
+// Appends the bytes of `path` to `data`: true when it was read or does not
+// exist (nothing appended), false when it exists but could not be opened or
+// read (`data` as it was).
+bool AppendFile(const std::string& path, std::string& data) {
+  const size_t mark = data.size();
+  if (g_file_override != nullptr && g_file_override->read != nullptr) {
+    std::string supplied;
+    if (g_file_override->read(g_file_override->context, path, supplied)) {
+      data += supplied;
+      return true;
+    }
   }
   errno = 0;
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
@@ -301,26 +331,44 @@ bool ReadFileInto(const std::string& path, std::string& data) {
   if (!file && errno == ENOMEM) throw std::bad_alloc();
   if (!file) return errno == ENOENT || errno == ENOTDIR;
   if (ReadStream(file.get(), data)) return true;
-  data.clear();
+  data.resize(mark);
   return false;
 }
 
 }  // namespace
 
 std::string ReadWholeFile(const std::string& path) {
+  std::string data;
+  AppendWholeFile(path, data);
+  return data;
+}
+
+long FileSize(const std::string& path) {
   try {
-    std::string data;
-    return ReadFileInto(path, data) ? data : std::string();
-  } catch (const std::bad_alloc&) {
-    throw;  // not "no file": a caller would take the file for empty
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        OpenForReading(path), &std::fclose);
+    return file ? std::max(StreamSize(file.get()), 0L) : 0;
   } catch (...) {
-    return std::string();
+    return 0;
   }
 }
 
-bool ReadFileForUpdate(const std::string& path, std::string& data) {
+bool AppendWholeFile(const std::string& path, std::string& data) {
+  const size_t mark = data.size();
   try {
-    return ReadFileInto(path, data);
+    AppendFile(path, data);
+  } catch (const std::bad_alloc&) {
+    throw;  // not "no file": a caller would take the file for empty
+  } catch (...) {
+    data.resize(mark);
+  }
+  return data.size() > mark;
+}
+
+bool ReadFileForUpdate(const std::string& path, std::string& data) {
+  data.clear();
+  try {
+    return AppendFile(path, data);
   } catch (const std::bad_alloc&) {
     throw;
   } catch (...) {

@@ -33,6 +33,12 @@ bool IsValidUtf8(const std::string& text);
 // Opens for reading only. Running out of memory throws std::bad_alloc, so
 // that no caller takes a file it could not hold for an empty one.
 std::string ReadWholeFile(const std::string& path);
+// The size of the file in bytes, as far as it can be told; 0 when it cannot
+// be opened. For a caller that reserves room before reading.
+long FileSize(const std::string& path);
+// ReadWholeFile appended to `data`, without a copy of its own: answers
+// whether any byte was appended. On a failure `data` stays as it was.
+bool AppendWholeFile(const std::string& path, std::string& data);
 
 // For a caller about to rewrite the file from its old contents: reads it
 // into `data` and answers true, or answers true with `data` empty when there

@@ -210,32 +210,86 @@ std::string TakeField(std::string& text) {
   return field;
 }
 
-std::string TakeFieldFrom(const std::string& text, std::size_t& pos) {
-  std::size_t start = std::min(pos, text.size());
-  std::size_t end = text.size();
-  while (start < end && IsBlank(text[start])) ++start;
-  while (end > start && IsBlank(text[end - 1])) --end;
-  pos = text.size();
-  std::string field;
-  std::size_t i = start;
-  while (i < end) {
-    const unsigned char b = static_cast<unsigned char>(text[i]);
-    if (IsLeadByte(b)) {
+namespace {
+
+// What the field splitter sees in a byte: most bytes are passed over by one
+// table read.
+enum TFieldByte : unsigned char { kPlainByte, kLeadByte, kBackslashByte, kCommaByte };
+
+struct TFieldBytes {
+  TFieldByte of[256];
+};
+
+// The classes as IsLeadByte sees lead bytes with the Shift_JIS flag on or off.
+constexpr TFieldBytes MakeFieldBytes(bool shift_jis) {
+  TFieldBytes bytes{};
+  for (int b = 0; b < 256; ++b) {
+    const bool lead = b >= 0xE0 || (shift_jis && b >= 0x80 && b <= 0x9F);
+    bytes.of[b] = lead ? kLeadByte : b == '\\' ? kBackslashByte : b == ',' ? kCommaByte : kPlainByte;
+  }
+  return bytes;
+}
+
+constexpr TFieldBytes kShiftJisFieldBytes = MakeFieldBytes(true);
+constexpr TFieldBytes kOtherFieldBytes = MakeFieldBytes(false);
+
+// One side of TrimView, for texts whose other side is known to be trimmed.
+std::string_view TrimFront(std::string_view text) {
+  std::size_t first = 0;
+  while (first < text.size() && IsBlank(text[first])) ++first;
+  return text.substr(first);
+}
+
+std::string_view TrimBack(std::string_view text) {
+  std::size_t last = text.size();
+  while (last > 0 && IsBlank(text[last - 1])) --last;
+  return text.substr(0, last);
+}
+
+}  // namespace
+
+std::string_view TakeFieldView(std::string_view& text, std::string& unescaped) {
+  const std::string_view t = TrimView(text);
+  const TFieldByte* const kind = (g_shift_jis ? kShiftJisFieldBytes : kOtherFieldBytes).of;
+  unescaped.clear();
+  bool escaped = false;
+  std::size_t start = 0, i = 0;
+  while (i < t.size()) {
+    const TFieldByte k = kind[static_cast<unsigned char>(t[i])];
+    if (k == kPlainByte) {
+      i += 1;
+    } else if (k == kLeadByte) {
       i += 2;
-    } else if (b == '\\' && i + 1 < end && text[i + 1] == ',') {
-      field.append(text, start, i - start);  // the "\" is dropped
+    } else if (k == kCommaByte) {
+      break;
+    } else if (i + 1 < t.size() && t[i + 1] == ',') {
+      unescaped.append(t.substr(start, i - start));  // the "\" is dropped
       start = i + 1;
       i += 2;
-    } else if (b == ',') {
-      field.append(text, start, i - start);
-      pos = i + 1;
-      return TrimBlanks(field);
+      escaped = true;
     } else {
       i += 1;
     }
   }
-  field.append(text, start, end - start);
-  return field;
+  const bool separated = i < t.size();
+  const std::size_t end = separated ? i : t.size();
+  // `t` is trimmed: the rest can only begin with blanks, the field only end
+  // with them (unescaping moves no blank to an end).
+  text = separated ? TrimFront(t.substr(i + 1)) : std::string_view();
+  std::string_view field = t.substr(0, end);
+  if (escaped) {
+    unescaped.append(t.substr(start, end - start));
+    field = unescaped;
+  }
+  return separated ? TrimBack(field) : field;
+}
+
+std::string TakeFieldFrom(const std::string& text, std::size_t& pos) {
+  std::string_view rest = std::string_view(text).substr(std::min(pos, text.size()));
+  std::string unescaped;
+  const std::string_view field = TakeFieldView(rest, unescaped);
+  pos = rest.empty() ? text.size() : static_cast<std::size_t>(rest.data() - text.data());
+  return std::string(field);
 }
 
 // ---- Ordered name/value list -------------------------------------------------

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // ---- Charset setting -------------------------------------------------------
@@ -57,6 +58,10 @@ std::string TakeField(std::string& text);
 // copying the rest each time: `pos` moves behind the separator (to the
 // text's end when there is none).
 std::string TakeFieldFrom(const std::string& text, std::size_t& pos);
+// The field TakeField takes, as a view: into `text` when the field holds no
+// escaped comma, else into `unescaped` (overwritten). `text` becomes a view
+// of the trimmed rest.
+std::string_view TakeFieldView(std::string_view& text, std::string& unescaped);
 
 // ---- Ordered name/value list -------------------------------------------------
 // Names unique; ordered by byte length, longest first; among equal lengths the

@@ -252,21 +252,27 @@ std::string AppendIndented(int& cursor, const std::string& text) {
   while (cursor > 0 && cursor <= static_cast<int>(text.size()) &&
          (text[cursor - 1] == '\t' || text[cursor - 1] == ' ')) {
     const int start = cursor;
-    const std::string line = ReadLine(cursor, text);
+    const std::string_view line = ReadLineView(cursor, text);
     if (DiagnosticsHook != nullptr && (MatchAt(1, line, "#") || MatchAt(1, line, "//"))) {
       HookReport({THookCode::IndentedComment, THookLevel::Warning, start, 0, {}, 0});
     }
-    joined += line;
+    joined.append(line);
   }
   return joined;
 }
 
-bool TagWordList(const std::string& key, const std::string& rest) {
-  std::string words = rest;
+// Most keys hold no "[" and are refused before anything is copied; the
+// words are taken by views and copied into one reused buffer.
+bool TagWordList(std::string_view key, std::string_view rest) {
+  if (key.find('[') == kNpos) return false;
+  std::string words(rest);
   std::string cats[kTagCategories];
-  if (!TagCategories(key, words, cats)) return false;
-  std::size_t pos = 0;
-  for (std::string w = TakeFieldFrom(words, pos); !w.empty(); w = TakeFieldFrom(words, pos)) {
+  if (!TagCategories(std::string(key), words, cats)) return false;
+  std::string_view left = words;
+  std::string unescaped, w;
+  for (std::string_view field = TakeFieldView(left, unescaped); !field.empty();
+       field = TakeFieldView(left, unescaped)) {
+    w.assign(field);
     for (const std::string& c : cats) {
       if (c.empty()) continue;
       const int record = RegisterWord(c, w);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // Empties the macro table (the start of and the end of every parser run).
 void ClearMacros();
@@ -18,7 +19,7 @@ std::string ExpandMacrosStepwise(const std::string& text);
 // The indented lines following the cursor, trimmed and joined.
 std::string AppendIndented(int& cursor, const std::string& text);
 // Registers a tag key's words; answers whether the key was a tag key.
-bool TagWordList(const std::string& key, const std::string& rest);
+bool TagWordList(std::string_view key, std::string_view rest);
 // Joins the "\id" lines of one "sites" identifier into one value.
 std::string JoinSites(const std::string& id, const std::string& first, int& cursor,
                       const std::string& text);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <climits>
 #include <cstring>
 #include <utility>
@@ -27,6 +28,10 @@ struct TPrefixNode {
 std::vector<TPrefixNode> g_nodes(1);
 std::array<int, 256> g_root_children{};
 std::vector<unsigned char> g_first_bytes;  // the bytes that start a prefix
+// For each of g_first_bytes, the bytes that follow it in some prefix (every
+// byte when the first byte is a whole prefix): a start whose next byte is
+// not among them is passed over without walking the trie.
+std::vector<std::bitset<256>> g_second_bytes;
 // Up to this many first bytes, the positions a prefix may start at are
 // found with memchr, one stream each, instead of looking at every byte.
 constexpr std::size_t kSearchedFirstBytes = 8;
@@ -46,6 +51,7 @@ int AddChild(int node, unsigned char byte) {
   if (node == 0) {
     g_root_children[byte] = child;
     g_first_bytes.push_back(byte);
+    g_second_bytes.emplace_back();
   }
   return child;
 }
@@ -64,6 +70,17 @@ void AddMacroPrefix(const std::string& prefix, int index) {
     const unsigned char byte = static_cast<unsigned char>(c);
     const int next = Child(node, byte);
     node = next != 0 ? next : AddChild(node, byte);
+  }
+  if (!prefix.empty()) {
+    const auto first = std::find(g_first_bytes.begin(), g_first_bytes.end(),
+                                 static_cast<unsigned char>(prefix[0]));
+    GHOST_ASSERT(first != g_first_bytes.end());
+    std::bitset<256>& second = g_second_bytes[first - g_first_bytes.begin()];
+    if (prefix.size() == 1) {
+      second.set();
+    } else {
+      second.set(static_cast<unsigned char>(prefix[1]));
+    }
   }
   std::vector<int>& ends = g_nodes[node].ends;
   GHOST_ASSERT(ends.empty() || ends.back() < index);
@@ -88,10 +105,13 @@ int BestAt(const unsigned char* bytes, std::size_t size, std::size_t p, int from
 int BestBySearch(const unsigned char* bytes, std::size_t size, int from, int best) {
   for (std::size_t j = 0; j < g_first_bytes.size() && best > from; ++j) {
     const unsigned char first = g_first_bytes[j];
+    const std::bitset<256>& second = g_second_bytes[j];
     const unsigned char* at = static_cast<const unsigned char*>(std::memchr(bytes, first, size));
     while (at != nullptr && best > from) {
       const std::size_t p = static_cast<std::size_t>(at - bytes);
-      best = BestAt(bytes, size, p, from, best);
+      // A prefix of one byte may end at the text's last byte; longer ones
+      // need the next byte to agree.
+      if (p + 1 == size || second.test(bytes[p + 1])) best = BestAt(bytes, size, p, from, best);
       at = static_cast<const unsigned char*>(std::memchr(at + 1, first, size - p - 1));
     }
   }
@@ -117,4 +137,5 @@ void ResetMacroScan() {
   g_nodes.shrink_to_fit();
   g_root_children.fill(0);
   g_first_bytes.clear();
+  g_second_bytes.clear();
 }

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
+#include <string_view>
 #include <utility>
 
 #include "formula_search.h"
@@ -21,11 +23,15 @@ namespace {
 constexpr char kCharsetOption[] = "Charset:";
 
 // The state of one parser run: the text, the cursor into it and the number of
-// plain word-list fields met so far.
+// plain word-list fields met so far; the entry line being handled, kept in
+// one buffer reused from line to line, and the unescaped key when it needs
+// one. Handlers look at the line through views and copy what they keep.
 struct TParseRun {
   const std::string& text;
   int cursor = 1;
   int count = 0;
+  std::string line;
+  std::string key;
 };
 
 // Skips the rest of a block comment whose opening line was just read: every
@@ -33,7 +39,7 @@ struct TParseRun {
 // the text ends first.
 bool SkipBlockComment(int& cursor, const std::string& text) {
   while (cursor > 0) {
-    if (MatchAt(1, ReadLine(cursor, text), "*/")) return true;
+    if (MatchAt(1, ReadLineView(cursor, text), "*/")) return true;
   }
   return false;
 }
@@ -53,19 +59,19 @@ void RecordHere(THookKind kind, int record, std::string_view name,
 // the key's length, or over the whole line when it is shorter (a line that
 // is a start of the key counts too).
 template <std::size_t N>
-bool HeadIs(const std::string& line, const char (&key)[N]) {
+bool HeadIs(std::string_view line, const char (&key)[N]) {
   const std::size_t n = std::min(N - 1, line.size());
   return line.compare(0, n, key, n) == 0;
 }
 
 // Empty lines, "#" and "," lines and "//" lines (a lone "/" too) are skipped.
-bool IsSkippedLine(const std::string& line) {
+bool IsSkippedLine(std::string_view line) {
   if (line.empty() || line[0] == '#' || line[0] == ',') return true;
   return HeadIs(line, "//");
 }
 
 // A line that ends a gathered body: empty, a comment or a new entry.
-bool EndsBody(const std::string& line) {
+bool EndsBody(std::string_view line) {
   if (line.empty()) return true;
   switch (line[0]) {
     case '#': case '@': case '/': case '*': return true;
@@ -82,28 +88,58 @@ std::string GatherBody(TParseRun& run) {
   std::string body;
   while (run.cursor > 0) {
     const int mark = run.cursor;
-    const std::string line = ReadLine(run.cursor, run.text);
+    const std::string_view line = ReadLineView(run.cursor, run.text);
     if (EndsBody(line)) {
       run.cursor = mark;
       break;
     }
-    body += line;
+    body.append(line);
   }
   return ExpandMacros(std::move(body));
 }
 
-// The rest of the entry line, taken over, or the gathered body when it is empty.
-std::string OrBody(TParseRun& run, std::string& rest) {
-  return rest.empty() ? GatherBody(run) : std::move(rest);
+// The rest of the entry line, copied, or the gathered body when it is empty.
+std::string OrBody(TParseRun& run, std::string_view rest) {
+  return rest.empty() ? GatherBody(run) : std::string(rest);
 }
 
-// Most texts hold no escaped comma: they are handed back as they are.
+// The next field of `rest`, copied.
+std::string TakeFieldCopy(std::string_view& rest) {
+  std::string unescaped;
+  return std::string(TakeFieldView(rest, unescaped));
+}
+
+// The position of the first "\," at or after `from`, or npos. Texts are full
+// of backslashes and hold few commas: the search goes by the commas.
+std::size_t FindEscapedComma(const std::string& text, std::size_t from) {
+  for (std::size_t comma = text.find(',', from + 1); comma != std::string::npos;
+       comma = text.find(',', comma + 1)) {
+    if (text[comma - 1] == '\\') return comma - 1;
+  }
+  return std::string::npos;
+}
+
+// Every "\," becomes ",", in place and a stretch at a time: the text only
+// shrinks, and most texts hold no escaped comma and are handed back untouched.
 std::string UnescapeCommas(std::string text) {
-  if (text.find("\\,") == std::string::npos) return text;
-  return ReplaceAll(text, "\\,", ",");
+  std::size_t hit = FindEscapedComma(text, 0);
+  if (hit == std::string::npos) return text;
+  char* const bytes = &text[0];
+  std::size_t out = hit;  // the end of the unescaped text so far
+  std::size_t in = hit;   // the first byte not yet moved
+  while (hit != std::string::npos) {
+    std::memmove(bytes + out, bytes + in, hit - in);
+    out += hit - in;
+    in = hit + 1;  // the backslash is dropped, its comma kept
+    hit = FindEscapedComma(text, in + 1);
+  }
+  const std::size_t tail = text.size() - in;
+  std::memmove(bytes + out, bytes + in, tail);
+  text.resize(out + tail);
+  return text;
 }
 
-void HandleOption(const std::string& rest) {
+void HandleOption(std::string_view rest) {
   if (rest == "NSDeclare True") {
     NSDeclare = true;
   } else if (rest == "NSDeclare False") {
@@ -111,7 +147,7 @@ void HandleOption(const std::string& rest) {
   } else if (rest == "AIStateComplex") {
     AIStateComplex = true;
   } else if (MatchAt(1, rest, kCharsetOption)) {
-    const std::string name = TrimBlanks(rest.substr(sizeof(kCharsetOption) - 1));
+    const std::string name(TrimView(rest.substr(sizeof(kCharsetOption) - 1)));
     if (!name.empty()) SetCharset(name);
     ReportHere(name.empty() ? THookCode::UnknownOption : THookCode::CharsetSwitch,
                name.empty() ? THookLevel::Warning : THookLevel::Note, name.empty() ? rest : name);
@@ -125,12 +161,12 @@ void HandleOption(const std::string& rest) {
 
 // "\ft": the word is registered even when SentenceTable is full; its sentence
 // is added and attached only while there is room.
-void HandleWordTalk(std::string rest) {
-  const std::string word = TakeField(rest);
-  const std::string category = TakeField(rest);
+void HandleWordTalk(std::string_view rest) {
+  const std::string word = TakeFieldCopy(rest);
+  const std::string category = TakeFieldCopy(rest);
   if (word.empty() || category.empty()) ReportHere(THookCode::WordTalkFields, THookLevel::Warning);
   const int w = RegisterWord(category, word);
-  const int s = AddSentence(TrimBlanks(std::move(rest)), TSentenceKind::WordTalk, 0);
+  const int s = AddSentence(std::string(TrimView(rest)), TSentenceKind::WordTalk, 0);
   if (w != 0 && s != 0) WordTable[w].Sentence = s;
   if (w != 0) RecordHere(THookKind::Word, w, category, word);
   if (s != 0) RecordHere(THookKind::WordTalk, s, word);
@@ -138,9 +174,9 @@ void HandleWordTalk(std::string rest) {
 
 // "\re" and "\hl": dropped whole (counts unchanged) when either the
 // reply/hello table or the SentenceTable (AddSentence refuses) is full.
-void HandleConditionTalk(TParseRun& run, std::string rest, bool hello) {
-  const std::string condition = TakeField(rest);
-  rest = OrBody(run, rest);
+void HandleConditionTalk(TParseRun& run, std::string_view line, bool hello) {
+  const std::string condition = TakeFieldCopy(line);
+  std::string rest = OrBody(run, line);
   const bool room = hello ? HelloCount < kHelloCapacity : ReplyCount < kReplyCapacity;
   if (!room) {
     ReportHere(THookCode::TableFull, THookLevel::Error, hello ? "HelloTable" : "ReplyTable",
@@ -148,7 +184,8 @@ void HandleConditionTalk(TParseRun& run, std::string rest, bool hello) {
     return;
   }
   const TSentenceKind kind = hello ? TSentenceKind::Hello : TSentenceKind::Reply;
-  const int s = AddSentence(TrimBlanks(rest), kind, hello ? 0 : Weight(rest));
+  const int weight = hello ? 0 : Weight(rest);
+  const int s = AddSentence(TrimBlanks(std::move(rest)), kind, weight);
   if (s == 0) return;
   if (hello) {
     RecordHere(THookKind::Hello, AddHello(s, condition), std::string_view(), condition);
@@ -159,17 +196,17 @@ void HandleConditionTalk(TParseRun& run, std::string rest, bool hello) {
 
 // "\ch": two words and a link from the first to the second; stops at the
 // first missing field or failed registration.
-void HandleLink(std::string rest) {
-  const std::string c1 = TakeField(rest);
+void HandleLink(std::string_view rest) {
+  const std::string c1 = TakeFieldCopy(rest);
   if (rest.empty()) return ReportHere(THookCode::LinkFields, THookLevel::Warning);
-  const std::string w1text = TakeField(rest);
+  const std::string w1text = TakeFieldCopy(rest);
   const int w1 = RegisterWord(c1, w1text);
   if (w1 != 0) RecordHere(THookKind::Word, w1, c1, w1text);
   if (rest.empty()) return ReportHere(THookCode::LinkFields, THookLevel::Warning);
   if (w1 == 0) return;
-  const std::string c2 = TakeField(rest);
+  const std::string c2 = TakeFieldCopy(rest);
   if (rest.empty()) return ReportHere(THookCode::LinkFields, THookLevel::Warning);
-  const std::string w2text = TakeField(rest);
+  const std::string w2text = TakeFieldCopy(rest);
   const int w2 = RegisterWord(c2, w2text);
   if (w2 == 0) return;
   RecordHere(THookKind::Word, w2, c2, w2text);
@@ -177,37 +214,43 @@ void HandleLink(std::string rest) {
   if (link != 0) RecordHere(THookKind::Link, link, w1text, w2text);
 }
 
-void HandleFreeTalk(TParseRun& run, std::string& rest) {
+void HandleFreeTalk(TParseRun& run, std::string_view rest) {
   const int s =
       AddSentence(TrimBlanks(UnescapeCommas(OrBody(run, rest))), TSentenceKind::FreeTalk, 0);
   if (s != 0) RecordHere(THookKind::FreeTalk, s, std::string_view());
 }
 
 // "@name&condition" or "\ev".
-void HandleEvent(TParseRun& run, const std::string& key, std::string rest) {
-  std::string name = key == "\\ev" ? TakeField(rest) : key.substr(1);
-  std::string condition;
-  const std::string::size_type amp = name.find('&');
+void HandleEvent(TParseRun& run, std::string_view key, std::string_view rest) {
+  std::string head = key == "\\ev" ? TakeFieldCopy(rest) : std::string(key.substr(1));
+  std::string name, condition;
+  const std::string_view whole = head;
+  const std::string::size_type amp = whole.find('&');
   if (amp != std::string::npos) {
-    condition = TrimBlanks(name.substr(amp + 1));
-    name = TrimBlanks(name.substr(0, amp));
+    condition.assign(TrimView(whole.substr(amp + 1)));
+    name.assign(TrimView(whole.substr(0, amp)));
+  } else {
+    name.swap(head);
   }
   if (name.empty()) ReportHere(THookCode::EventWithoutName, THookLevel::Warning);
-  rest = UnescapeCommas(OrBody(run, rest));
-  const int e = RegisterConditional(name, condition, TrimBlanks(rest));
+  std::string body = UnescapeCommas(OrBody(run, rest));
+  const int e = RegisterConditional(name, condition, TrimBlanks(std::move(body)));
   if (e != 0) RecordHere(THookKind::Event, e, name, condition);
 }
 
 // "*identifier" or "\id": one StringTable record, at most kStringLimit.
-void HandleString(TParseRun& run, const std::string& key, std::string rest) {
+void HandleString(TParseRun& run, std::string_view key, std::string_view line) {
   const bool id_key = key == "\\id";
-  const std::string name = id_key ? TakeField(rest) : key.substr(1);
-  if (rest.empty()) {
+  const std::string name = id_key ? TakeFieldCopy(line) : std::string(key.substr(1));
+  std::string rest;
+  if (line.empty()) {
     rest = GatherBody(run);
   } else if (NSDeclare && id_key) {
-    rest = JoinSites(name, rest, run.cursor, run.text);
+    rest = JoinSites(name, std::string(line), run.cursor, run.text);
+  } else {
+    rest.assign(line);
   }
-  rest = UnescapeCommas(rest);
+  rest = UnescapeCommas(std::move(rest));
   GHOST_ASSERT(StringCount >= 0 && StringCount <= kStringLimit);
   if (name.empty() || rest.empty()) {
     return ReportHere(THookCode::StringFields, THookLevel::Warning, name);
@@ -224,50 +267,56 @@ void HandleString(TParseRun& run, const std::string& key, std::string rest) {
 
 // A plain word list: every field up to the first empty one is a word of the
 // category named by the key.
-void HandleWordList(TParseRun& run, const std::string& key, const std::string& rest) {
-  std::size_t pos = 0;
+// The word is copied into one buffer reused from field to field.
+void HandleWordList(TParseRun& run, std::string_view key, std::string_view rest) {
   const int before = run.count;
-  for (std::string w = TakeFieldFrom(rest, pos); !w.empty(); w = TakeFieldFrom(rest, pos)) {
-    const int record = RegisterWord(key, w);
-    if (record != 0) RecordHere(THookKind::Word, record, key, w);
+  const std::string category(key);
+  std::string unescaped, w;
+  for (std::string_view field = TakeFieldView(rest, unescaped); !field.empty();
+       field = TakeFieldView(rest, unescaped)) {
+    w.assign(field);
+    const int record = RegisterWord(category, w);
+    if (record != 0) RecordHere(THookKind::Word, record, category, w);
     ++run.count;
   }
   if (run.count == before) ReportHere(THookCode::WordListEmpty, THookLevel::Warning, key);
 }
 
-void HandleStatus(const std::string& key, const std::string& rest) {
+void HandleStatus(std::string_view key, std::string_view rest) {
   GHOST_ASSERT(StatusCount >= 0 && StatusCount <= kStatusLimit);
   if (StatusCount >= kStatusLimit) {
     return ReportHere(THookCode::StatusLimit, THookLevel::Warning, std::string_view(),
                       kStatusLimit);
   }
   ++StatusCount;
-  StatusList[StatusCount] = key.substr(1) + "," + rest;
+  std::string& status = StatusList[StatusCount];
+  status.assign(key.substr(1));
+  status += ',';
+  status += rest;
   RecordHere(THookKind::Status, StatusCount, std::string_view());
 }
 
-// Selects the entry kind by its key, in the fixed order of tests; the
-// handler may take `rest` over.
-void HandleEntry(TParseRun& run, const std::string& key, std::string& rest) {
+// Selects the entry kind by its key, in the fixed order of tests.
+void HandleEntry(TParseRun& run, std::string_view key, std::string_view rest) {
   const char first = key[0];
   if (key == "Option") {
     HandleOption(rest);
   } else if (first == '$') {
-    DefineMacro(key.substr(1), rest);
+    DefineMacro(std::string(key.substr(1)), std::string(rest));
   } else if (key == "\\ft") {
-    HandleWordTalk(std::move(rest));
+    HandleWordTalk(rest);
   } else if (key == "\\re" || key == "\\hl") {
-    HandleConditionTalk(run, std::move(rest), key == "\\hl");
+    HandleConditionTalk(run, rest, key == "\\hl");
   } else if (key == "\\ch") {
-    HandleLink(std::move(rest));
+    HandleLink(rest);
   } else if (key == "\\e") {
     HandleFreeTalk(run, rest);
   } else if (NSDeclare && TagWordList(key, rest)) {
     // a tag key: its words are registered
   } else if (first == '@' || key == "\\ev") {
-    HandleEvent(run, key, std::move(rest));
+    HandleEvent(run, key, rest);
   } else if (first == '*' || key == "\\id") {
-    HandleString(run, key, std::move(rest));
+    HandleString(run, key, rest);
   } else if (first == '\\') {
     HandleWordList(run, key, rest);
   } else if (first == '+') {
@@ -283,15 +332,18 @@ int CursorEnd(const TParseRun& run) {
 }
 
 // One line that passed the block-comment test; it begins at `start`. The
-// line is taken apart in place.
-void HandleLine(TParseRun& run, std::string& line, int start) {
-  if (IsSkippedLine(line)) return;
+// line is copied into the run's line buffer, and taken apart by views.
+void HandleLine(TParseRun& run, std::string_view text, int start) {
+  if (IsSkippedLine(text)) return;
   HookRecord({THookKind::EntryBegin, 0, start, 0, 0, std::string_view(), std::string_view(), 0});
+  std::string& line = run.line;
+  line.assign(text);
   if (NSDeclare) line += AppendIndented(run.cursor, run.text);
   if (line[0] != '$') line = ExpandMacros(std::move(line));
-  const std::string key = TakeField(line);
+  std::string_view rest = line;
+  const std::string_view key = TakeFieldView(rest, run.key);
   if (!key.empty()) {
-    HandleEntry(run, key, line);
+    HandleEntry(run, key, rest);
   } else {
     ReportHere(THookCode::UnknownEntry, THookLevel::Warning, key);
   }
@@ -302,10 +354,10 @@ void HandleLine(TParseRun& run, std::string& line, int start) {
 
 int ParseDictionary(const std::string& text) {
   ClearMacros();
-  TParseRun run{text};
+  TParseRun run{text, 1, 0, {}, {}};
   while (run.cursor > 0) {
     int start = run.cursor;
-    std::string line = ReadLine(run.cursor, text);
+    std::string_view line = ReadLineView(run.cursor, text);
     if (MatchAt(1, line, "/*")) {
       if (DiagnosticsHook != nullptr && line.find("*/", 2) != std::string::npos) {
         HookReport({THookCode::BlockCommentSameLine, THookLevel::Warning, start, 0, {}, 0});
@@ -316,7 +368,7 @@ int ParseDictionary(const std::string& text) {
       }
       if (run.cursor == 0) break;
       start = run.cursor;
-      line = ReadLine(run.cursor, text);
+      line = ReadLineView(run.cursor, text);
     }
     HandleLine(run, line, start);
   }

@@ -13,7 +13,7 @@ int FindCharFrom(int start, const std::string& text, unsigned char byte) {
   return static_cast<int>(static_cast<const char*>(hit) - text.data()) + 1;
 }
 
-bool MatchAt(int pos, const std::string& text, const std::string& pattern) {
+bool MatchAt(int pos, std::string_view text, std::string_view pattern) {
   const long long m = static_cast<long long>(pattern.size());
   if (pos < 1) return false;
   if (pos + m - 1 > static_cast<long long>(text.size())) return false;
@@ -82,21 +82,17 @@ bool ReplaceAllWithin(const std::string& text, const std::string& old_text,
   return true;
 }
 
-// Trimmed in place: a text handed over whole is not copied.
+// A text without outer blanks, handed over whole, is handed back uncopied.
 std::string TrimBlanks(std::string text) {
-  std::string::size_type first = 0;
-  std::string::size_type last = text.size();
-  while (first < last && (text[first] == ' ' || text[first] == '\t')) ++first;
-  while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t')) --last;
-  text.erase(last);
-  text.erase(0, first);
-  return text;
+  const std::string_view kept = TrimView(text);
+  if (kept.size() == text.size()) return text;
+  return std::string(kept);
 }
 
-std::string ReadLine(int& cursor, const std::string& text) {
-  if (cursor <= 0) return std::string();
+std::string_view ReadLineView(int& cursor, const std::string& text) {
+  if (cursor <= 0) return std::string_view();
   const int len = static_cast<int>(text.size());
-  std::size_t from = 0, to = 0;  // the line's bytes, copied once when trimmed
+  std::size_t from = 0, to = 0;  // the line's bytes
   const int cr = FindCharFrom(cursor, text, 0x0D);
   if (cr != 0) {
     from = static_cast<std::size_t>(cursor) - 1;
@@ -108,9 +104,11 @@ std::string ReadLine(int& cursor, const std::string& text) {
     cursor = len + 1;
   }
   if (cursor > len) cursor = 0;
-  while (from < to && (text[from] == ' ' || text[from] == '\t')) ++from;
-  while (to > from && (text[to - 1] == ' ' || text[to - 1] == '\t')) --to;
-  return text.substr(from, to - from);
+  return TrimView(std::string_view(text).substr(from, to - from));
+}
+
+std::string ReadLine(int& cursor, const std::string& text) {
+  return std::string(ReadLineView(cursor, text));
 }
 
 std::string IntToStr(long long value) { return std::to_string(value); }

@@ -5,12 +5,13 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 // Position of the first `byte` at or after `start`, or 0.
 int FindCharFrom(int start, const std::string& text, unsigned char byte);
 
 // True when `pattern` stands in `text` at position `pos`.
-bool MatchAt(int pos, const std::string& text, const std::string& pattern);
+bool MatchAt(int pos, std::string_view text, std::string_view pattern);
 
 // Compares the first n bytes of a and b, n cut to the shorter length first.
 // 0 when they agree, else the first differing byte of a minus that of b.
@@ -32,10 +33,21 @@ bool ReplaceAllWithin(const std::string& text, const std::string& old_text,
 
 // The text without leading and trailing spaces and tabs.
 std::string TrimBlanks(std::string text);
+// The same, as a view into `text`; inline, as every field and line is
+// trimmed by it.
+inline std::string_view TrimView(std::string_view text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && (text[first] == ' ' || text[first] == '\t')) ++first;
+  while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t')) --last;
+  return text.substr(first, last - first);
+}
 
 // Reads the next CR-terminated line from `cursor` (in/out, 1-based; 0 when
 // no more lines), trimmed with TrimBlanks.
 std::string ReadLine(int& cursor, const std::string& text);
+// The same line as a view into `text`: valid while `text` is unchanged.
+std::string_view ReadLineView(int& cursor, const std::string& text);
 
 // Decimal text of a signed 32-bit integer.
 std::string IntToStr(long long value);

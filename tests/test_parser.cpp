@@ -75,7 +75,7 @@ TEST_F(Parser, FreeTalksEventsAndStrings) {
   ParseDictionary(Dic({"\\e,\\h\\s[0]Nothing to do today\\, is there?\\e",
                        "@OnLoad,\\h\\s[0]Good morning.\\e", "@OnLoad&nohit,Hello",
                        "\\ev,OnBoot & %x==1 ,Hi\\, you", "*greeting,Hello there",
-                       "\\id,links,a\\[1]b\\[2]\\, c"}));
+                       "\\id,links,a\\[1]b\\[2]\\, c", "\\e,,x\\\\,y\\,\\,z,"}));
   EXPECT_EQ(SentenceTable[1].Text, "\\h\\s[0]Nothing to do today, is there?\\e");
   EXPECT_EQ(SentenceTable[1].Kind, TSentenceKind::FreeTalk);
   ASSERT_EQ(EventCount, 3);
@@ -93,6 +93,8 @@ TEST_F(Parser, FreeTalksEventsAndStrings) {
   EXPECT_EQ(StringTable[0].Text, "Hello there");
   EXPECT_EQ(StringTable[1].Name, "links");
   EXPECT_EQ(StringTable[1].Text, "a\x01" "b\x02, c");
+  // Escapes are undone left to right: a doubled backslash keeps one.
+  EXPECT_EQ(SentenceTable[SentenceCount].Text, ",x\\,y,,z,");
 }
 
 TEST_F(Parser, WordListsCountFieldsUpToTheFirstEmptyOne) {
