@@ -284,14 +284,6 @@ std::string_view TakeFieldView(std::string_view& text, std::string& unescaped) {
   return separated ? TrimBack(field) : field;
 }
 
-std::string TakeFieldFrom(const std::string& text, std::size_t& pos) {
-  std::string_view rest = std::string_view(text).substr(std::min(pos, text.size()));
-  std::string unescaped;
-  const std::string_view field = TakeFieldView(rest, unescaped);
-  pos = rest.empty() ? text.size() : static_cast<std::size_t>(rest.data() - text.data());
-  return std::string(field);
-}
-
 // ---- Ordered name/value list -------------------------------------------------
 // Each name carries a stamp that grows with every insertion. List order is
 // length descending, then stamp descending, which is exactly "longest first,

@@ -54,10 +54,6 @@ std::string PadTwo(const std::string& text);
 // The dictionary field splitter: first comma-separated field, trimmed, with
 // "\," before the separator unescaped; `text` keeps the trimmed rest.
 std::string TakeField(std::string& text);
-// The same fields as repeated TakeField over text from `pos` on, without
-// copying the rest each time: `pos` moves behind the separator (to the
-// text's end when there is none).
-std::string TakeFieldFrom(const std::string& text, std::size_t& pos);
 // The field TakeField takes, as a view: into `text` when the field holds no
 // escaped comma, else into `unescaped` (overwritten). `text` becomes a view
 // of the trimmed rest.
