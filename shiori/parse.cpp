@@ -2,6 +2,8 @@
 // the response layout (status line, header lines, the closing empty line).
 #include "parse.h"
 
+#include <cstring>
+
 #include "formula_search.h"
 #include "ghost_limits.h"
 #include "strutl.h"
@@ -17,6 +19,37 @@ std::string ValueFrom(int start, const std::string& text) {
   return text.substr(start - 1, crlf - start);
 }
 
+// The last occurrence of `key` in `text` (npos: none), occurrences counted
+// left to right without overlap.
+std::size_t LastOccurrence(const std::string& text, const std::string& key) {
+  std::size_t last = std::string::npos;
+  for (std::size_t at = text.find(key); at != std::string::npos;
+       at = text.find(key, at + key.size())) {
+    last = at;
+  }
+  return last;
+}
+
+// Where the last "name: " starts (npos: none), found from the colons of the
+// text: a request holds few. Only for a name without ":", whose key cannot
+// overlap itself, so the last occurrence is also the last one without overlap.
+std::size_t LastKeyByColons(const std::string& text, std::string_view name) {
+  const char* data = text.data();
+  const std::size_t size = text.size();
+  std::size_t last = std::string::npos;
+  const void* hit = std::memchr(data, ':', size);
+  while (hit != nullptr) {
+    const std::size_t colon = static_cast<const char*>(hit) - data;
+    if (colon + 1 < size && data[colon + 1] == ' ' && colon >= name.size() &&
+        std::memcmp(data + colon - name.size(), name.data(), name.size()) == 0) {
+      last = colon - name.size();
+    }
+    if (colon + 1 >= size) break;
+    hit = std::memchr(data + colon + 1, ':', size - colon - 1);
+  }
+  return last;
+}
+
 }  // namespace
 
 // ---- Request line and headers ---------------------------------------------------
@@ -29,16 +62,16 @@ std::string RequestLine(const std::string& request) {
 // Plain substring search over the whole text, last occurrence wins: the key
 // may also match at the end of a longer header name or inside a value.
 std::string HeaderValue(const std::string& text, std::string_view name) {
-  std::string key;  // header names are short: no allocation
-  key.reserve(name.size() + 2);
-  key.append(name.data(), name.size()).append(": ");
   std::size_t last = std::string::npos;
-  for (std::size_t at = text.find(key); at != std::string::npos;
-       at = text.find(key, at + key.size())) {
-    last = at;
+  if (name.find(':') == std::string_view::npos) {
+    last = LastKeyByColons(text, name);
+  } else {
+    std::string key(name);
+    key += ": ";
+    last = LastOccurrence(text, key);
   }
   if (last == std::string::npos) return std::string();
-  return ValueFrom(static_cast<int>(last + key.size()) + 1, text);
+  return ValueFrom(static_cast<int>(last + name.size() + 2) + 1, text);
 }
 
 // Every value followed by 0x02. The byte after the colon is skipped whatever
