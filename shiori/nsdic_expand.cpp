@@ -9,6 +9,7 @@
 #include "nsdic_expand.h"
 
 #include <climits>
+#include <cstring>
 #include <cstddef>
 #include <string>
 #include <utility>
@@ -191,7 +192,14 @@ struct TTemplateRun {
   std::string previous;  // the word put in last; steers linked words
   int a = 0;             // 1-based position of the "%" being handled
   bool cut = false;      // a step would have grown the text past the cap
+  // The text may hold a 0x03 byte; false only when it surely holds none, so
+  // the markers are looked for only after a step that may have brought one.
+  bool left_markers = true;
 };
+
+bool HoldsLeftMarker(const std::string& bytes) {
+  return std::memchr(bytes.data(), kLeftMarker, bytes.size()) != nullptr;
+}
 
 // Ends the whole top-level expansion: this level and every enclosing one.
 void CutExpansion(TTemplateRun& run) {
@@ -206,14 +214,34 @@ bool SetText(TTemplateRun& run, std::string next) {
   }
   run.text = std::move(next);
   run.prefix_kept = false;
+  run.left_markers = true;
   ForgetPercents(run.percents);
   return true;
+}
+
+bool IsLeadByteValue(unsigned char byte) {
+  return byte >= 0xE0 || (byte >= 0x80 && byte <= 0x9F && ShiftJisMode());
+}
+
+// FirstPercent from `from` through the index of the "%" bytes: the next "%"
+// byte starts a character when it stands at `from` or behind a byte that
+// cannot lead a character; otherwise the bytes are walked.
+int FirstPercentByIndex(const TTemplateRun& run, std::size_t from) {
+  const std::size_t next = NextPercentByte(run.percents, from);
+  if (next == std::string::npos) return 0;
+  if (next == from || !IsLeadByteValue(static_cast<unsigned char>(run.text[next - 1]))) {
+    GHOST_ASSERT(FirstPercent(run.text, from) == static_cast<int>(next) + 1);
+    return static_cast<int>(next) + 1;
+  }
+  return FirstPercent(run.text, from);
 }
 
 // FirstPercent of the whole working text, resumed at the "%" the pass began
 // at when nothing before it changed.
 int FirstPercentOfRun(const TTemplateRun& run) {
-  return FirstPercent(run.text, run.prefix_kept ? static_cast<std::size_t>(run.a) - 1 : 0);
+  const std::size_t from = run.prefix_kept ? static_cast<std::size_t>(run.a) - 1 : 0;
+  if (run.percents.known) return FirstPercentByIndex(run, from);
+  return FirstPercent(run.text, from);
 }
 
 // Replaces `tag` by `word` in the working text, all occurrences (numbered
@@ -229,6 +257,7 @@ bool ReplaceInRun(TTemplateRun& run, const std::string& tag,
     return false;
   }
   if (first_hit < static_cast<std::size_t>(run.a) - 1) run.prefix_kept = false;
+  if (!run.left_markers && HoldsLeftMarker(word)) run.left_markers = true;
   return true;
 }
 
@@ -247,12 +276,15 @@ void PutTagWord(TTemplateRun& run, std::string tag, const std::string& word) {
 
 // A cached tag at `a`; answers whether one was applied.
 bool ApplyCachedWord(TTemplateRun& run) {
-  for (int k = 1;; ++k) {
+  const std::size_t start = static_cast<std::size_t>(run.a) - 1;
+  for (int k = 1; k <= WordCacheCount; ++k) {
     const TWordCache& entry = WordCacheEntry(k);
-    if (entry.Key.empty()) return false;
-    // MatchAt, its likeliest miss first: a key's last byte.
-    const std::size_t end = static_cast<std::size_t>(run.a) - 1 + entry.Key.size();
+    GHOST_ASSERT(!entry.Key.empty());
+    // MatchAt, its likeliest misses first: a key's last byte and the byte
+    // after its "%".
+    const std::size_t end = start + entry.Key.size();
     if (end > run.text.size() || run.text[end - 1] != entry.Key.back()) continue;
+    if (entry.Key.size() > 1 && run.text[start + 1] != entry.Key[1]) continue;
     if (!MatchAt(run.a, run.text, entry.Key)) continue;
     if (entry.Digit == 0 && IsTagDigit(ByteAt(run.text, run.a + entry.Key.size()))) {
       continue;
@@ -267,6 +299,7 @@ bool ApplyCachedWord(TTemplateRun& run) {
     run.previous = value;
     return true;
   }
+  return false;
 }
 
 // The word a category tag took, and whether a link from the previous word
@@ -299,12 +332,19 @@ bool RestoreLeftMarkers(std::string& text) {
   return true;
 }
 
+// RestoreLeftMarkers of the working text, when it may hold a marker.
+bool RestoreRunMarkers(TTemplateRun& run) {
+  if (!run.left_markers) return false;
+  run.left_markers = false;
+  return RestoreLeftMarkers(run.text);
+}
+
 // Moves on after a pass: either the "%" was settled, or nothing accepted it
 // and it becomes "%m?" or is passed over.
 void SettlePosition(TTemplateRun& run, bool done) {
   const int b = FirstPercentOfRun(run);
   if (b != run.a || done) {
-    if (RestoreLeftMarkers(run.text)) {
+    if (RestoreRunMarkers(run)) {
       ForgetPercents(run.percents);
       run.a = FirstPercent(run.text, 0);
     } else {
@@ -321,8 +361,10 @@ void SettlePosition(TTemplateRun& run, bool done) {
   } else {
     // Nothing before this "%" changed: the search resumes right behind it.
     run.text[run.a - 1] = kLeftMarker;
+    run.left_markers = true;
     DropPercentAt(run.percents, static_cast<std::size_t>(run.a) - 1);
-    run.a = FirstPercent(run.text, run.a);
+    const std::size_t from = static_cast<std::size_t>(run.a);
+    run.a = run.percents.known ? FirstPercentByIndex(run, from) : FirstPercent(run.text, from);
   }
 }
 
@@ -336,9 +378,10 @@ void RunPass(TTemplateRun& run) {
       return;
     }
     run.text = std::move(next);  // the bytes before the formula stay
+    run.left_markers = true;
     ForgetPercents(run.percents);
     done = run.text.empty() || run.text[0] != '%';
-  } else if (!WordCacheEntry(1).Key.empty()) {
+  } else if (WordCacheCount > 0) {
     done = ApplyCachedWord(run);
   }
   if (!run.cut && !done) done = ApplyCategoryTag(run);
@@ -355,6 +398,7 @@ std::string ExpandTemplate(const std::string& template_text) {
   TTemplateRun run;
   run.percents.at.swap(g_percent_storage[depth]);
   run.text = template_text;
+  run.left_markers = HoldsLeftMarker(run.text);
   run.a = FirstPercent(run.text, 0);
   int passes = kPassesPerTemplate;
   while (run.a > 0 && passes > 0 && g_budget > 0 && g_sweep_left > 0 && !run.cut) {
@@ -363,9 +407,9 @@ std::string ExpandTemplate(const std::string& template_text) {
     g_sweep_left -= static_cast<long long>(run.text.size()) + 1;
     RunPass(run);
   }
-  RestoreLeftMarkers(run.text);
+  RestoreRunMarkers(run);
   run.percents.at.swap(g_percent_storage[depth]);
-  return run.text;
+  return std::move(run.text);
 }
 
 std::string ExpandFormulaAt(int position, const std::string& text) {

@@ -47,9 +47,11 @@ std::vector<std::size_t> g_hits;
 std::vector<std::size_t> g_word_percents;
 std::vector<std::size_t> g_next;
 
-// Whether `bytes` begins with `tag`, whose first byte is known to match.
+// Whether `bytes` begins with `tag`, whose first byte is known to match;
+// the byte after the "%" first, where tags differ most.
 bool SameBytes(const char* bytes, const std::string& tag) {
-  for (std::size_t i = tag.size() - 1; i > 0; --i) {
+  if (tag.size() > 1 && bytes[1] != tag[1]) return false;
+  for (std::size_t i = tag.size() - 1; i > 1; --i) {
     if (bytes[i] != tag[i]) return false;
   }
   return true;
@@ -142,6 +144,12 @@ void DropPercentAt(TPercentIndex& index, std::size_t position) {
   if (!index.known) return;
   const auto it = std::lower_bound(index.at.begin(), index.at.end(), position);
   if (it != index.at.end() && *it == position) index.at.erase(it);
+}
+
+std::size_t NextPercentByte(const TPercentIndex& index, std::size_t from) {
+  GHOST_ASSERT(index.known);
+  const auto it = std::lower_bound(index.at.begin(), index.at.end(), from);
+  return it == index.at.end() ? std::string::npos : *it;
 }
 
 bool ReplaceTag(std::string& text, TPercentIndex& index, std::string& scratch,

@@ -68,7 +68,13 @@ bool RemovePlain(std::string& talk, const std::string& tag) {
 }
 
 // The last line of a talk-carrying response: "Sentence: " + talk + "\e".
-std::string SentenceLine(const std::string& talk) { return "Sentence: " + talk + kEndOfScript; }
+std::string SentenceLine(const std::string& talk) {
+  static constexpr char kHead[] = "Sentence: ";
+  std::string line;  // one allocation: the talk is long
+  line.reserve(sizeof(kHead) + talk.size() + sizeof(kEndOfScript));
+  line.append(kHead).append(talk).append(kEndOfScript);
+  return line;
+}
 
 // SentenceLine, or nothing for an empty talk.
 std::string SentenceLineOf(const std::string& talk) {
