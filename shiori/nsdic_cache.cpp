@@ -29,7 +29,8 @@ void CacheWord(const std::string& key, const std::string& value, int32_t digit) 
       WordCacheCount, key.size(), [](int i) { return Ordered(i).Key.size(); });
   for (int i = position; i <= WordCacheCount && Ordered(i).Key.size() == key.size(); ++i) {
     TWordCache& same = Ordered(i);
-    if (same.Key == key) {
+    // Keys of one length differ mostly in their last byte: it is looked at first.
+    if (same.Key.back() == key.back() && same.Key == key) {
       same.Value = value;
       same.Digit = digit;
       return;
