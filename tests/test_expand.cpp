@@ -168,6 +168,10 @@ TEST_F(Expand, PercentInsideDoubleByteCharacterIsNotAForm) {
   // 0x81 0x25 is one Shift_JIS character whose second byte is "%".
   EXPECT_EQ(ExpandTalk("\x81%ms"), "\x81%ms");
   EXPECT_EQ(ExpandTalk("\x81%%ms"), "\x81%w");
+  // The same after a tag was put in: the "%" behind a lead byte stays text,
+  // the one behind a whole double-byte character is a form.
+  EXPECT_EQ(ExpandTalk("%ms\x81%ms2"), "w\x81%ms2");
+  EXPECT_EQ(ExpandTalk("%ms\x81\x81%ms2"), "w\x81\x81w");
 }
 
 TEST(ReplaceUnnumbered, KeepsNumberedOccurrences) {
