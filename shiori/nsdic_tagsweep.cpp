@@ -79,29 +79,10 @@ void FindOccurrences(const std::string& text, const TPercentIndex& index,
   }
 }
 
-// The index after the plain occurrences were replaced: positions shift, the
-// tags' own "%" bytes go, the words' come in.
-// ShiftIndex for a word without "%" bytes: entries only go or move down.
-void ShiftIndexInPlace(TPercentIndex& index, std::size_t tag_size, std::size_t word_size) {
-  std::size_t h = 0;
-  std::size_t grown = 0;
-  std::size_t kept = 0;
-  for (const std::size_t p : index.at) {
-    while (h < g_hits.size() && g_hits[h] + tag_size <= p) {
-      ++h;
-      grown += word_size - tag_size;
-    }
-    if (h < g_hits.size() && p >= g_hits[h]) continue;  // inside the replaced tag
-    index.at[kept++] = p + grown;
-  }
-  index.at.resize(kept);
-}
-
+// The index after the plain occurrences were replaced by a word holding "%"
+// bytes: positions shift, the tags' own "%" bytes go, the words' come in.
 void ShiftIndex(TPercentIndex& index, std::size_t tag_size, std::size_t word_size) {
-  if (g_word_percents.empty()) {
-    ShiftIndexInPlace(index, tag_size, word_size);
-    return;
-  }
+  GHOST_ASSERT(!g_word_percents.empty());
   g_next.clear();
   std::size_t h = 0;
   std::size_t grown = 0;  // word_size - tag_size per replaced hit, modulo
@@ -119,6 +100,49 @@ void ShiftIndex(TPercentIndex& index, std::size_t tag_size, std::size_t word_siz
     g_next.push_back(p + grown);
   }
   index.at.assign(g_next.begin(), g_next.end());
+}
+
+// FindOccurrences and the shift of the index in one walk, for a word without "%"
+// bytes: the index is rewritten while the occurrences are found, each entry
+// moved by what the occurrences before it added.
+void FindAndShift(const std::string& text, TPercentIndex& index, const std::string& tag,
+                  std::size_t word_size, bool keep_numbered, std::size_t& first_hit) {
+  const char* data = text.data();
+  const std::size_t size = text.size();
+  std::size_t from = 0;
+  std::size_t kept = 0;
+  std::size_t grown = 0;  // word_size - tag size per occurrence, modulo
+  g_hits.clear();
+  for (std::size_t i = 0; i < index.at.size(); ++i) {
+    const std::size_t p = index.at[i];
+    if (p < from) continue;  // inside a replaced occurrence: its "%" goes
+    if (size - p >= tag.size() && SameBytes(data + p, tag)) {
+      if (first_hit == std::string::npos) first_hit = p;
+      const std::size_t after = p + tag.size();
+      if (!keep_numbered || after >= size || !IsTagDigit(data[after])) {
+        g_hits.push_back(p);
+        from = after;
+        grown += word_size - tag.size();
+        continue;
+      }
+      from = p + 1;  // kept as it stands
+    }
+    GHOST_ASSERT(kept <= i);
+    index.at[kept++] = p + grown;
+  }
+  index.at.resize(kept);
+}
+
+// Looks at a word's bytes once (a word is short): its "%" bytes into
+// g_word_percents; answers whether it holds a 0x02 byte.
+bool ScanWord(const std::string& word) {
+  bool marker = false;
+  g_word_percents.clear();
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if (word[i] == '%') g_word_percents.push_back(i);
+    if (word[i] == kNumberedMarker) marker = true;
+  }
+  return marker;
 }
 
 void Rebuild(std::string& text, std::string& scratch, const std::string& tag,
@@ -158,18 +182,22 @@ bool ReplaceTag(std::string& text, TPercentIndex& index, std::string& scratch,
   GHOST_ASSERT(!tag.empty() && tag[0] == '%');
   first_hit = std::string::npos;
   if (!index.known) IndexPercents(text, index);
-  FindOccurrences(text, index, tag, keep_numbered, first_hit);
+  const bool word_marker = ScanWord(word);
+  const bool plain_word = g_word_percents.empty();
+  if (plain_word) {
+    FindAndShift(text, index, tag, word.size(), keep_numbered, first_hit);
+  } else {
+    FindOccurrences(text, index, tag, keep_numbered, first_hit);
+  }
   // The result only grows while it is built, so its final size decides.
   const std::size_t size = text.size() - g_hits.size() * tag.size() + g_hits.size() * word.size();
-  if (size > limit) return false;
+  if (size > limit) {
+    if (plain_word) ForgetPercents(index);  // it already describes the result
+    return false;
+  }
   if (!g_hits.empty()) {
-    // A word is short: one plain look at its bytes.
-    g_word_percents.clear();
-    for (std::size_t i = 0; i < word.size(); ++i) {
-      if (word[i] == '%') g_word_percents.push_back(i);
-      if (word[i] == kNumberedMarker) index.marker = true;
-    }
-    ShiftIndex(index, tag.size(), word.size());
+    if (word_marker) index.marker = true;
+    if (!plain_word) ShiftIndex(index, tag.size(), word.size());
     Rebuild(text, scratch, tag, word);
   }
   if (keep_numbered && index.marker) SettleMarkers(text, index);
