@@ -263,43 +263,32 @@ bool ReplaceInRun(TTemplateRun& run, const std::string& tag,
 
 // Puts a freshly chosen word for the tag standing at `a` (numbered when a
 // digit "2".."9" follows it) and remembers it in the word cache.
-void PutTagWord(TTemplateRun& run, std::string tag, const std::string& word) {
-  char digit = ByteAt(run.text, run.a + tag.size());
-  if (IsTagDigit(digit)) {
-    tag += digit;
-  } else {
-    digit = 0;
+void PutTagWord(TTemplateRun& run, const std::string& tag, const std::string& word) {
+  const char digit = ByteAt(run.text, run.a + tag.size());
+  if (!IsTagDigit(digit)) {
+    if (ReplaceInRun(run, tag, word, true)) CacheWord(tag, word, 0);
+    return;
   }
-  if (!ReplaceInRun(run, tag, word, digit == 0)) return;
-  CacheWord(tag, word, static_cast<unsigned char>(digit));
+  std::string numbered = tag;
+  numbered += digit;
+  if (ReplaceInRun(run, numbered, word, false)) {
+    CacheWord(numbered, word, static_cast<unsigned char>(digit));
+  }
 }
 
 // A cached tag at `a`; answers whether one was applied.
 bool ApplyCachedWord(TTemplateRun& run) {
-  const std::size_t start = static_cast<std::size_t>(run.a) - 1;
-  for (int k = 1; k <= WordCacheCount; ++k) {
-    const TWordCache& entry = WordCacheEntry(k);
-    GHOST_ASSERT(!entry.Key.empty());
-    // MatchAt, its likeliest misses first: a key's last byte and the byte
-    // after its "%".
-    const std::size_t end = start + entry.Key.size();
-    if (end > run.text.size() || run.text[end - 1] != entry.Key.back()) continue;
-    if (entry.Key.size() > 1 && run.text[start + 1] != entry.Key[1]) continue;
-    if (!MatchAt(run.a, run.text, entry.Key)) continue;
-    if (entry.Digit == 0 && IsTagDigit(ByteAt(run.text, run.a + entry.Key.size()))) {
-      continue;
-    }
-    const std::string key = entry.Key;
-    const std::string value = entry.Value;
-    const bool numbered = entry.Digit != 0;
-    if (TraceHook != nullptr) {
-      TracePoint(TTraceKind::Tag, 0, static_cast<int>(TTraceTagSource::Cache), key, value);
-    }
-    ReplaceInRun(run, key, value, !numbered);
-    run.previous = value;
-    return true;
+  const int k = CachedWordAt(run.text, static_cast<std::size_t>(run.a) - 1);
+  if (k == 0) return false;
+  // The entry stays put: replacing text does not touch the cache.
+  const TWordCache& entry = WordCacheEntry(k);
+  if (TraceHook != nullptr) {
+    TracePoint(TTraceKind::Tag, 0, static_cast<int>(TTraceTagSource::Cache), entry.Key,
+               entry.Value);
   }
-  return false;
+  ReplaceInRun(run, entry.Key, entry.Value, entry.Digit == 0);
+  run.previous = entry.Value;
+  return true;
 }
 
 // The word a category tag took, and whether a link from the previous word
