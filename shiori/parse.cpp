@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "formula_search.h"
+#include "ghost_assert.h"
 #include "ghost_limits.h"
 #include "strutl.h"
 
@@ -30,24 +31,36 @@ std::size_t LastOccurrence(const std::string& text, const std::string& key) {
   return last;
 }
 
-// Where the last "name: " starts (npos: none), found from the colons of the
-// text: a request holds few. Only for a name without ":", whose key cannot
-// overlap itself, so the last occurrence is also the last one without overlap.
-std::size_t LastKeyByColons(const std::string& text, std::string_view name) {
+// Where the last "name: " of each name starts (npos: none), found from the
+// colons of the text: a request holds few. Only for names without ":", whose
+// key cannot overlap itself, so the last occurrence is also the last one
+// without overlap.
+void LastKeysByColons(const std::string& text, const std::string_view* names,
+                      std::size_t* last, int count) {
   const char* data = text.data();
   const std::size_t size = text.size();
-  std::size_t last = std::string::npos;
+  for (int i = 0; i < count; ++i) last[i] = std::string::npos;
   const void* hit = std::memchr(data, ':', size);
   while (hit != nullptr) {
     const std::size_t colon = static_cast<const char*>(hit) - data;
-    if (colon + 1 < size && data[colon + 1] == ' ' && colon >= name.size() &&
-        std::memcmp(data + colon - name.size(), name.data(), name.size()) == 0) {
-      last = colon - name.size();
-    }
     if (colon + 1 >= size) break;
+    if (data[colon + 1] == ' ') {
+      for (int i = 0; i < count; ++i) {
+        const std::string_view name = names[i];
+        if (colon >= name.size() &&
+            std::memcmp(data + colon - name.size(), name.data(), name.size()) == 0) {
+          last[i] = colon - name.size();
+        }
+      }
+    }
     hit = std::memchr(data + colon + 1, ':', size - colon - 1);
   }
-  return last;
+}
+
+// The value behind the key of `name` found at `last`, or empty for npos.
+std::string ValueAfterKey(const std::string& text, std::string_view name, std::size_t last) {
+  if (last == std::string::npos) return std::string();
+  return ValueFrom(static_cast<int>(last + name.size() + 2) + 1, text);
 }
 
 }  // namespace
@@ -64,14 +77,25 @@ std::string RequestLine(const std::string& request) {
 std::string HeaderValue(const std::string& text, std::string_view name) {
   std::size_t last = std::string::npos;
   if (name.find(':') == std::string_view::npos) {
-    last = LastKeyByColons(text, name);
+    LastKeysByColons(text, &name, &last, 1);
   } else {
     std::string key(name);
     key += ": ";
     last = LastOccurrence(text, key);
   }
-  if (last == std::string::npos) return std::string();
-  return ValueFrom(static_cast<int>(last + name.size() + 2) + 1, text);
+  return ValueAfterKey(text, name, last);
+}
+
+void HeaderValueEach(const std::string& text, const std::string_view* names, std::string* values,
+                     int count) {
+  constexpr int kMostNames = 4;
+  GHOST_ASSERT(count >= 0 && count <= kMostNames);
+  std::size_t last[kMostNames];
+  LastKeysByColons(text, names, last, count);
+  for (int i = 0; i < count; ++i) {
+    GHOST_ASSERT(names[i].find(':') == std::string_view::npos);
+    values[i] = ValueAfterKey(text, names[i], last[i]);
+  }
 }
 
 // Every value followed by 0x02. The byte after the colon is skipped whatever
