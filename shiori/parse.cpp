@@ -15,9 +15,11 @@ int Length(const std::string& text) { return static_cast<int>(text.size()); }
 
 // The bytes from `start` up to the next CR LF, or to the end when none follows.
 std::string ValueFrom(int start, const std::string& text) {
-  const int crlf = PosFrom(start, text, kCrLf);
-  if (crlf == 0) return text.substr(start - 1);
-  return text.substr(start - 1, crlf - start);
+  const std::size_t from = static_cast<std::size_t>(start) - 1;
+  if (from > text.size()) return std::string();
+  const std::size_t crlf = text.find(kCrLf, from, sizeof(kCrLf) - 1);
+  if (crlf == std::string::npos) return text.substr(from);
+  return text.substr(from, crlf - from);
 }
 
 // The last occurrence of `key` in `text` (npos: none), occurrences counted
