@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "ghost_assert.h"
 
@@ -49,10 +50,12 @@ std::vector<std::size_t> g_next;
 
 // Whether `bytes` begins with `tag`, whose first byte is known to match;
 // the byte after the "%" first, where tags differ most.
-bool SameBytes(const char* bytes, const std::string& tag) {
-  if (tag.size() > 1 && bytes[1] != tag[1]) return false;
-  for (std::size_t i = tag.size() - 1; i > 1; --i) {
-    if (bytes[i] != tag[i]) return false;
+bool SameBytes(const char* bytes, std::string_view tag) {
+  const char* want = tag.data();
+  const std::size_t size = tag.size();
+  if (size > 1 && bytes[1] != want[1]) return false;
+  for (std::size_t i = size - 1; i > 1; --i) {
+    if (bytes[i] != want[i]) return false;
   }
   return true;
 }
@@ -105,30 +108,35 @@ void ShiftIndex(TPercentIndex& index, std::size_t tag_size, std::size_t word_siz
 // FindOccurrences and the shift of the index in one walk, for a word without "%"
 // bytes: the index is rewritten while the occurrences are found, each entry
 // moved by what the occurrences before it added.
-void FindAndShift(const std::string& text, TPercentIndex& index, const std::string& tag,
+// The bytes and sizes are held in locals: the lists' stores would otherwise
+// make every access reload them.
+void FindAndShift(const std::string& text, TPercentIndex& index, std::string_view tag,
                   std::size_t word_size, bool keep_numbered, std::size_t& first_hit) {
   const char* data = text.data();
   const std::size_t size = text.size();
+  const std::size_t tag_size = tag.size();
+  std::size_t* at = index.at.data();
+  const std::size_t count = index.at.size();
   std::size_t from = 0;
   std::size_t kept = 0;
-  std::size_t grown = 0;  // word_size - tag size per occurrence, modulo
+  std::size_t grown = 0;  // word_size - tag_size per occurrence, modulo
   g_hits.clear();
-  for (std::size_t i = 0; i < index.at.size(); ++i) {
-    const std::size_t p = index.at[i];
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t p = at[i];
     if (p < from) continue;  // inside a replaced occurrence: its "%" goes
-    if (size - p >= tag.size() && SameBytes(data + p, tag)) {
+    if (size - p >= tag_size && SameBytes(data + p, tag)) {
       if (first_hit == std::string::npos) first_hit = p;
-      const std::size_t after = p + tag.size();
+      const std::size_t after = p + tag_size;
       if (!keep_numbered || after >= size || !IsTagDigit(data[after])) {
         g_hits.push_back(p);
         from = after;
-        grown += word_size - tag.size();
+        grown += word_size - tag_size;
         continue;
       }
       from = p + 1;  // kept as it stands
     }
     GHOST_ASSERT(kept <= i);
-    index.at[kept++] = p + grown;
+    at[kept++] = p + grown;
   }
   index.at.resize(kept);
 }
@@ -136,11 +144,13 @@ void FindAndShift(const std::string& text, TPercentIndex& index, const std::stri
 // Looks at a word's bytes once (a word is short): its "%" bytes into
 // g_word_percents; answers whether it holds a 0x02 byte.
 bool ScanWord(const std::string& word) {
+  const char* bytes = word.data();
+  const std::size_t size = word.size();
   bool marker = false;
   g_word_percents.clear();
-  for (std::size_t i = 0; i < word.size(); ++i) {
-    if (word[i] == '%') g_word_percents.push_back(i);
-    if (word[i] == kNumberedMarker) marker = true;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (bytes[i] == '%') g_word_percents.push_back(i);
+    marker |= bytes[i] == kNumberedMarker;
   }
   return marker;
 }
