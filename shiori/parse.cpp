@@ -165,16 +165,17 @@ std::string HeaderLine(const std::string& name, const std::string& value) {
 
 std::string CharsetLine() { return HeaderLine("Charset", CharsetName()); }
 
-std::string TalkResponse(const std::string& talk) {
+std::string TalkResponse(std::string talk) {
   if (talk == kCannotServe) return StatusResponse(kStatusBadRequest);
   if (talk.empty()) return StatusResponse(kStatusNoContent);
-  // Built in place: the talk is copied once, with room for the closing line.
+  // Built around the talk in its own storage: the status line goes in front
+  // (the lines of a talk leave room for it), the charset line behind.
+  static const std::string kStatusLine = std::string(kProtocolVersion) + kStatusOk + kCrLf;
   const std::string& charset = CharsetName();
-  std::string out;
-  out.reserve(sizeof(kProtocolVersion) + sizeof(kStatusOk) + talk.size() + charset.size() + 20);
-  out.append(kProtocolVersion).append(kStatusOk).append(kCrLf).append(talk).append(kCrLf);
-  out.append("Charset: ").append(charset).append(kCrLf);
-  return out;
+  talk.reserve(kStatusLine.size() + talk.size() + charset.size() + 20);
+  talk.insert(0, kStatusLine);
+  talk.append(kCrLf).append("Charset: ").append(charset).append(kCrLf);
+  return talk;
 }
 
 // A message ends with an empty line: one more CR LF, unless the last header

@@ -49,4 +49,4 @@ std::string WithClosingLine(std::string response);
 // The rules shared by the talk-carrying requests: "*" answers 400, an empty
 // talk 204, anything else 200 with the talk as its line(s) and the charset
 // line last.
-std::string TalkResponse(const std::string& talk);
+std::string TalkResponse(std::string talk);

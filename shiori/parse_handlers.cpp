@@ -70,8 +70,11 @@ bool RemovePlain(std::string& talk, const std::string& tag) {
 // The last line of a talk-carrying response: "Sentence: " + talk + "\e".
 std::string SentenceLine(const std::string& talk) {
   static constexpr char kHead[] = "Sentence: ";
-  std::string line;  // one allocation: the talk is long
-  line.reserve(sizeof(kHead) + talk.size() + sizeof(kEndOfScript));
+  // One allocation, the talk is long; with room for the status and charset
+  // lines the response puts around it.
+  constexpr std::size_t kResponseRoom = 64;
+  std::string line;
+  line.reserve(sizeof(kHead) + talk.size() + sizeof(kEndOfScript) + kResponseRoom);
   line.append(kHead).append(talk).append(kEndOfScript);
   return line;
 }
