@@ -190,6 +190,7 @@ struct TTemplateRun {
   // (then they hold no "%" that starts a character).
   bool prefix_kept = true;
   std::string previous;  // the word put in last; steers linked words
+  int previous_record = 0;  // the word record `previous` was drawn as, or 0
   int a = 0;             // 1-based position of the "%" being handled
   bool cut = false;      // a step would have grown the text past the cap
   // The text may hold a 0x03 byte; false only when it surely holds none, so
@@ -288,6 +289,7 @@ bool ApplyCachedWord(TTemplateRun& run) {
   }
   ReplaceInRun(run, entry.Key, entry.Value, entry.Digit == 0);
   run.previous = entry.Value;
+  run.previous_record = 0;
   return true;
 }
 
@@ -304,11 +306,15 @@ void TraceCategoryTag(const std::string& previous, const std::string& name,
 bool ApplyCategoryTag(TTemplateRun& run) {
   const TCategoryTag* tag = CategoryTagRecordAt(run.text, run.a);
   if (tag == nullptr || tag->name.empty()) return false;
-  std::string word;
-  if (!run.previous.empty()) word = RandomLinkedWord(run.previous, *tag);
-  if (word.empty()) word = RandomWordOfTag(*tag);
+  // A link from the previous word first; an empty word is drawn again from
+  // the category alone. Records stay put while the talk runs.
+  int record = 0;
+  if (!run.previous.empty()) record = RandomLinkedRecord(run.previous_record, run.previous, *tag);
+  if (WordTable[record].Text.empty()) record = RandomRecordOfTag(*tag);
+  const std::string& word = WordTable[record].Text;
   if (TraceHook != nullptr) TraceCategoryTag(run.previous, tag->name, word);
   run.previous = word;
+  run.previous_record = record;
   PutTagWord(run, tag->tag, word);
   return true;
 }
@@ -345,6 +351,7 @@ void SettlePosition(TTemplateRun& run, bool done) {
       TracePoint(TTraceKind::Tag, 0, static_cast<int>(TTraceTagSource::Prefix), "%m?", word);
     }
     run.previous = word;
+    run.previous_record = 0;
     PutTagWord(run, "%m?", word);
     run.a = FirstPercentOfRun(run);
   } else {
