@@ -86,10 +86,12 @@ int AppendJoken(Table& table, int& count, int capacity, int sentence,
                 const std::string& condition) {
   GHOST_ASSERT(count >= 0 && count <= capacity);
   if (count >= capacity) return 0;
-  ++count;
-  GHOST_ASSERT(table[count].Sentence == 0 && table[count].Condition.empty());
-  table[count] = TJoken{sentence, std::string(), condition};
-  return count;
+  // The record is made, and the table grown to hold it, before it counts:
+  // readers walk the table's storage up to the count.
+  TJoken& record = table[count + 1];
+  GHOST_ASSERT(record.Sentence == 0 && record.Condition.empty());
+  record = TJoken{sentence, std::string(), condition};
+  return ++count;
 }
 
 }  // namespace

@@ -99,10 +99,14 @@ bool StaysOnHome(const TProbeIndex& index, std::string_view key) {
 }
 
 TFreeSlot FindFreeSlot(TProbeIndex& index, std::string_view key) {
-  const int home = HomeSlot(index, key);
-  // The chain is shared by every key of this home slot only because they
-  // all take the same step.
-  GHOST_ASSERT(StepOf(index, key) == StepOfHome(index, home));
+  uint64_t sum = 0;
+  for (const unsigned char b : key) sum += b;
+  return FindFreeSlotOfSum(index, sum);
+}
+
+TFreeSlot FindFreeSlotOfSum(TProbeIndex& index, uint64_t sum) {
+  const int64_t m = index.modulus;
+  const int home = static_cast<int>(kHomeMultiplier * static_cast<int64_t>(sum % m) % m) + 1;
   int& slot = index.frontier_slot[home];
   if (slot == 0) {
     slot = home;
@@ -112,7 +116,10 @@ TFreeSlot FindFreeSlot(TProbeIndex& index, std::string_view key) {
   int moves = index.frontier_move[home];
   GHOST_ASSERT(slot >= 1 && slot <= index.modulus && moves >= 0 && moves <= index.limit);
   if (index.slots[slot] != 0 && moves < index.limit) {
-    const int step = StepOf(index, key);
+    const int step = static_cast<int>(kStepMultiplier * static_cast<int64_t>(sum % m) % m) + 1;
+    // The chain is shared by every key of this home slot only because they
+    // all take the same step.
+    GHOST_ASSERT(step == StepOfHome(index, home));
     while (index.slots[slot] != 0 && moves < index.limit) {
       slot = NextSlot(index, slot, step);
       ++moves;
@@ -121,15 +128,6 @@ TFreeSlot FindFreeSlot(TProbeIndex& index, std::string_view key) {
   }
   if (index.slots[slot] != 0) return TFreeSlot{};
   return TFreeSlot{slot, index.limit - moves};
-}
-
-void FillSlot(TProbeIndex& index, int slot, int32_t record) {
-  GHOST_ASSERT(slot >= 1 && slot <= index.modulus && record >= 1);
-  GHOST_ASSERT(index.slots[slot] == 0);  // a slot is filled once, never emptied
-  index.used.push_back(slot);
-  index.slots[slot] = record;
-  ++index.filled;
-  GHOST_ASSERT(index.filled <= index.modulus);
 }
 
 // A full walk of limit + 1 slots over a prime modulus visits each slot once,
@@ -179,12 +177,14 @@ void ResetIndexes() {
   EmptyUsedSlots(LinkIndex);
   EmptyUsedSlots(EventIndex);
   std::vector<int32_t>().swap(WordLookups.pair_slots);
+  std::vector<uint32_t>().swap(WordLookups.pair_hashes);
   WordLookups.pair_count = 0;
   WordLookups.categories.clear();
   ++WordLookups.category_changes;
   WordLookups.events.clear();
   WordLookups.length_present.assign(1, 0);
   WordLookups.longest = 0;
+  ++WordLookups.resets;
 }
 
 int IndexSlotValue(TStoreIndex index, int slot) {

@@ -58,8 +58,19 @@ bool StaysOnHome(const TProbeIndex& index, std::string_view key);
 // The first empty slot of the key's chain, using and advancing the chain's
 // remembered frontier.
 TFreeSlot FindFreeSlot(TProbeIndex& index, std::string_view key);
-// Files `record` in the empty `slot`.
-void FillSlot(TProbeIndex& index, int slot, int32_t record);
+// FindFreeSlot of a key whose bytes sum to `sum`, for a caller that has the
+// sum already: both hashes follow from it.
+TFreeSlot FindFreeSlotOfSum(TProbeIndex& index, uint64_t sum);
+// Files `record` in the empty `slot`. Inline: registration fills two slots a
+// word.
+inline void FillSlot(TProbeIndex& index, int slot, int32_t record) {
+  GHOST_ASSERT(slot >= 1 && slot <= index.modulus && record >= 1);
+  GHOST_ASSERT(index.slots[slot] == 0);  // a slot is filled once, never emptied
+  index.used.push_back(slot);
+  index.slots[slot] = record;
+  ++index.filled;
+  GHOST_ASSERT(index.filled <= index.modulus);
+}
 
 extern TProbeIndex WordIndex;      // narrow, keyed by word text
 extern TProbeIndex CategoryIndex;  // full, keyed by category
@@ -80,6 +91,7 @@ struct TWordLookups {
   // The records by category and word: open addressing over a hash of the
   // two, a power-of-two size at most half full, 0 = an empty slot.
   std::vector<int32_t> pair_slots;
+  std::vector<uint32_t> pair_hashes;  // by record: the slot bits of its pair's hash
   int pair_count = 0;
   TMemberMap categories;   // category -> records in CategoryIndex, in slot order of the walk
   uint64_t category_changes = 0;  // counts every change of `categories`, never reset
@@ -87,6 +99,8 @@ struct TWordLookups {
   std::vector<char> length_present;  // by byte length of stored words
   std::vector<char> home_present;    // by WordIndex home slot of stored words
   int longest = 0;                   // byte length of the longest stored word
+  uint64_t resets = 0;               // counts the resets: what a caller keeps of
+                                     // the members stays valid while it is unchanged
 };
 extern TWordLookups WordLookups;
 

@@ -12,9 +12,12 @@ constexpr int kAlphabet = 256;
 constexpr int32_t kSearchSpan = 4096;  // slots a base search looks at before taking the end
 constexpr int kFewChildren = 4;        // more children search near the end
 
-void StartTrie(TByteTrie& t) {
-  t.slots.assign(4 * kAlphabet, TTrieSlot());
-  t.records.assign(t.slots.size(), 0);
+// An empty trie of `size` slots, its storage taken at that size.
+void StartTrie(TByteTrie& t, std::size_t size) {
+  t.slots.reserve(size);
+  t.slots.assign(size, TTrieSlot());
+  t.records.reserve(size);
+  t.records.assign(size, 0);
   t.slots[0].check = -1;
   t.slots[kTrieRoot].check = -1;
   t.largest_base = 0;
@@ -22,13 +25,16 @@ void StartTrie(TByteTrie& t) {
   t.last_used = kTrieRoot;
 }
 
-void Reserve(TByteTrie& t, int32_t base) {
-  t.largest_base = std::max(t.largest_base, base);
-  const std::size_t needed = static_cast<std::size_t>(t.largest_base) + kAlphabet + 1;
-  if (t.slots.size() >= needed) return;
+void Grow(TByteTrie& t, std::size_t needed) {
   const std::size_t size = std::max(needed, t.slots.size() + t.slots.size() / 2);
   t.slots.resize(size);
   t.records.resize(size, 0);
+}
+
+void Reserve(TByteTrie& t, int32_t base) {
+  t.largest_base = std::max(t.largest_base, base);
+  const std::size_t needed = static_cast<std::size_t>(t.largest_base) + kAlphabet + 1;
+  if (t.slots.size() < needed) Grow(t, needed);
 }
 
 bool IsFree(const TByteTrie& t, int32_t slot) {
@@ -48,6 +54,10 @@ bool Fits(const TByteTrie& t, int32_t base, const unsigned char* bytes, int coun
 // taken: their search starts near the last slot taken.
 int32_t FindBase(TByteTrie& t, const unsigned char* bytes, int count) {
   while (!IsFree(t, t.first_free)) ++t.first_free;
+  // The search below would take the first free slot for a single child
+  // whose byte leaves a base of at least 1 there; most nodes have one child.
+  if (count == 1 && t.first_free > bytes[0] && t.first_free <= t.last_used)
+    return t.first_free - bytes[0];
   // A base is at least 1, so the first child's slot is past its byte.
   const int32_t lowest = std::max<int32_t>(t.first_free, bytes[0] + 1);
   const int32_t start =
@@ -125,6 +135,19 @@ int32_t ChildMade(TByteTrie& t, int32_t node, unsigned char byte) {
   return child;
 }
 
+// Places the bytes of `text` from `depth` on, which no other text shares,
+// as a chain of single children under `node`, and its record at the end.
+int PlaceTail(TByteTrie& t, int32_t node, const TTrieText& text, std::size_t depth) {
+  for (std::size_t d = depth; d < text.text.size(); ++d) {
+    const auto byte = static_cast<unsigned char>(text.text[d]);
+    const int32_t base = FindBase(t, &byte, 1);
+    PlaceChildren(t, node, base, &byte, 1);
+    node = base + byte;
+  }
+  t.records[node] = text.record;
+  return 1;
+}
+
 // A run of sorted texts whose texts share their first `depth` bytes, which
 // lead to `node`.
 struct TRun {
@@ -137,8 +160,30 @@ struct TRun {
 
 void ClearTrie(TByteTrie& trie) { trie = TByteTrie(); }
 
+namespace {
+
+// The nodes of the trie of sorted texts: the root, and for each text the
+// bytes past those it shares with the text before it.
+std::size_t NodesOf(const std::vector<TTrieText>& texts) {
+  std::size_t nodes = 1;
+  std::string_view before;
+  for (const TTrieText& t : texts) {
+    const std::size_t common = std::min(before.size(), t.text.size());
+    std::size_t shared = 0;
+    while (shared < common && before[shared] == t.text[shared]) ++shared;
+    nodes += t.text.size() - shared;
+    before = t.text;
+  }
+  return nodes;
+}
+
+}  // namespace
+
 int BuildTrie(TByteTrie& trie, const std::vector<TTrieText>& texts) {
-  StartTrie(trie);
+  // The bases leave few slots free, so a little room past the nodes seldom
+  // needs to grow, and the trie holds little more storage than it uses.
+  const std::size_t nodes = NodesOf(texts);
+  StartTrie(trie, nodes + nodes / 32 + 2 * kAlphabet);
   int count_texts = 0;
   std::vector<TRun> runs{{0, texts.size(), 0, kTrieRoot}};
   unsigned char bytes[kAlphabet];
@@ -152,6 +197,10 @@ int BuildTrie(TByteTrie& trie, const std::vector<TTrieText>& texts) {
       while (run.low < run.high && texts[run.low].text.size() == run.depth) ++run.low;
     }
     if (run.low == run.high) continue;
+    if (run.high - run.low == 1) {
+      count_texts += PlaceTail(trie, run.node, texts[run.low], run.depth);
+      continue;
+    }
     int count = 0;
     for (std::size_t i = run.low; i < run.high; ++i) {
       const auto b = static_cast<unsigned char>(texts[i].text[run.depth]);
@@ -171,7 +220,7 @@ int BuildTrie(TByteTrie& trie, const std::vector<TTrieText>& texts) {
 }
 
 bool InsertIntoTrie(TByteTrie& trie, std::string_view text, int32_t record) {
-  if (trie.slots.empty()) StartTrie(trie);
+  if (trie.slots.empty()) StartTrie(trie, 4 * kAlphabet);
   int32_t node = kTrieRoot;
   for (const char c : text) node = ChildMade(trie, node, static_cast<unsigned char>(c));
   if (trie.records[node] != 0) return false;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <functional>
 #include <string_view>
 
@@ -22,83 +23,143 @@ namespace {
 // CategoryTagAt stays valid exactly while it is unchanged).
 uint64_t g_category_tag_generation = 0;
 
-int64_t ByteSum(std::string_view text) {
-  int64_t sum = 0;
-  for (const unsigned char b : text) sum += b;
-  return sum;
+// What registration reads of a text's bytes, in one pass: their sum, from
+// which the probe hashes follow, and a hash for the pair table.
+struct TTextKey {
+  uint64_t sum = 0;
+  uint64_t hash = 0;
+};
+
+// FNV-1a over the bytes, continued from `seed`.
+TTextKey KeyOf(std::string_view text, uint64_t seed) {
+  TTextKey key{0, seed};
+  for (const unsigned char b : text) {
+    key.sum += b;
+    key.hash = (key.hash ^ b) * 0x100000001b3ull;
+  }
+  return key;
 }
 
-uint64_t PairHash(std::string_view category, std::string_view word) {
-  uint64_t hash = 0xcbf29ce484222325ull ^ category.size();
-  for (const unsigned char b : category) hash = (hash ^ b) * 0x100000001b3ull;
-  for (const unsigned char b : word) hash = (hash ^ b) * 0x100000001b3ull;
-  return hash * 0x9e3779b97f4a7c15ull;
+uint64_t CategorySeed(std::string_view category) {
+  return KeyOf(category, 0xcbf29ce484222325ull ^ category.size()).hash;
 }
 
-std::size_t PairSlot(uint64_t hash) {
-  return static_cast<std::size_t>(hash >> 32) & (WordLookups.pair_slots.size() - 1);
+// The pair hash of a word whose category gave `seed`: the bits that choose
+// its slot in the pair table, which every size of the table takes from.
+uint32_t PairHash(const TTextKey& word) {
+  return static_cast<uint32_t>((word.hash * 0x9e3779b97f4a7c15ull) >> 32);
 }
+
+std::size_t PairSlot(uint32_t hash) { return hash & (WordLookups.pair_slots.size() - 1); }
 
 // The slot of the record registered for the pair, or the empty slot where it
 // would go.
-std::size_t FindPairSlot(std::string_view category, std::string_view word, uint64_t hash) {
+std::size_t FindPairSlot(std::string_view category, std::string_view word, uint32_t hash) {
   const std::vector<int32_t>& slots = WordLookups.pair_slots;
   for (std::size_t s = PairSlot(hash);; s = (s + 1) & (slots.size() - 1)) {
     const int32_t r = slots[s];
-    if (r == 0 || (WordTable[r].Text == word && WordTable[r].Category == category)) return s;
+    if (r == 0) return s;
+    if (WordLookups.pair_hashes[r] == hash && WordTable[r].Text == word &&
+        WordTable[r].Category == category)
+      return s;
   }
 }
 
-void GrowPairs() {
-  std::vector<int32_t> old(std::max<std::size_t>(1024, 2 * WordLookups.pair_slots.size()), 0);
+// The pair table never needs more slots than this: it holds at most one
+// pair a WordTable record, so it stays at most half full.
+constexpr std::size_t kMostPairSlots = std::bit_ceil(2 * static_cast<std::size_t>(kWordCapacity));
+
+// Makes the pair table four times as large (up to kMostPairSlots) when one
+// more pair would fill more than half of it, filling it again from the
+// hashes kept by record.
+void MakeRoomForPair() {
+  GHOST_ASSERT(WordLookups.pair_count <= kWordCapacity);
+  const std::size_t size = WordLookups.pair_slots.size();
+  if (2 * static_cast<std::size_t>(WordLookups.pair_count + 1) <= size || size == kMostPairSlots)
+    return;
+  std::vector<int32_t> old(std::min(kMostPairSlots, std::max<std::size_t>(1024, 4 * size)), 0);
   old.swap(WordLookups.pair_slots);
+  std::vector<int32_t>& slots = WordLookups.pair_slots;
   for (const int32_t r : old) {
     if (r == 0) continue;
-    const TDicWord& w = WordTable[r];
-    WordLookups.pair_slots[FindPairSlot(w.Category, w.Text, PairHash(w.Category, w.Text))] = r;
+    std::size_t s = PairSlot(WordLookups.pair_hashes[r]);
+    while (slots[s] != 0) s = (s + 1) & (slots.size() - 1);  // pairs are distinct
+    slots[s] = r;
   }
 }
 
-// The record registered for the pair, or 0.
-int RegisteredPair(const std::string& category, const std::string& word) {
-  if (WordLookups.pair_slots.empty()) return 0;
-  return WordLookups.pair_slots[FindPairSlot(category, word, PairHash(category, word))];
+// Makes room for the pair hash of `record`, before the record is made: a
+// pair in the table always has its hash.
+void MakeRoomForPairHash(int record) {
+  std::vector<uint32_t>& hashes = WordLookups.pair_hashes;
+  if (hashes.size() <= static_cast<std::size_t>(record))
+    hashes.resize(std::min<std::size_t>(kWordCapacity + 1,
+                                        std::max<std::size_t>(record + 1, 2 * hashes.size())));
 }
 
-void RememberPair(const std::string& category, const std::string& word, int record) {
-  if (2 * (WordLookups.pair_count + 1) > static_cast<int>(WordLookups.pair_slots.size()))
-    GrowPairs();
-  int32_t& slot = WordLookups.pair_slots[FindPairSlot(category, word, PairHash(category, word))];
-  GHOST_ASSERT(slot == 0);
-  slot = record;
-  ++WordLookups.pair_count;
+// What registration keeps of a category it registered words under, so that
+// a run of words of one category (a word list's line, or the few categories
+// of a tag list taking turns) reads the name and finds its members once.
+struct TCategoryKey {
+  std::string name;
+  uint64_t sum = 0;
+  uint64_t seed = 0;
+  std::vector<int32_t>* members = nullptr;  // in WordLookups.categories
+  uint64_t resets = UINT64_MAX;             // WordLookups.resets when found
+};
+constexpr int kRecentCategories = 4;
+std::array<TCategoryKey, kRecentCategories> g_recent;
+int g_recent_last = 0;  // the entry found last, looked at first
+int g_recent_next = 0;  // the entry the next new category takes
+
+bool IsKeyOf(const TCategoryKey& key, const std::string& category) {
+  return key.resets == WordLookups.resets && key.name == category;
 }
 
-void RememberWord(const std::string& category, const std::string& word, int record) {
-  RememberPair(category, word, record);
+TCategoryKey& KeyOfCategory(const std::string& category) {
+  if (IsKeyOf(g_recent[g_recent_last], category)) return g_recent[g_recent_last];
+  for (int k = 0; k < kRecentCategories; ++k) {
+    if (!IsKeyOf(g_recent[k], category)) continue;
+    g_recent_last = k;
+    return g_recent[k];
+  }
+  TCategoryKey& key = g_recent[g_recent_next];
+  key.resets = UINT64_MAX;  // not valid until complete: the lines below may throw
+  key.name = category;
+  key.members = &WordLookups.categories[category];
+  key.sum = KeyOf(category, 0).sum;
+  key.seed = CategorySeed(category);
+  key.resets = WordLookups.resets;
+  g_recent_last = g_recent_next;
+  g_recent_next = (g_recent_next + 1) % kRecentCategories;
+  return key;
+}
+
+void RememberWord(const std::string& word, uint64_t word_sum, int record) {
   AddScanWord(word, record);   // the text's first registration stays
   if (WordLookups.length_present.size() <= word.size())
     WordLookups.length_present.resize(word.size() + 1, 0);
   WordLookups.length_present[word.size()] = 1;
   // WordsInText finds the home slot from the byte sum alone.
-  GHOST_ASSERT(HomeOfSum(ByteSum(word), kIndexSlots) == HomeSlot(WordIndex, word));
-  WordLookups.home_present[HomeSlot(WordIndex, word)] = 1;
+  const int home = HomeOfSum(static_cast<int64_t>(word_sum), kIndexSlots);
+  GHOST_ASSERT(home == HomeSlot(WordIndex, word));
+  WordLookups.home_present[home] = 1;
   WordLookups.longest = std::max(WordLookups.longest, static_cast<int>(word.size()));
 }
 
 // Files a new record under its category; the category's first indexed word
 // puts the category into CategoryList. A full chain leaves it unindexed.
-void EnterInCategoryIndex(const std::string& category, int record) {
-  const TFreeSlot free = FindFreeSlot(CategoryIndex, category);
+void EnterInCategoryIndex(const TCategoryKey& category, int record) {
+  const TFreeSlot free = FindFreeSlotOfSum(CategoryIndex, category.sum);
   if (free.slot == 0) {
-    HookReport({THookCode::ChainFull, THookLevel::Error, 0, 0, {"CategoryIndex", category},
+    HookReport({THookCode::ChainFull, THookLevel::Error, 0, 0, {"CategoryIndex", category.name},
                 CategoryIndex.limit});
     return;
   }
   FillSlot(CategoryIndex, free.slot, record);
-  std::vector<int32_t>& members = WordLookups.categories[category];
-  if (members.empty()) AddCategory(category);
-  members.push_back(record);
+  GHOST_ASSERT(category.members == &WordLookups.categories[category.name]);
+  if (category.members->empty()) AddCategory(category.name);
+  category.members->push_back(record);
   ++WordLookups.category_changes;
 }
 
@@ -155,15 +216,20 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 }  // namespace
 
 int RegisterWord(const std::string& category, const std::string& word) {
-  const int known = RegisteredPair(category, word);
-  if (known != 0) return known;
+  const TCategoryKey& key = KeyOfCategory(category);
+  const TTextKey word_key = KeyOf(word, key.seed);
+  MakeRoomForPair();
+  const uint32_t pair_hash = PairHash(word_key);
+  int32_t& pair = WordLookups.pair_slots[FindPairSlot(category, word, pair_hash)];
+  if (pair != 0) return pair;
   GHOST_ASSERT(WordCount >= 0 && WordCount <= kWordCapacity);
   if (WordCount >= kWordCapacity) {
     HookReport({THookCode::TableFull, THookLevel::Error, 0, 0, {"WordTable", word},
                 kWordCapacity});
     return 0;
   }
-  const TFreeSlot free = FindFreeSlot(WordIndex, word);
+  MakeRoomForPairHash(WordCount + 1);
+  const TFreeSlot free = FindFreeSlotOfSum(WordIndex, word_key.sum);
   // A walk that reaches its last allowed slot has used up its counter, even
   // when that slot is empty: nothing is stored then.
   if (free.slot == 0 || free.moves_left == 0) {
@@ -172,11 +238,17 @@ int RegisterWord(const std::string& category, const std::string& word) {
     return 0;
   }
   const int record = ++WordCount;
-  GHOST_ASSERT(WordTable[record].Text.empty() && WordTable[record].Category.empty());
-  WordTable[record] = TDicWord{word, category, 0, 0};
+  TDicWord& entry = WordTable[record];
+  GHOST_ASSERT(entry.Text.empty() && entry.Category.empty() && entry.CoolDown == 0 &&
+               entry.Sentence == 0);
+  entry.Text = word;
+  entry.Category = category;
   FillSlot(WordIndex, free.slot, record);
-  RememberWord(category, word, record);
-  EnterInCategoryIndex(category, record);
+  pair = record;
+  ++WordLookups.pair_count;
+  WordLookups.pair_hashes[record] = pair_hash;
+  RememberWord(word, word_key.sum, record);
+  EnterInCategoryIndex(key, record);
   return record;
 }
 

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "formula_search.h"
@@ -26,38 +27,42 @@ std::array<bool, 256> g_lead{};  // IsModeLeadByte, for the mode in g_lead_mode
 int g_lead_mode = -1;            // -1: not filled
 std::vector<int32_t> g_found;    // records found by a search, reused between searches
 
-// A registration to enter, with the text's first eight bytes as a number
-// that orders as the bytes do (a shorter text padded with zeros).
+// A registration to enter: its record, with the text's first eight bytes as
+// a number that orders as the bytes do (a shorter text padded with zeros).
 struct TSortedText {
   uint64_t head;
-  TTrieText entry;
+  int32_t record;
 };
 
 uint64_t HeadOf(std::string_view text) {
+  unsigned char bytes[8] = {};
+  std::memcpy(bytes, text.data(), std::min<std::size_t>(8, text.size()));
   uint64_t head = 0;
-  for (std::size_t i = 0; i < 8; ++i)
-    head = head << 8 | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
+  for (const unsigned char b : bytes) head = head << 8 | b;
   return head;
 }
 
-bool ByTextThenRecord(const TSortedText& a, const TSortedText& b) {
-  if (a.head != b.head) return a.head < b.head;
-  const int order = a.entry.text.compare(b.entry.text);
-  return order < 0 || (order == 0 && a.entry.record < b.entry.record);
-}
+// By text, then by record: heads first, whole texts only when heads agree.
+// A function object, so that the sort compares inline.
+struct TByTextThenRecord {
+  bool operator()(const TSortedText& a, const TSortedText& b) const {
+    if (a.head != b.head) return a.head < b.head;
+    const int order = WordTable[a.record].Text.compare(WordTable[b.record].Text);
+    return order < 0 || (order == 0 && a.record < b.record);
+  }
+};
 
-// Builds the trie of the collected registrations.
+// Builds the trie of the collected registrations, which came in ascending
+// record order.
 int BuildFromPending() {
+  GHOST_ASSERT(std::is_sorted(g_pending.begin(), g_pending.end()));
   std::vector<TSortedText> sorted;
   sorted.reserve(g_pending.size());
-  for (const int32_t record : g_pending) {
-    const std::string& text = WordTable[record].Text;
-    sorted.push_back({HeadOf(text), {text, record}});
-  }
-  std::sort(sorted.begin(), sorted.end(), ByTextThenRecord);
+  for (const int32_t record : g_pending) sorted.push_back({HeadOf(WordTable[record].Text), record});
+  std::sort(sorted.begin(), sorted.end(), TByTextThenRecord());
   std::vector<TTrieText> texts;
   texts.reserve(sorted.size());
-  for (const TSortedText& s : sorted) texts.push_back(s.entry);
+  for (const TSortedText& s : sorted) texts.push_back({WordTable[s.record].Text, s.record});
   std::vector<TSortedText>().swap(sorted);
   return BuildTrie(g_trie, texts);
 }

@@ -330,6 +330,28 @@ TEST_F(Words, RegistrationAndLookupsMatchTheLiteralWalks) {
   EXPECT_EQ(listed, added);
 }
 
+// Runs of words of more categories than registration keeps at hand, pairs
+// repeated among them, and a reset before a round that starts with the
+// category the first one ended with.
+TEST_F(Words, CategoriesTakingTurnsKeepEveryPairAcrossAReset) {
+  const std::vector<std::string> categories = {"\\a", "\\bb", "\\c", "\\dd", "\\e", "\\ff"};
+  for (int round = 0; round < 2; ++round) {
+    LiteralStore literal;
+    for (int i = 0; i < 3000; ++i) {
+      const std::string& category = categories[(i / 3 + 3 * round) % categories.size()];
+      const std::string word = "w" + std::to_string(i % 700);
+      ASSERT_EQ(RegisterWord(category, word), literal.Register(category, word)) << i;
+    }
+    for (const std::string& category : categories) {
+      const int n = literal.Member(category, 0);
+      ASSERT_EQ(CategoryMember(category, 0), n) << category;
+      for (int k = 1; k <= n; ++k) ASSERT_EQ(CategoryMember(category, k), literal.Member(category, k));
+    }
+    EXPECT_EQ(WordCount, static_cast<int>(literal.words.size()) - 1);
+    ResetModule();
+  }
+}
+
 TEST_F(Words, FullWordTableRefusesNewWordsWithoutTouchingTheIndex) {
   for (int i = 0; i < kWordCapacity; ++i)
     ASSERT_EQ(RegisterWord("\\m", WordWithSum(300 + i, 0)), i + 1);
