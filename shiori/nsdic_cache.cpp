@@ -3,6 +3,7 @@
 #include "nsdic_cache.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "ghost_assert.h"
 #include "nsdic_index.h"
@@ -29,7 +30,8 @@ void CacheWord(const std::string& key, const std::string& value, int32_t digit) 
       WordCacheCount, key.size(), [](int i) { return Ordered(i).Key.size(); });
   for (int i = position; i <= WordCacheCount && Ordered(i).Key.size() == key.size(); ++i) {
     TWordCache& same = Ordered(i);
-    if (same.Key == key) {
+    // Keys of one length differ mostly in their last byte: it is looked at first.
+    if (same.Key.back() == key.back() && same.Key == key) {
       same.Value = value;
       same.Digit = digit;
       return;
@@ -46,6 +48,25 @@ void CacheWord(const std::string& key, const std::string& value, int32_t digit) 
   // Longer keys stand before the new one, none longer after it.
   GHOST_ASSERT(position == 1 || Ordered(position - 1).Key.size() > key.size());
   GHOST_ASSERT(position == WordCacheCount || Ordered(position + 1).Key.size() <= key.size());
+}
+
+int CachedWordAt(const std::string& text, std::size_t start) {
+  GHOST_ASSERT(start < text.size() && text[start] == '%');
+  const char* data = text.data();
+  const std::size_t size = text.size();
+  for (int k = 1; k <= WordCacheCount; ++k) {
+    const std::string& key = Ordered(k).Key;
+    GHOST_ASSERT(!key.empty() && key[0] == '%');
+    const std::size_t end = start + key.size();
+    // The likeliest misses first: a key's last byte, then the byte after "%".
+    if (end > size || data[end - 1] != key.back()) continue;
+    if (key.size() > 1 && data[start + 1] != key[1]) continue;
+    if (std::memcmp(data + start, key.data(), key.size()) != 0) continue;
+    const bool digit_follows = end < size && data[end] >= '2' && data[end] <= '9';
+    if (Ordered(k).Digit == 0 && digit_follows) continue;
+    return k;
+  }
+  return 0;
 }
 
 void ClearWordCache() { WordCacheCount = 0; }

@@ -3,6 +3,7 @@
 // among keys of equal length), at most kWordCacheCapacity entries.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -13,6 +14,10 @@ extern int WordCacheCount;
 // Remembers (or updates) the word of a tag; `digit` is the character code of
 // the tag's number "2".."9", or 0.
 void CacheWord(const std::string& key, const std::string& value, int32_t digit);
+// The first entry k (longest key first) whose key stands at the 0-based
+// `start` of `text` and that is numbered or, unnumbered, is not followed there
+// by a digit "2".."9"; 0 when there is none.
+int CachedWordAt(const std::string& text, std::size_t start);
 // Forgets every entry (the strings are kept for reuse).
 void ClearWordCache();
 // Entry k (1-based), or an entry with an empty Key past the end.

@@ -9,6 +9,7 @@
 #include "nsdic_expand.h"
 
 #include <climits>
+#include <cstring>
 #include <cstddef>
 #include <string>
 #include <utility>
@@ -189,9 +190,17 @@ struct TTemplateRun {
   // (then they hold no "%" that starts a character).
   bool prefix_kept = true;
   std::string previous;  // the word put in last; steers linked words
+  int previous_record = 0;  // the word record `previous` was drawn as, or 0
   int a = 0;             // 1-based position of the "%" being handled
   bool cut = false;      // a step would have grown the text past the cap
+  // The text may hold a 0x03 byte; false only when it surely holds none, so
+  // the markers are looked for only after a step that may have brought one.
+  bool left_markers = true;
 };
+
+bool HoldsLeftMarker(const std::string& bytes) {
+  return std::memchr(bytes.data(), kLeftMarker, bytes.size()) != nullptr;
+}
 
 // Ends the whole top-level expansion: this level and every enclosing one.
 void CutExpansion(TTemplateRun& run) {
@@ -206,14 +215,34 @@ bool SetText(TTemplateRun& run, std::string next) {
   }
   run.text = std::move(next);
   run.prefix_kept = false;
+  run.left_markers = true;
   ForgetPercents(run.percents);
   return true;
+}
+
+bool IsLeadByteValue(unsigned char byte) {
+  return byte >= 0xE0 || (byte >= 0x80 && byte <= 0x9F && ShiftJisMode());
+}
+
+// FirstPercent from `from` through the index of the "%" bytes: the next "%"
+// byte starts a character when it stands at `from` or behind a byte that
+// cannot lead a character; otherwise the bytes are walked.
+int FirstPercentByIndex(const TTemplateRun& run, std::size_t from) {
+  const std::size_t next = NextPercentByte(run.percents, from);
+  if (next == std::string::npos) return 0;
+  if (next == from || !IsLeadByteValue(static_cast<unsigned char>(run.text[next - 1]))) {
+    GHOST_ASSERT(FirstPercent(run.text, from) == static_cast<int>(next) + 1);
+    return static_cast<int>(next) + 1;
+  }
+  return FirstPercent(run.text, from);
 }
 
 // FirstPercent of the whole working text, resumed at the "%" the pass began
 // at when nothing before it changed.
 int FirstPercentOfRun(const TTemplateRun& run) {
-  return FirstPercent(run.text, run.prefix_kept ? static_cast<std::size_t>(run.a) - 1 : 0);
+  const std::size_t from = run.prefix_kept ? static_cast<std::size_t>(run.a) - 1 : 0;
+  if (run.percents.known) return FirstPercentByIndex(run, from);
+  return FirstPercent(run.text, from);
 }
 
 // Replaces `tag` by `word` in the working text, all occurrences (numbered
@@ -229,44 +258,39 @@ bool ReplaceInRun(TTemplateRun& run, const std::string& tag,
     return false;
   }
   if (first_hit < static_cast<std::size_t>(run.a) - 1) run.prefix_kept = false;
+  if (!run.left_markers && HoldsLeftMarker(word)) run.left_markers = true;
   return true;
 }
 
 // Puts a freshly chosen word for the tag standing at `a` (numbered when a
 // digit "2".."9" follows it) and remembers it in the word cache.
-void PutTagWord(TTemplateRun& run, std::string tag, const std::string& word) {
-  char digit = ByteAt(run.text, run.a + tag.size());
-  if (IsTagDigit(digit)) {
-    tag += digit;
-  } else {
-    digit = 0;
+void PutTagWord(TTemplateRun& run, const std::string& tag, const std::string& word) {
+  const char digit = ByteAt(run.text, run.a + tag.size());
+  if (!IsTagDigit(digit)) {
+    if (ReplaceInRun(run, tag, word, true)) CacheWord(tag, word, 0);
+    return;
   }
-  if (!ReplaceInRun(run, tag, word, digit == 0)) return;
-  CacheWord(tag, word, static_cast<unsigned char>(digit));
+  std::string numbered = tag;
+  numbered += digit;
+  if (ReplaceInRun(run, numbered, word, false)) {
+    CacheWord(numbered, word, static_cast<unsigned char>(digit));
+  }
 }
 
 // A cached tag at `a`; answers whether one was applied.
 bool ApplyCachedWord(TTemplateRun& run) {
-  for (int k = 1;; ++k) {
-    const TWordCache& entry = WordCacheEntry(k);
-    if (entry.Key.empty()) return false;
-    // MatchAt, its likeliest miss first: a key's last byte.
-    const std::size_t end = static_cast<std::size_t>(run.a) - 1 + entry.Key.size();
-    if (end > run.text.size() || run.text[end - 1] != entry.Key.back()) continue;
-    if (!MatchAt(run.a, run.text, entry.Key)) continue;
-    if (entry.Digit == 0 && IsTagDigit(ByteAt(run.text, run.a + entry.Key.size()))) {
-      continue;
-    }
-    const std::string key = entry.Key;
-    const std::string value = entry.Value;
-    const bool numbered = entry.Digit != 0;
-    if (TraceHook != nullptr) {
-      TracePoint(TTraceKind::Tag, 0, static_cast<int>(TTraceTagSource::Cache), key, value);
-    }
-    ReplaceInRun(run, key, value, !numbered);
-    run.previous = value;
-    return true;
+  const int k = CachedWordAt(run.text, static_cast<std::size_t>(run.a) - 1);
+  if (k == 0) return false;
+  // The entry stays put: replacing text does not touch the cache.
+  const TWordCache& entry = WordCacheEntry(k);
+  if (TraceHook != nullptr) {
+    TracePoint(TTraceKind::Tag, 0, static_cast<int>(TTraceTagSource::Cache), entry.Key,
+               entry.Value);
   }
+  ReplaceInRun(run, entry.Key, entry.Value, entry.Digit == 0);
+  run.previous = entry.Value;
+  run.previous_record = 0;
+  return true;
 }
 
 // The word a category tag took, and whether a link from the previous word
@@ -282,11 +306,15 @@ void TraceCategoryTag(const std::string& previous, const std::string& name,
 bool ApplyCategoryTag(TTemplateRun& run) {
   const TCategoryTag* tag = CategoryTagRecordAt(run.text, run.a);
   if (tag == nullptr || tag->name.empty()) return false;
-  std::string word;
-  if (!run.previous.empty()) word = RandomLinkedWord(run.previous, *tag);
-  if (word.empty()) word = RandomWordOfTag(*tag);
+  // A link from the previous word first; an empty word is drawn again from
+  // the category alone. Records stay put while the talk runs.
+  int record = 0;
+  if (!run.previous.empty()) record = RandomLinkedRecord(run.previous_record, run.previous, *tag);
+  if (WordTable[record].Text.empty()) record = RandomRecordOfTag(*tag);
+  const std::string& word = WordTable[record].Text;
   if (TraceHook != nullptr) TraceCategoryTag(run.previous, tag->name, word);
   run.previous = word;
+  run.previous_record = record;
   PutTagWord(run, tag->tag, word);
   return true;
 }
@@ -299,12 +327,19 @@ bool RestoreLeftMarkers(std::string& text) {
   return true;
 }
 
+// RestoreLeftMarkers of the working text, when it may hold a marker.
+bool RestoreRunMarkers(TTemplateRun& run) {
+  if (!run.left_markers) return false;
+  run.left_markers = false;
+  return RestoreLeftMarkers(run.text);
+}
+
 // Moves on after a pass: either the "%" was settled, or nothing accepted it
 // and it becomes "%m?" or is passed over.
 void SettlePosition(TTemplateRun& run, bool done) {
   const int b = FirstPercentOfRun(run);
   if (b != run.a || done) {
-    if (RestoreLeftMarkers(run.text)) {
+    if (RestoreRunMarkers(run)) {
       ForgetPercents(run.percents);
       run.a = FirstPercent(run.text, 0);
     } else {
@@ -316,13 +351,16 @@ void SettlePosition(TTemplateRun& run, bool done) {
       TracePoint(TTraceKind::Tag, 0, static_cast<int>(TTraceTagSource::Prefix), "%m?", word);
     }
     run.previous = word;
+    run.previous_record = 0;
     PutTagWord(run, "%m?", word);
     run.a = FirstPercentOfRun(run);
   } else {
     // Nothing before this "%" changed: the search resumes right behind it.
     run.text[run.a - 1] = kLeftMarker;
+    run.left_markers = true;
     DropPercentAt(run.percents, static_cast<std::size_t>(run.a) - 1);
-    run.a = FirstPercent(run.text, run.a);
+    const std::size_t from = static_cast<std::size_t>(run.a);
+    run.a = run.percents.known ? FirstPercentByIndex(run, from) : FirstPercent(run.text, from);
   }
 }
 
@@ -336,9 +374,10 @@ void RunPass(TTemplateRun& run) {
       return;
     }
     run.text = std::move(next);  // the bytes before the formula stay
+    run.left_markers = true;
     ForgetPercents(run.percents);
     done = run.text.empty() || run.text[0] != '%';
-  } else if (!WordCacheEntry(1).Key.empty()) {
+  } else if (WordCacheCount > 0) {
     done = ApplyCachedWord(run);
   }
   if (!run.cut && !done) done = ApplyCategoryTag(run);
@@ -355,6 +394,7 @@ std::string ExpandTemplate(const std::string& template_text) {
   TTemplateRun run;
   run.percents.at.swap(g_percent_storage[depth]);
   run.text = template_text;
+  run.left_markers = HoldsLeftMarker(run.text);
   run.a = FirstPercent(run.text, 0);
   int passes = kPassesPerTemplate;
   while (run.a > 0 && passes > 0 && g_budget > 0 && g_sweep_left > 0 && !run.cut) {
@@ -363,9 +403,9 @@ std::string ExpandTemplate(const std::string& template_text) {
     g_sweep_left -= static_cast<long long>(run.text.size()) + 1;
     RunPass(run);
   }
-  RestoreLeftMarkers(run.text);
+  RestoreRunMarkers(run);
   run.percents.at.swap(g_percent_storage[depth]);
-  return run.text;
+  return std::move(run.text);
 }
 
 std::string ExpandFormulaAt(int position, const std::string& text) {

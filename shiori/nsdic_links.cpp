@@ -10,6 +10,9 @@
 #include "nsdic_words.h"
 #include "random.h"
 
+#include <cstdint>
+#include <vector>
+
 namespace {
 
 // A record of WordTable by a number a link holds; record 0 (always empty)
@@ -19,33 +22,73 @@ const TDicWord& LinkedRecord(int32_t number) {
   return WordTable[number];
 }
 
-bool LinkMatches(int link, const std::string& first_text, const std::string& category) {
+bool LinkLeaves(int link, const std::string& first_text) {
   const TWordLink& record = LinkTable[link];
-  return record.Reserved1 == 0 && LinkedRecord(record.FromWord).Text == first_text &&
-         LinkedRecord(record.ToWord).Category == category;
+  return record.Reserved1 == 0 && LinkedRecord(record.FromWord).Text == first_text;
 }
 
-// Walks LinkIndex from the home slot of `first_text` and collects the
-// ToWord of every matching link in walk order (a slot met twice counts
-// twice); stops after the `stop_at`-th match when stop_at > 0.
-std::vector<int32_t> LinkedWords(const std::string& first_text, const std::string& category,
-                                 int stop_at) {
-  std::vector<int32_t> found;
+// Walks LinkIndex from the home slot of `first_text` and hands `visit` every
+// link leaving that text, in walk order (a slot met twice counts twice),
+// until `visit` answers false.
+template <typename TVisit>
+void WalkLinksFrom(const std::string& first_text, TVisit visit) {
   const TProbeIndex& index = LinkIndex;
   int slot = HomeSlot(index, first_text);
-  if (index.slots[slot] == 0) return found;  // the usual case: no link from this home
+  if (index.slots[slot] == 0) return;  // the usual case: no link from this home
   const int step = StepOf(index, first_text);
   for (int moves_left = index.limit;; --moves_left) {
     const int link = index.slots[slot];
     if (link == 0) break;
-    if (LinkMatches(link, first_text, category)) {
-      found.push_back(LinkTable[link].ToWord);
-      if (static_cast<int>(found.size()) == stop_at) break;
-    }
+    if (LinkLeaves(link, first_text) && !visit(link)) break;
     if (moves_left == 0) break;
     slot = NextSlot(index, slot, step);
   }
+}
+
+// The ToWord of every link from `first_text` to a word of `category`, in
+// walk order; stops after the `stop_at`-th match when stop_at > 0.
+std::vector<int32_t> LinkedWords(const std::string& first_text, const std::string& category,
+                                 int stop_at) {
+  std::vector<int32_t> found;
+  WalkLinksFrom(first_text, [&](int link) {
+    if (LinkedRecord(LinkTable[link].ToWord).Category != category) return true;
+    found.push_back(LinkTable[link].ToWord);
+    return static_cast<int>(found.size()) != stop_at;
+  });
   return found;
+}
+
+// By word record, whether a walk from its text meets a link leaving it
+// (0: not known yet, 1: none, 2: some); valid while the words and links stay
+// as they were when it was filled.
+struct TLinkMemo {
+  std::vector<uint8_t> state;
+  uint64_t word_changes = UINT64_MAX;
+  int words = -1;
+  int links = -1;
+};
+TLinkMemo g_link_memo;
+
+// Whether a link may leave the text of word record `record` (1..WordCount).
+bool LinksMayLeave(int record) {
+  TLinkMemo& memo = g_link_memo;
+  if (memo.word_changes != WordLookups.category_changes || memo.words != WordCount ||
+      memo.links != LinkCount) {
+    memo.state.assign(static_cast<std::size_t>(WordCount) + 1, 0);
+    memo.word_changes = WordLookups.category_changes;
+    memo.words = WordCount;
+    memo.links = LinkCount;
+  }
+  uint8_t& state = memo.state[static_cast<std::size_t>(record)];
+  if (state == 0) {
+    bool some = false;
+    WalkLinksFrom(WordTable[record].Text, [&](int) {
+      some = true;
+      return false;
+    });
+    state = some ? 2 : 1;
+  }
+  return state == 2;
 }
 
 }  // namespace
@@ -84,11 +127,19 @@ std::string RandomLinkedWord(const std::string& previous, const std::string& cat
   return LinkedRecord(found[Random(n)]).Text;
 }
 
-std::string RandomLinkedWord(const std::string& previous, const TCategoryTag& tag) {
-  const std::vector<int32_t> found = LinkedWords(previous, tag.name, 0);
-  if (found.empty()) return RandomWordOfTag(tag);
-  const int n = static_cast<int>(found.size());
-  return LinkedRecord(found[Random(n)]).Text;
+int RandomLinkedRecord(int previous_record, const std::string& previous,
+                       const TCategoryTag& tag) {
+  GHOST_ASSERT(previous_record == 0 || WordTable[previous_record].Text == previous);
+  const bool unlinked = previous_record >= 1 && previous_record <= WordCount &&
+                        !LinksMayLeave(previous_record);
+  if (!unlinked) {
+    const std::vector<int32_t> found = LinkedWords(previous, tag.name, 0);
+    if (!found.empty()) {
+      const int32_t number = found[Random(static_cast<int>(found.size()))];
+      return number < 0 || number > kWordCapacity ? 0 : number;
+    }
+  }
+  return RandomRecordOfTag(tag);
 }
 
 int RegisterConditional(const std::string& name, const std::string& condition,

@@ -19,6 +19,8 @@ struct TPercentIndex {
 inline void ForgetPercents(TPercentIndex& index) { index.known = false; }
 // The "%" byte at `position` was overwritten by another byte (not 0x02).
 void DropPercentAt(TPercentIndex& index, std::size_t position);
+// The first "%" byte at or after `from` (npos: none); the index is known.
+std::size_t NextPercentByte(const TPercentIndex& index, std::size_t from);
 
 // Every occurrence of `tag` (which starts with "%") replaced by `word` in one
 // left-to-right sweep; inserted words are not searched again. With

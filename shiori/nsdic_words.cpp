@@ -311,32 +311,49 @@ int CategoryMember(const std::string& category, int k) {
 
 namespace {
 
-std::string RandomWordOfMembers(const TMemberView& candidates) {
-  if (candidates.count == 0) return std::string();
-  TDicWord* word = nullptr;
+// The record drawn: the k-th candidate whose CoolDown is 0 or below, each
+// passed-over draw lowering its word's CoolDown, the last draw taken whatever
+// its CoolDown; 0 when there is no candidate.
+int RandomRecordOfMembers(const TMemberView& candidates) {
+  const int count = candidates.count;
+  if (count == 0) return 0;
+  const int32_t* records = candidates.records->data();
+  // A chain that never leaves its home slot holds one record, counted `count` times.
+  const bool stays = candidates.stays;
+  int record = 0;
   for (int draw = 1;; ++draw) {
-    word = &WordTable[candidates.At(Random(candidates.count) + 1)];
-    if (word->CoolDown <= 0 || draw == kCategoryDraws) break;
-    --word->CoolDown;
+    const int k = Random(count);
+    record = stays ? records[0] : records[k];
+    GHOST_ASSERT(record == candidates.At(k + 1));
+    TDicWord& word = WordTable[record];
+    if (word.CoolDown <= 0 || draw == kCategoryDraws) break;
+    --word.CoolDown;
   }
-  word->CoolDown += Weight(word->Text);
-  return word->Text;
+  TDicWord& word = WordTable[record];
+  word.CoolDown += Weight(word.Text);
+  return record;
 }
 
 }  // namespace
 
 std::string RandomWordOfCategory(const std::string& category) {
-  return RandomWordOfMembers(RememberedMembers(CategoryIndex, WordLookups.categories, category));
+  return WordTable[RandomRecordOfMembers(
+                       RememberedMembers(CategoryIndex, WordLookups.categories, category))]
+      .Text;
 }
 
-std::string RandomWordOfTag(const TCategoryTag& tag) {
+int RandomRecordOfTag(const TCategoryTag& tag) {
   if (tag.generation != WordLookups.category_changes) {
     tag.members = RememberedMembers(CategoryIndex, WordLookups.categories, tag.name);
     tag.generation = WordLookups.category_changes;
   }
   GHOST_ASSERT(tag.members.count ==
                RememberedMembers(CategoryIndex, WordLookups.categories, tag.name).count);
-  return RandomWordOfMembers(tag.members);
+  return RandomRecordOfMembers(tag.members);
+}
+
+std::string RandomWordOfTag(const TCategoryTag& tag) {
+  return WordTable[RandomRecordOfTag(tag)].Text;
 }
 
 std::string RandomWordByPrefix(const std::string& prefix) {

@@ -2,7 +2,10 @@
 // the response layout (status line, header lines, the closing empty line).
 #include "parse.h"
 
+#include <cstring>
+
 #include "formula_search.h"
+#include "ghost_assert.h"
 #include "ghost_limits.h"
 #include "strutl.h"
 
@@ -12,9 +15,54 @@ int Length(const std::string& text) { return static_cast<int>(text.size()); }
 
 // The bytes from `start` up to the next CR LF, or to the end when none follows.
 std::string ValueFrom(int start, const std::string& text) {
-  const int crlf = PosFrom(start, text, kCrLf);
-  if (crlf == 0) return text.substr(start - 1);
-  return text.substr(start - 1, crlf - start);
+  const std::size_t from = static_cast<std::size_t>(start) - 1;
+  if (from > text.size()) return std::string();
+  const std::size_t crlf = text.find(kCrLf, from, sizeof(kCrLf) - 1);
+  if (crlf == std::string::npos) return text.substr(from);
+  return text.substr(from, crlf - from);
+}
+
+// The last occurrence of `key` in `text` (npos: none), occurrences counted
+// left to right without overlap.
+std::size_t LastOccurrence(const std::string& text, const std::string& key) {
+  std::size_t last = std::string::npos;
+  for (std::size_t at = text.find(key); at != std::string::npos;
+       at = text.find(key, at + key.size())) {
+    last = at;
+  }
+  return last;
+}
+
+// Where the last "name: " of each name starts (npos: none), found from the
+// colons of the text: a request holds few. Only for names without ":", whose
+// key cannot overlap itself, so the last occurrence is also the last one
+// without overlap.
+void LastKeysByColons(const std::string& text, const std::string_view* names,
+                      std::size_t* last, int count) {
+  const char* data = text.data();
+  const std::size_t size = text.size();
+  for (int i = 0; i < count; ++i) last[i] = std::string::npos;
+  const void* hit = std::memchr(data, ':', size);
+  while (hit != nullptr) {
+    const std::size_t colon = static_cast<const char*>(hit) - data;
+    if (colon + 1 >= size) break;
+    if (data[colon + 1] == ' ') {
+      for (int i = 0; i < count; ++i) {
+        const std::string_view name = names[i];
+        if (colon >= name.size() &&
+            std::memcmp(data + colon - name.size(), name.data(), name.size()) == 0) {
+          last[i] = colon - name.size();
+        }
+      }
+    }
+    hit = std::memchr(data + colon + 1, ':', size - colon - 1);
+  }
+}
+
+// The value behind the key of `name` found at `last`, or empty for npos.
+std::string ValueAfterKey(const std::string& text, std::string_view name, std::size_t last) {
+  if (last == std::string::npos) return std::string();
+  return ValueFrom(static_cast<int>(last + name.size() + 2) + 1, text);
 }
 
 }  // namespace
@@ -29,16 +77,27 @@ std::string RequestLine(const std::string& request) {
 // Plain substring search over the whole text, last occurrence wins: the key
 // may also match at the end of a longer header name or inside a value.
 std::string HeaderValue(const std::string& text, std::string_view name) {
-  std::string key;  // header names are short: no allocation
-  key.reserve(name.size() + 2);
-  key.append(name.data(), name.size()).append(": ");
   std::size_t last = std::string::npos;
-  for (std::size_t at = text.find(key); at != std::string::npos;
-       at = text.find(key, at + key.size())) {
-    last = at;
+  if (name.find(':') == std::string_view::npos) {
+    LastKeysByColons(text, &name, &last, 1);
+  } else {
+    std::string key(name);
+    key += ": ";
+    last = LastOccurrence(text, key);
   }
-  if (last == std::string::npos) return std::string();
-  return ValueFrom(static_cast<int>(last + key.size()) + 1, text);
+  return ValueAfterKey(text, name, last);
+}
+
+void HeaderValueEach(const std::string& text, const std::string_view* names, std::string* values,
+                     int count) {
+  constexpr int kMostNames = 4;
+  GHOST_ASSERT(count >= 0 && count <= kMostNames);
+  std::size_t last[kMostNames];
+  LastKeysByColons(text, names, last, count);
+  for (int i = 0; i < count; ++i) {
+    GHOST_ASSERT(names[i].find(':') == std::string_view::npos);
+    values[i] = ValueAfterKey(text, names[i], last[i]);
+  }
 }
 
 // Every value followed by 0x02. The byte after the colon is skipped whatever
@@ -106,16 +165,17 @@ std::string HeaderLine(const std::string& name, const std::string& value) {
 
 std::string CharsetLine() { return HeaderLine("Charset", CharsetName()); }
 
-std::string TalkResponse(const std::string& talk) {
+std::string TalkResponse(std::string talk) {
   if (talk == kCannotServe) return StatusResponse(kStatusBadRequest);
   if (talk.empty()) return StatusResponse(kStatusNoContent);
-  // Built in place: the talk is copied once, with room for the closing line.
+  // Built around the talk in its own storage: the status line goes in front
+  // (the lines of a talk leave room for it), the charset line behind.
+  static const std::string kStatusLine = std::string(kProtocolVersion) + kStatusOk + kCrLf;
   const std::string& charset = CharsetName();
-  std::string out;
-  out.reserve(sizeof(kProtocolVersion) + sizeof(kStatusOk) + talk.size() + charset.size() + 20);
-  out.append(kProtocolVersion).append(kStatusOk).append(kCrLf).append(talk).append(kCrLf);
-  out.append("Charset: ").append(charset).append(kCrLf);
-  return out;
+  talk.reserve(kStatusLine.size() + talk.size() + charset.size() + 20);
+  talk.insert(0, kStatusLine);
+  talk.append(kCrLf).append("Charset: ").append(charset).append(kCrLf);
+  return talk;
 }
 
 // A message ends with an empty line: one more CR LF, unless the last header

@@ -13,6 +13,9 @@
 std::string RequestLine(const std::string& request);
 // The value of the last "name: " found anywhere in the text, up to its CR LF.
 std::string HeaderValue(const std::string& text, std::string_view name);
+// HeaderValue of each of `count` names (none holding ":"), from one walk.
+void HeaderValueEach(const std::string& text, const std::string_view* names, std::string* values,
+                     int count);
 // Every value of "name:", each followed by 0x02.
 std::string HeaderValues(const std::string& text, const std::string& name);
 // "Reference0".."Reference7" into the record.
@@ -46,4 +49,4 @@ std::string WithClosingLine(std::string response);
 // The rules shared by the talk-carrying requests: "*" answers 400, an empty
 // talk 204, anything else 200 with the talk as its line(s) and the charset
 // line last.
-std::string TalkResponse(const std::string& talk);
+std::string TalkResponse(std::string talk);

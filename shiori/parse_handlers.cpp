@@ -68,7 +68,16 @@ bool RemovePlain(std::string& talk, const std::string& tag) {
 }
 
 // The last line of a talk-carrying response: "Sentence: " + talk + "\e".
-std::string SentenceLine(const std::string& talk) { return "Sentence: " + talk + kEndOfScript; }
+std::string SentenceLine(const std::string& talk) {
+  static constexpr char kHead[] = "Sentence: ";
+  // One allocation, the talk is long; with room for the status and charset
+  // lines the response puts around it.
+  constexpr std::size_t kResponseRoom = 64;
+  std::string line;
+  line.reserve(sizeof(kHead) + talk.size() + sizeof(kEndOfScript) + kResponseRoom);
+  line.append(kHead).append(talk).append(kEndOfScript);
+  return line;
+}
 
 // SentenceLine, or nothing for an empty talk.
 std::string SentenceLineOf(const std::string& talk) {
@@ -84,14 +93,17 @@ std::string Quoted(const std::string& value) { return "\"" + value + "\""; }
 // none of them gives a free talk.
 std::string SentenceOfRequest(const std::string& request, const std::string& sender,
                               TReferences& references) {
-  const std::string event = HeaderValue(request, "Event");
+  static constexpr std::string_view kNames[] = {"Event", "Word", "Sentence"};
+  std::string values[3];
+  HeaderValueEach(request, kNames, values, 3);
+  const std::string& event = values[0];
   if (!event.empty()) {
     ReadReferences(request, references);
     return SentenceLineOf(EventTalk(event, sender, references));
   }
-  const std::string word = HeaderValue(request, "Word");
+  const std::string& word = values[1];
   if (!word.empty()) return SentenceLineOf(TalkOfWord(word));
-  const std::string sentence = HeaderValue(request, "Sentence");
+  const std::string& sentence = values[2];
   if (!sentence.empty()) return CommunicateReply(sentence, sender, HeaderValue(request, "Age"));
   return SentenceLineOf(RandomTalk());
 }
@@ -195,8 +207,11 @@ namespace {
 // The response a handler (or the access rule) wrote, before the empty line.
 std::string ResponseBody(const std::string& request) {
   const std::string line = RequestLine(request);
-  const std::string security_level = HeaderValue(request, "SecurityLevel");
-  const std::string sender = HeaderValue(request, "Sender");
+  static constexpr std::string_view kNames[] = {"SecurityLevel", "Sender"};
+  std::string values[2];
+  HeaderValueEach(request, kNames, values, 2);
+  const std::string& security_level = values[0];
+  const std::string& sender = values[1];
   TReferences references;
   std::string response;
   if (ExternalRequestRule(request, security_level, sender, references, response)) {

@@ -134,6 +134,21 @@ TEST_F(Expand, LinkedWordFollowsThePreviousWord) {
   for (int i = 0; i < 20; ++i) EXPECT_EQ(ExpandTalk("%pet eats %food"), "cat eats fish");
 }
 
+// A link counts from the word's text, whichever record drew it, and a link
+// added after a talk found none is followed by the next talk.
+TEST_F(Expand, LinkAddedLaterOrFromTheSameTextIsFollowed) {
+  RegisterWord("\\pet", "cat");
+  const int wild = RegisterWord("\\wild", "cat");
+  const int fish = RegisterWord("\\food", "fish");
+  RegisterWord("\\food", "bone");
+  RegisterWord("\\food", "rice");
+  std::set<std::string> before;
+  for (int i = 0; i < 40; ++i) before.insert(ExpandTalk("%pet eats %food"));
+  EXPECT_GT(before.size(), 1u);
+  RegisterLink("cat", wild, fish);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(ExpandTalk("%pet eats %food"), "cat eats fish");
+}
+
 TEST_F(Expand, Formulas) {
   EXPECT_EQ(ExpandTalk("<%(1+2)>"), "<3>");
   EXPECT_EQ(ExpandTalk("a%(b"), "ab");
@@ -168,6 +183,10 @@ TEST_F(Expand, PercentInsideDoubleByteCharacterIsNotAForm) {
   // 0x81 0x25 is one Shift_JIS character whose second byte is "%".
   EXPECT_EQ(ExpandTalk("\x81%ms"), "\x81%ms");
   EXPECT_EQ(ExpandTalk("\x81%%ms"), "\x81%w");
+  // The same after a tag was put in: the "%" behind a lead byte stays text,
+  // the one behind a whole double-byte character is a form.
+  EXPECT_EQ(ExpandTalk("%ms\x81%ms2"), "w\x81%ms2");
+  EXPECT_EQ(ExpandTalk("%ms\x81\x81%ms2"), "w\x81\x81w");
 }
 
 TEST(ReplaceUnnumbered, KeepsNumberedOccurrences) {

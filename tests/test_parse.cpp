@@ -54,6 +54,8 @@ TEST(HeaderValue, LastOccurrenceWins) {
   // ...and inside another header's value.
   EXPECT_EQ(HeaderValue("Event: a\r\nWord: Event: c\r\n", "Event"), "c");
   EXPECT_EQ(HeaderValue("ID: ID: x\r\n", "ID"), "x");
+  // A name holding a colon is looked for as plain text too.
+  EXPECT_EQ(HeaderValue("A: B: x\r\nA: B: y\r\n", "A: B"), "y");
 }
 
 TEST(HeaderValue, ValueBoundaries) {
