@@ -220,29 +220,44 @@ bool SetText(TTemplateRun& run, std::string next) {
   return true;
 }
 
-bool IsLeadByteValue(unsigned char byte) {
-  return byte >= 0xE0 || (byte >= 0x80 && byte <= 0x9F && ShiftJisMode());
+// Whether the "%" byte at `percent` starts a character when characters start
+// at `from` (<= percent) and no "%" byte stands between. A character starts
+// right after any byte that cannot lead one (it ends a character, alone or as
+// a second byte), so only the run of bytes before the "%" that could lead one
+// is read: they pair off, and the "%" starts a character when they all do.
+bool StartsCharacter(const std::string& text, std::size_t from, std::size_t percent) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  // A byte that may lead a character: 0xE0-0xFF always, 0x80-0x9F in Shift_JIS mode.
+  const unsigned char low_lead = ShiftJisMode() ? 0x80 : 0xE0;
+  std::size_t i = percent;
+  while (i > from && bytes[i - 1] >= low_lead && (bytes[i - 1] >= 0xE0 || bytes[i - 1] <= 0x9F)) --i;
+  return (percent - i) % 2 == 0;
 }
 
-// FirstPercent from `from` through the index of the "%" bytes: the next "%"
-// byte starts a character when it stands at `from` or behind a byte that
-// cannot lead a character; otherwise the bytes are walked.
-int FirstPercentByIndex(const TTemplateRun& run, std::size_t from) {
-  const std::size_t next = NextPercentByte(run.percents, from);
-  if (next == std::string::npos) return 0;
-  if (next == from || !IsLeadByteValue(static_cast<unsigned char>(run.text[next - 1]))) {
-    GHOST_ASSERT(FirstPercent(run.text, from) == static_cast<int>(next) + 1);
-    return static_cast<int>(next) + 1;
+// FirstPercent from `from` through the index of the "%" bytes, which is
+// made when not known: a "%" byte that is the second byte of a character is
+// passed over, and a character starts right after it.
+int FirstPercentByIndex(TTemplateRun& run, std::size_t from) {
+  if (!run.percents.known) IndexPercents(run.text, run.percents);
+  for (;;) {
+    const std::size_t next = NextPercentByte(run.percents, from);
+    if (next == std::string::npos) {
+      GHOST_ASSERT(FirstPercent(run.text, from) == 0);
+      return 0;
+    }
+    if (StartsCharacter(run.text, from, next)) {
+      GHOST_ASSERT(FirstPercent(run.text, from) == static_cast<int>(next) + 1);
+      return static_cast<int>(next) + 1;
+    }
+    from = next + 1;
   }
-  return FirstPercent(run.text, from);
 }
 
 // FirstPercent of the whole working text, resumed at the "%" the pass began
 // at when nothing before it changed.
-int FirstPercentOfRun(const TTemplateRun& run) {
+int FirstPercentOfRun(TTemplateRun& run) {
   const std::size_t from = run.prefix_kept ? static_cast<std::size_t>(run.a) - 1 : 0;
-  if (run.percents.known) return FirstPercentByIndex(run, from);
-  return FirstPercent(run.text, from);
+  return FirstPercentByIndex(run, from);
 }
 
 // Replaces `tag` by `word` in the working text, all occurrences (numbered
@@ -279,10 +294,10 @@ void PutTagWord(TTemplateRun& run, const std::string& tag, const std::string& wo
 
 // A cached tag at `a`; answers whether one was applied.
 bool ApplyCachedWord(TTemplateRun& run) {
-  const int k = CachedWordAt(run.text, static_cast<std::size_t>(run.a) - 1);
-  if (k == 0) return false;
+  const TWordCache* found = CachedWordAt(run.text, static_cast<std::size_t>(run.a) - 1);
+  if (found == nullptr) return false;
   // The entry stays put: replacing text does not touch the cache.
-  const TWordCache& entry = WordCacheEntry(k);
+  const TWordCache& entry = *found;
   if (TraceHook != nullptr) {
     TracePoint(TTraceKind::Tag, 0, static_cast<int>(TTraceTagSource::Cache), entry.Key,
                entry.Value);
@@ -341,7 +356,7 @@ void SettlePosition(TTemplateRun& run, bool done) {
   if (b != run.a || done) {
     if (RestoreRunMarkers(run)) {
       ForgetPercents(run.percents);
-      run.a = FirstPercent(run.text, 0);
+      run.a = FirstPercentByIndex(run, 0);
     } else {
       run.a = b;
     }
@@ -360,7 +375,7 @@ void SettlePosition(TTemplateRun& run, bool done) {
     run.left_markers = true;
     DropPercentAt(run.percents, static_cast<std::size_t>(run.a) - 1);
     const std::size_t from = static_cast<std::size_t>(run.a);
-    run.a = run.percents.known ? FirstPercentByIndex(run, from) : FirstPercent(run.text, from);
+    run.a = FirstPercentByIndex(run, from);
   }
 }
 
@@ -395,7 +410,7 @@ std::string ExpandTemplate(const std::string& template_text) {
   run.percents.at.swap(g_percent_storage[depth]);
   run.text = template_text;
   run.left_markers = HoldsLeftMarker(run.text);
-  run.a = FirstPercent(run.text, 0);
+  run.a = FirstPercentByIndex(run, 0);
   int passes = kPassesPerTemplate;
   while (run.a > 0 && passes > 0 && g_budget > 0 && g_sweep_left > 0 && !run.cut) {
     --passes;
