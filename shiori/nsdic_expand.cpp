@@ -189,14 +189,26 @@ struct TTemplateRun {
   // The bytes before the "%" at `a` are as they were when the pass began
   // (then they hold no "%" that starts a character).
   bool prefix_kept = true;
-  std::string previous;  // the word put in last; steers linked words
-  int previous_record = 0;  // the word record `previous` was drawn as, or 0
+  // The word put in last, which steers linked words: the word record it was
+  // drawn as, or 0 and its text in `previous_text` (records only ever join
+  // the table, so a record's text is read again rather than copied).
+  int previous_record = 0;
+  std::string previous_text;
   int a = 0;             // 1-based position of the "%" being handled
   bool cut = false;      // a step would have grown the text past the cap
   // The text may hold a 0x03 byte; false only when it surely holds none, so
   // the markers are looked for only after a step that may have brought one.
   bool left_markers = true;
 };
+
+const std::string& Previous(const TTemplateRun& run) {
+  return run.previous_record != 0 ? WordTable[run.previous_record].Text : run.previous_text;
+}
+
+void SetPrevious(TTemplateRun& run, const std::string& word) {
+  run.previous_record = 0;
+  run.previous_text = word;
+}
 
 bool HoldsLeftMarker(const std::string& bytes) {
   return std::memchr(bytes.data(), kLeftMarker, bytes.size()) != nullptr;
@@ -303,8 +315,7 @@ bool ApplyCachedWord(TTemplateRun& run) {
                entry.Value);
   }
   ReplaceInRun(run, entry.Key, entry.Value, entry.Digit == 0);
-  run.previous = entry.Value;
-  run.previous_record = 0;
+  SetPrevious(run, entry.Value);
   return true;
 }
 
@@ -324,12 +335,16 @@ bool ApplyCategoryTag(TTemplateRun& run) {
   // A link from the previous word first; an empty word is drawn again from
   // the category alone. Records stay put while the talk runs.
   int record = 0;
-  if (!run.previous.empty()) record = RandomLinkedRecord(run.previous_record, run.previous, *tag);
+  const std::string& previous = Previous(run);
+  if (!previous.empty()) record = RandomLinkedRecord(run.previous_record, previous, *tag);
   if (WordTable[record].Text.empty()) record = RandomRecordOfTag(*tag);
   const std::string& word = WordTable[record].Text;
-  if (TraceHook != nullptr) TraceCategoryTag(run.previous, tag->name, word);
-  run.previous = word;
-  run.previous_record = record;
+  if (TraceHook != nullptr) TraceCategoryTag(previous, tag->name, word);
+  if (record != 0) {
+    run.previous_record = record;
+  } else {
+    SetPrevious(run, word);
+  }
   PutTagWord(run, tag->tag, word);
   return true;
 }
@@ -365,8 +380,7 @@ void SettlePosition(TTemplateRun& run, bool done) {
     if (TraceHook != nullptr) {
       TracePoint(TTraceKind::Tag, 0, static_cast<int>(TTraceTagSource::Prefix), "%m?", word);
     }
-    run.previous = word;
-    run.previous_record = 0;
+    SetPrevious(run, word);
     PutTagWord(run, "%m?", word);
     run.a = FirstPercentOfRun(run);
   } else {
