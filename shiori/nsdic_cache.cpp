@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "ghost_assert.h"
+#include "nsdic.h"
 
 int WordCacheCount = 0;
 
@@ -16,10 +17,14 @@ namespace {
 
 // g_cache[1..WordCacheCount] in the order they came, every slot keeping its
 // strings' storage; beside them each key's size and last byte, the bytes a
-// store and a lookup test first.
+// store and a lookup test first. A slot whose key or word is held elsewhere
+// names it in g_key_of or g_record_of; its own strings are then filled only
+// when the entry is asked for whole.
 TWordCache g_cache[kWordCacheCapacity + 1];
 std::size_t g_key_size[kWordCacheCapacity + 1];
 char g_key_last[kWordCacheCapacity + 1];
+const std::string* g_key_of[kWordCacheCapacity + 1];  // null: the slot's own Key
+int g_record_of[kWordCacheCapacity + 1];              // -1: the slot's own Value
 // The entries longest key first (latest first among equals), built only when
 // an entry is asked for by that position.
 int g_order[kWordCacheCapacity + 1];
@@ -36,29 +41,66 @@ void SortOrder() {
 
 }  // namespace
 
-void CacheWord(const std::string& key, const std::string& value, int32_t digit) {
-  GHOST_ASSERT(WordCacheCount >= 0 && WordCacheCount <= kWordCacheCapacity);
-  if (key.empty() || WordCacheCount >= kWordCacheCapacity) return;
+namespace {
+
+const std::string& KeyOf(int slot) {
+  return g_key_of[slot] != nullptr ? *g_key_of[slot] : g_cache[slot].Key;
+}
+
+const std::string& ValueOf(int slot) {
+  return g_record_of[slot] >= 0 ? WordTable[g_record_of[slot]].Text : g_cache[slot].Value;
+}
+
+// The slot holding `key`, or 0.
+int SlotOfKey(const std::string& key) {
   const std::size_t size = key.size();
   const char last = key.back();
   for (int i = 1; i <= WordCacheCount; ++i) {
-    if (g_key_size[i] != size || g_key_last[i] != last || g_cache[i].Key != key) continue;
-    g_cache[i].Value = value;
-    g_cache[i].Digit = digit;
-    return;
+    if (g_key_size[i] == size && g_key_last[i] == last && KeyOf(i) == key) return i;
   }
-  const int slot = WordCacheCount + 1;
-  TWordCache& entry = g_cache[slot];
-  entry.Key = key;
-  entry.Value = value;
-  entry.Digit = digit;
-  g_key_size[slot] = size;
-  g_key_last[slot] = last;
-  WordCacheCount = slot;
-  g_order_known = false;
+  return 0;
 }
 
-const TWordCache* CachedWordAt(const std::string& text, std::size_t start) {
+// The next slot, its key described (and held by the caller or the slot).
+int NewSlot(const std::string& key) {
+  const int slot = WordCacheCount + 1;
+  g_key_size[slot] = key.size();
+  g_key_last[slot] = key.back();
+  WordCacheCount = slot;
+  g_order_known = false;
+  return slot;
+}
+
+}  // namespace
+
+void CacheWord(const std::string& key, const std::string& value, int32_t digit) {
+  GHOST_ASSERT(WordCacheCount >= 0 && WordCacheCount <= kWordCacheCapacity);
+  if (key.empty() || WordCacheCount >= kWordCacheCapacity) return;
+  int slot = SlotOfKey(key);
+  if (slot == 0) {
+    slot = NewSlot(key);
+    g_cache[slot].Key = key;
+    g_key_of[slot] = nullptr;
+  }
+  g_cache[slot].Value = value;
+  g_record_of[slot] = -1;
+  g_cache[slot].Digit = digit;
+}
+
+void CacheRecordWord(const std::string& stable_key, int record) {
+  GHOST_ASSERT(WordCacheCount >= 0 && WordCacheCount <= kWordCacheCapacity);
+  GHOST_ASSERT(record >= 0 && record <= WordCount);
+  if (stable_key.empty() || WordCacheCount >= kWordCacheCapacity) return;
+  int slot = SlotOfKey(stable_key);
+  if (slot == 0) {
+    slot = NewSlot(stable_key);
+    g_key_of[slot] = &stable_key;
+  }
+  g_record_of[slot] = record;
+  g_cache[slot].Digit = 0;
+}
+
+TCachedWord CachedWordAt(const std::string& text, std::size_t start) {
   GHOST_ASSERT(start < text.size() && text[start] == '%');
   const char* data = text.data();
   const std::size_t size = text.size();
@@ -69,7 +111,7 @@ const TWordCache* CachedWordAt(const std::string& text, std::size_t start) {
     // The likeliest misses first: a key's last byte, then the byte after "%".
     if (end > size || data[end - 1] != g_key_last[i]) continue;
     if (best != 0 && key_size <= g_key_size[best]) continue;
-    const std::string& key = g_cache[i].Key;
+    const std::string& key = KeyOf(i);
     GHOST_ASSERT(key.size() == key_size && !key.empty() && key[0] == '%');
     if (key_size > 1 && data[start + 1] != key[1]) continue;
     if (std::memcmp(data + start, key.data(), key_size) != 0) continue;
@@ -79,7 +121,8 @@ const TWordCache* CachedWordAt(const std::string& text, std::size_t start) {
     GHOST_ASSERT(best == 0 || g_key_size[best] != key_size);
     best = i;
   }
-  return best == 0 ? nullptr : &g_cache[best];
+  if (best == 0) return TCachedWord{};
+  return TCachedWord{&KeyOf(best), &ValueOf(best), g_cache[best].Digit};
 }
 
 void ClearWordCache() {
@@ -90,7 +133,11 @@ void ClearWordCache() {
 const TWordCache& WordCacheEntry(int k) {
   if (k < 1 || k > WordCacheCount) return kNoEntry;
   if (!g_order_known) SortOrder();
-  return g_cache[g_order[k]];
+  const int slot = g_order[k];
+  TWordCache& entry = g_cache[slot];
+  if (g_key_of[slot] != nullptr) entry.Key = *g_key_of[slot];
+  if (g_record_of[slot] >= 0) entry.Value = WordTable[g_record_of[slot]].Text;
+  return entry;
 }
 
 void ResetWordCache() {

@@ -290,11 +290,19 @@ bool ReplaceInRun(TTemplateRun& run, const std::string& tag,
 }
 
 // Puts a freshly chosen word for the tag standing at `a` (numbered when a
-// digit "2".."9" follows it) and remembers it in the word cache.
-void PutTagWord(TTemplateRun& run, const std::string& tag, const std::string& word) {
+// digit "2".."9" follows it) and remembers it in the word cache. A category
+// tag's record holds `tag` and `record` is the word's (else -1): the cache
+// then keeps neither text but where it stands.
+void PutTagWord(TTemplateRun& run, const std::string& tag, const std::string& word,
+                int record = -1) {
   const char digit = ByteAt(run.text, run.a + tag.size());
   if (!IsTagDigit(digit)) {
-    if (ReplaceInRun(run, tag, word, true)) CacheWord(tag, word, 0);
+    if (!ReplaceInRun(run, tag, word, true)) return;
+    if (record >= 0) {
+      CacheRecordWord(tag, record);
+    } else {
+      CacheWord(tag, word, 0);
+    }
     return;
   }
   std::string numbered = tag;
@@ -306,16 +314,15 @@ void PutTagWord(TTemplateRun& run, const std::string& tag, const std::string& wo
 
 // A cached tag at `a`; answers whether one was applied.
 bool ApplyCachedWord(TTemplateRun& run) {
-  const TWordCache* found = CachedWordAt(run.text, static_cast<std::size_t>(run.a) - 1);
-  if (found == nullptr) return false;
-  // The entry stays put: replacing text does not touch the cache.
-  const TWordCache& entry = *found;
+  const TCachedWord found = CachedWordAt(run.text, static_cast<std::size_t>(run.a) - 1);
+  if (found.key == nullptr) return false;
+  // The entry stays put: replacing text touches neither the cache nor the words.
   if (TraceHook != nullptr) {
-    TracePoint(TTraceKind::Tag, 0, static_cast<int>(TTraceTagSource::Cache), entry.Key,
-               entry.Value);
+    TracePoint(TTraceKind::Tag, 0, static_cast<int>(TTraceTagSource::Cache), *found.key,
+               *found.value);
   }
-  ReplaceInRun(run, entry.Key, entry.Value, entry.Digit == 0);
-  SetPrevious(run, entry.Value);
+  ReplaceInRun(run, *found.key, *found.value, found.digit == 0);
+  SetPrevious(run, *found.value);
   return true;
 }
 
@@ -345,7 +352,7 @@ bool ApplyCategoryTag(TTemplateRun& run) {
   } else {
     SetPrevious(run, word);
   }
-  PutTagWord(run, tag->tag, word);
+  PutTagWord(run, tag->tag, word, record);
   return true;
 }
 
