@@ -1,6 +1,6 @@
 // The word cache: the word chosen for each tag during one expansion, so that
-// a repeated tag gives the same word. Kept longest key first (latest first
-// among keys of equal length), at most kWordCacheCapacity entries.
+// a repeated tag gives the same word. Looked up longest key first, at most
+// kWordCacheCapacity entries.
 #pragma once
 
 #include <cstddef>
@@ -14,13 +14,25 @@ extern int WordCacheCount;
 // Remembers (or updates) the word of a tag; `digit` is the character code of
 // the tag's number "2".."9", or 0.
 void CacheWord(const std::string& key, const std::string& value, int32_t digit);
-// The first entry k (longest key first) whose key stands at the 0-based
-// `start` of `text` and that is numbered or, unnumbered, is not followed there
-// by a digit "2".."9"; 0 when there is none.
-int CachedWordAt(const std::string& text, std::size_t start);
+// CacheWord of an unnumbered tag whose text stays where it is while the
+// cache holds it (a category tag's record) and of the text of word record
+// `record`: neither is copied, the record's text is read when looked up.
+void CacheRecordWord(const std::string& stable_key, int record);
+// A cached tag and its word, valid until the cache or the word table next
+// changes.
+struct TCachedWord {
+  const std::string* key = nullptr;  // null: none
+  const std::string* value = nullptr;
+  int32_t digit = 0;
+};
+// The entry with the longest key that stands at the 0-based `start` of
+// `text` (a "%") and that is numbered or, unnumbered, is not followed there
+// by a digit "2".."9"; a null key when there is none.
+TCachedWord CachedWordAt(const std::string& text, std::size_t start);
 // Forgets every entry (the strings are kept for reuse).
 void ClearWordCache();
-// Entry k (1-based), or an entry with an empty Key past the end.
+// Entry k (1-based) in longest-key-first order (latest first among keys of
+// equal length), or an entry with an empty Key past the end.
 const TWordCache& WordCacheEntry(int k);
 // Empties the word cache and releases its strings.
 void ResetWordCache();

@@ -189,14 +189,26 @@ struct TTemplateRun {
   // The bytes before the "%" at `a` are as they were when the pass began
   // (then they hold no "%" that starts a character).
   bool prefix_kept = true;
-  std::string previous;  // the word put in last; steers linked words
-  int previous_record = 0;  // the word record `previous` was drawn as, or 0
+  // The word put in last, which steers linked words: the word record it was
+  // drawn as, or 0 and its text in `previous_text` (records only ever join
+  // the table, so a record's text is read again rather than copied).
+  int previous_record = 0;
+  std::string previous_text;
   int a = 0;             // 1-based position of the "%" being handled
   bool cut = false;      // a step would have grown the text past the cap
   // The text may hold a 0x03 byte; false only when it surely holds none, so
   // the markers are looked for only after a step that may have brought one.
   bool left_markers = true;
 };
+
+const std::string& Previous(const TTemplateRun& run) {
+  return run.previous_record != 0 ? WordTable[run.previous_record].Text : run.previous_text;
+}
+
+void SetPrevious(TTemplateRun& run, const std::string& word) {
+  run.previous_record = 0;
+  run.previous_text = word;
+}
 
 bool HoldsLeftMarker(const std::string& bytes) {
   return std::memchr(bytes.data(), kLeftMarker, bytes.size()) != nullptr;
@@ -220,29 +232,44 @@ bool SetText(TTemplateRun& run, std::string next) {
   return true;
 }
 
-bool IsLeadByteValue(unsigned char byte) {
-  return byte >= 0xE0 || (byte >= 0x80 && byte <= 0x9F && ShiftJisMode());
+// Whether the "%" byte at `percent` starts a character when characters start
+// at `from` (<= percent) and no "%" byte stands between. A character starts
+// right after any byte that cannot lead one (it ends a character, alone or as
+// a second byte), so only the run of bytes before the "%" that could lead one
+// is read: they pair off, and the "%" starts a character when they all do.
+bool StartsCharacter(const std::string& text, std::size_t from, std::size_t percent) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  // A byte that may lead a character: 0xE0-0xFF always, 0x80-0x9F in Shift_JIS mode.
+  const unsigned char low_lead = ShiftJisMode() ? 0x80 : 0xE0;
+  std::size_t i = percent;
+  while (i > from && bytes[i - 1] >= low_lead && (bytes[i - 1] >= 0xE0 || bytes[i - 1] <= 0x9F)) --i;
+  return (percent - i) % 2 == 0;
 }
 
-// FirstPercent from `from` through the index of the "%" bytes: the next "%"
-// byte starts a character when it stands at `from` or behind a byte that
-// cannot lead a character; otherwise the bytes are walked.
-int FirstPercentByIndex(const TTemplateRun& run, std::size_t from) {
-  const std::size_t next = NextPercentByte(run.percents, from);
-  if (next == std::string::npos) return 0;
-  if (next == from || !IsLeadByteValue(static_cast<unsigned char>(run.text[next - 1]))) {
-    GHOST_ASSERT(FirstPercent(run.text, from) == static_cast<int>(next) + 1);
-    return static_cast<int>(next) + 1;
+// FirstPercent from `from` through the index of the "%" bytes, which is
+// made when not known: a "%" byte that is the second byte of a character is
+// passed over, and a character starts right after it.
+int FirstPercentByIndex(TTemplateRun& run, std::size_t from) {
+  if (!run.percents.known) IndexPercents(run.text, run.percents);
+  for (;;) {
+    const std::size_t next = NextPercentByte(run.percents, from);
+    if (next == std::string::npos) {
+      GHOST_ASSERT(FirstPercent(run.text, from) == 0);
+      return 0;
+    }
+    if (StartsCharacter(run.text, from, next)) {
+      GHOST_ASSERT(FirstPercent(run.text, from) == static_cast<int>(next) + 1);
+      return static_cast<int>(next) + 1;
+    }
+    from = next + 1;
   }
-  return FirstPercent(run.text, from);
 }
 
 // FirstPercent of the whole working text, resumed at the "%" the pass began
 // at when nothing before it changed.
-int FirstPercentOfRun(const TTemplateRun& run) {
+int FirstPercentOfRun(TTemplateRun& run) {
   const std::size_t from = run.prefix_kept ? static_cast<std::size_t>(run.a) - 1 : 0;
-  if (run.percents.known) return FirstPercentByIndex(run, from);
-  return FirstPercent(run.text, from);
+  return FirstPercentByIndex(run, from);
 }
 
 // Replaces `tag` by `word` in the working text, all occurrences (numbered
@@ -263,11 +290,19 @@ bool ReplaceInRun(TTemplateRun& run, const std::string& tag,
 }
 
 // Puts a freshly chosen word for the tag standing at `a` (numbered when a
-// digit "2".."9" follows it) and remembers it in the word cache.
-void PutTagWord(TTemplateRun& run, const std::string& tag, const std::string& word) {
+// digit "2".."9" follows it) and remembers it in the word cache. A category
+// tag's record holds `tag` and `record` is the word's (else -1): the cache
+// then keeps neither text but where it stands.
+void PutTagWord(TTemplateRun& run, const std::string& tag, const std::string& word,
+                int record = -1) {
   const char digit = ByteAt(run.text, run.a + tag.size());
   if (!IsTagDigit(digit)) {
-    if (ReplaceInRun(run, tag, word, true)) CacheWord(tag, word, 0);
+    if (!ReplaceInRun(run, tag, word, true)) return;
+    if (record >= 0) {
+      CacheRecordWord(tag, record);
+    } else {
+      CacheWord(tag, word, 0);
+    }
     return;
   }
   std::string numbered = tag;
@@ -279,17 +314,15 @@ void PutTagWord(TTemplateRun& run, const std::string& tag, const std::string& wo
 
 // A cached tag at `a`; answers whether one was applied.
 bool ApplyCachedWord(TTemplateRun& run) {
-  const int k = CachedWordAt(run.text, static_cast<std::size_t>(run.a) - 1);
-  if (k == 0) return false;
-  // The entry stays put: replacing text does not touch the cache.
-  const TWordCache& entry = WordCacheEntry(k);
+  const TCachedWord found = CachedWordAt(run.text, static_cast<std::size_t>(run.a) - 1);
+  if (found.key == nullptr) return false;
+  // The entry stays put: replacing text touches neither the cache nor the words.
   if (TraceHook != nullptr) {
-    TracePoint(TTraceKind::Tag, 0, static_cast<int>(TTraceTagSource::Cache), entry.Key,
-               entry.Value);
+    TracePoint(TTraceKind::Tag, 0, static_cast<int>(TTraceTagSource::Cache), *found.key,
+               *found.value);
   }
-  ReplaceInRun(run, entry.Key, entry.Value, entry.Digit == 0);
-  run.previous = entry.Value;
-  run.previous_record = 0;
+  ReplaceInRun(run, *found.key, *found.value, found.digit == 0);
+  SetPrevious(run, *found.value);
   return true;
 }
 
@@ -309,13 +342,17 @@ bool ApplyCategoryTag(TTemplateRun& run) {
   // A link from the previous word first; an empty word is drawn again from
   // the category alone. Records stay put while the talk runs.
   int record = 0;
-  if (!run.previous.empty()) record = RandomLinkedRecord(run.previous_record, run.previous, *tag);
+  const std::string& previous = Previous(run);
+  if (!previous.empty()) record = RandomLinkedRecord(run.previous_record, previous, *tag);
   if (WordTable[record].Text.empty()) record = RandomRecordOfTag(*tag);
   const std::string& word = WordTable[record].Text;
-  if (TraceHook != nullptr) TraceCategoryTag(run.previous, tag->name, word);
-  run.previous = word;
-  run.previous_record = record;
-  PutTagWord(run, tag->tag, word);
+  if (TraceHook != nullptr) TraceCategoryTag(previous, tag->name, word);
+  if (record != 0) {
+    run.previous_record = record;
+  } else {
+    SetPrevious(run, word);
+  }
+  PutTagWord(run, tag->tag, word, record);
   return true;
 }
 
@@ -341,7 +378,7 @@ void SettlePosition(TTemplateRun& run, bool done) {
   if (b != run.a || done) {
     if (RestoreRunMarkers(run)) {
       ForgetPercents(run.percents);
-      run.a = FirstPercent(run.text, 0);
+      run.a = FirstPercentByIndex(run, 0);
     } else {
       run.a = b;
     }
@@ -350,8 +387,7 @@ void SettlePosition(TTemplateRun& run, bool done) {
     if (TraceHook != nullptr) {
       TracePoint(TTraceKind::Tag, 0, static_cast<int>(TTraceTagSource::Prefix), "%m?", word);
     }
-    run.previous = word;
-    run.previous_record = 0;
+    SetPrevious(run, word);
     PutTagWord(run, "%m?", word);
     run.a = FirstPercentOfRun(run);
   } else {
@@ -360,7 +396,7 @@ void SettlePosition(TTemplateRun& run, bool done) {
     run.left_markers = true;
     DropPercentAt(run.percents, static_cast<std::size_t>(run.a) - 1);
     const std::size_t from = static_cast<std::size_t>(run.a);
-    run.a = run.percents.known ? FirstPercentByIndex(run, from) : FirstPercent(run.text, from);
+    run.a = FirstPercentByIndex(run, from);
   }
 }
 
@@ -395,7 +431,7 @@ std::string ExpandTemplate(const std::string& template_text) {
   run.percents.at.swap(g_percent_storage[depth]);
   run.text = template_text;
   run.left_markers = HoldsLeftMarker(run.text);
-  run.a = FirstPercent(run.text, 0);
+  run.a = FirstPercentByIndex(run, 0);
   int passes = kPassesPerTemplate;
   while (run.a > 0 && passes > 0 && g_budget > 0 && g_sweep_left > 0 && !run.cut) {
     --passes;

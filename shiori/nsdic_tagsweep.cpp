@@ -30,13 +30,6 @@ bool HoldsMarker(const std::string& bytes) {
   return std::memchr(bytes.data(), kNumberedMarker, bytes.size()) != nullptr;
 }
 
-void IndexPercents(const std::string& text, TPercentIndex& index) {
-  index.at.clear();
-  CollectPercents(text, 0, index.at);
-  index.marker = HoldsMarker(text);
-  index.known = true;
-}
-
 // Every 0x02 byte of `text` made "%"; the index is rebuilt.
 void SettleMarkers(std::string& text, TPercentIndex& index) {
   std::replace(text.begin(), text.end(), kNumberedMarker, '%');
@@ -173,6 +166,13 @@ void Rebuild(std::string& text, std::string& scratch, const std::string& tag,
 }
 
 }  // namespace
+
+void IndexPercents(const std::string& text, TPercentIndex& index) {
+  index.at.clear();
+  CollectPercents(text, 0, index.at);
+  index.marker = HoldsMarker(text);
+  index.known = true;
+}
 
 void DropPercentAt(TPercentIndex& index, std::size_t position) {
   if (!index.known) return;

@@ -15,6 +15,8 @@ struct TPercentIndex {
   bool known = false;
 };
 
+// Indexes every "%" byte of `text` (and whether it holds a 0x02 byte).
+void IndexPercents(const std::string& text, TPercentIndex& index);
 // The text changed in a way the index did not follow.
 inline void ForgetPercents(TPercentIndex& index) { index.known = false; }
 // The "%" byte at `position` was overwritten by another byte (not 0x02).

@@ -14,6 +14,7 @@
 #include "ghost_hook.h"
 #include "nsdic.h"
 #include "nsdic_index.h"
+#include "nsdic_tagtable.h"
 #include "nsdic_wordscan.h"
 #include "random.h"
 
@@ -167,9 +168,11 @@ void EnterInCategoryIndex(const TCategoryKey& category, int record) {
 // would meet first: names sharing a tag differ only in their first byte, so
 // they are equally long and the latest added stands first. `lengths` holds
 // every tag length present, longest first; `last_bytes` by length the set of
-// the last bytes of the tags that long, which spares most lookups that miss.
+// the last bytes of the tags that long, which spares most lookups that miss;
+// `table` finds a record by its tag's bytes (the map's nodes stay put).
 struct TCategoryTags {
   std::unordered_map<std::string, TCategoryTag, TBytesHash, std::equal_to<>> by_tag;
+  TTagTable table;
   std::vector<std::size_t> lengths;
   std::vector<std::array<uint64_t, 4>> last_bytes;
 };
@@ -182,10 +185,13 @@ void RememberCategoryTag(const std::string& category) {
   if (last_bytes.size() <= tag.size()) last_bytes.resize(tag.size() + 1);
   const auto last = static_cast<unsigned char>(tag.back());
   last_bytes[tag.size()][last >> 6] |= uint64_t{1} << (last & 63);
-  TCategoryTag& record = g_category_tags.by_tag[tag];
+  const auto [at_tag, added] = g_category_tags.by_tag.try_emplace(tag);
+  TCategoryTag& record = at_tag->second;
   record = TCategoryTag{};
   record.name = category;
   record.tag = std::move(tag);
+  // The map's own key, which stays with its node, is what the table reads.
+  if (added) AddTag(g_category_tags.table, at_tag->first, &record);
   std::vector<std::size_t>& lengths = g_category_tags.lengths;
   const auto at = std::lower_bound(lengths.begin(), lengths.end(), category.size(),
                                    std::greater<>());
@@ -275,8 +281,8 @@ const TCategoryTag* CategoryTagRecordAt(const std::string& text, int position) {
     if (length > rest.size()) continue;
     const auto last = static_cast<unsigned char>(rest[length - 1]);
     if (((g_category_tags.last_bytes[length][last >> 6] >> (last & 63)) & 1) == 0) continue;
-    const auto found = g_category_tags.by_tag.find(rest.substr(0, length));
-    if (found != g_category_tags.by_tag.end()) return &found->second;
+    const TCategoryTag* found = FindTag(g_category_tags.table, rest.substr(0, length));
+    if (found != nullptr) return found;
   }
   return nullptr;
 }

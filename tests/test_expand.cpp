@@ -187,6 +187,9 @@ TEST_F(Expand, PercentInsideDoubleByteCharacterIsNotAForm) {
   // the one behind a whole double-byte character is a form.
   EXPECT_EQ(ExpandTalk("%ms\x81%ms2"), "w\x81%ms2");
   EXPECT_EQ(ExpandTalk("%ms\x81\x81%ms2"), "w\x81\x81w");
+  // Bytes that may lead a character pair off behind the last that cannot.
+  EXPECT_EQ(ExpandTalk("%msa\x81\x81\x81%ms2"), "wa\x81\x81\x81%ms2");
+  EXPECT_EQ(ExpandTalk("%ms\x81\x81\x81\x81%ms2"), "w\x81\x81\x81\x81w");
 }
 
 TEST(ReplaceUnnumbered, KeepsNumberedOccurrences) {
@@ -283,6 +286,17 @@ TEST_F(Expand, DmsWordComesFromTheLatestTalk) {
   RegisterWord("\\dms", "three");
   const std::string chosen = ExpandTalk("%dms");
   for (int i = 0; i < 5; ++i) EXPECT_EQ(ExpandDms(), chosen);
+}
+
+TEST_F(Expand, CachedWordOutlivesWordsTheTalkRegisters) {
+  RegisterWord("\\dms", "kept");
+  // Enough words and a category registered after the tag was put in to move
+  // the word table; the cached word is then read again.
+  std::string talk = "%dms";
+  for (int i = 0; i < 64; ++i) talk += "%(\\_registword := x w" + std::to_string(i) + ")";
+  EXPECT_EQ(ExpandTalk(talk).substr(0, 4), "kept");
+  ASSERT_GT(WordCount, 64);
+  EXPECT_EQ(ExpandDms(), "kept");
 }
 
 TEST_F(Expand, TalkOfWord) {
