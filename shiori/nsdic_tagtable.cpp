@@ -69,9 +69,13 @@ void Grow(TTagTable& table) {
 
 }  // namespace
 
+void MakeRoomForTag(TTagTable& table) {
+  if ((table.count + 1) * 2 > table.slots.size()) Grow(table);
+}
+
 void AddTag(TTagTable& table, std::string_view key, const TCategoryTag* tag) {
   GHOST_ASSERT(tag != nullptr && FindTag(table, key) == nullptr);
-  if ((table.count + 1) * 2 > table.slots.size()) Grow(table);
+  MakeRoomForTag(table);
   Place(table.slots, TTagTable::TSlot{HashOf(key), key, tag});
   ++table.count;
   // At most half full, so every probe meets an empty slot.

@@ -20,6 +20,8 @@ struct TTagTable {
   std::size_t count = 0;
 };
 
+// Grows the table, if need be, so that the next AddTag allocates nothing.
+void MakeRoomForTag(TTagTable& table);
 // Files `tag` under `key`, whose bytes must stay where they are while the
 // table holds them; `key` must not be filed already.
 void AddTag(TTagTable& table, std::string_view key, const TCategoryTag* tag);

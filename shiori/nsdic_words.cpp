@@ -185,13 +185,15 @@ void RememberCategoryTag(const std::string& category) {
   if (last_bytes.size() <= tag.size()) last_bytes.resize(tag.size() + 1);
   const auto last = static_cast<unsigned char>(tag.back());
   last_bytes[tag.size()][last >> 6] |= uint64_t{1} << (last & 63);
+  // Room first: a tag in the map but not in the table would never be found.
+  MakeRoomForTag(g_category_tags.table);
   const auto [at_tag, added] = g_category_tags.by_tag.try_emplace(tag);
   TCategoryTag& record = at_tag->second;
+  // The map's own key, which stays with its node, is what the table reads.
+  if (added) AddTag(g_category_tags.table, at_tag->first, &record);
   record = TCategoryTag{};
   record.name = category;
   record.tag = std::move(tag);
-  // The map's own key, which stays with its node, is what the table reads.
-  if (added) AddTag(g_category_tags.table, at_tag->first, &record);
   std::vector<std::size_t>& lengths = g_category_tags.lengths;
   const auto at = std::lower_bound(lengths.begin(), lengths.end(), category.size(),
                                    std::greater<>());
