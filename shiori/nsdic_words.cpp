@@ -360,10 +360,6 @@ int RandomRecordOfTag(const TCategoryTag& tag) {
   return RandomRecordOfMembers(tag.members);
 }
 
-std::string RandomWordOfTag(const TCategoryTag& tag) {
-  return WordTable[RandomRecordOfTag(tag)].Text;
-}
-
 std::string RandomWordByPrefix(const std::string& prefix) {
   if (WordCount == 0) return std::string();
   for (int draw = 1; draw <= kPrefixDraws; ++draw) {

@@ -47,9 +47,8 @@ std::string CategoryOfWord(const std::string& text);
 int CategoryMember(const std::string& category, int k);
 // A word of the category, drawn under the cool-down rule; "" for none.
 std::string RandomWordOfCategory(const std::string& category);
-// RandomWordOfCategory of the tag's category.
-std::string RandomWordOfTag(const TCategoryTag& tag);
-// The word record RandomWordOfTag draws, or 0 (whose text is empty) for none.
+// The word record RandomWordOfCategory of the tag's category draws, or 0
+// (whose text is empty) for none.
 int RandomRecordOfTag(const TCategoryTag& tag);
 // A word whose category begins with `prefix`, drawn under the cool-down rule.
 std::string RandomWordByPrefix(const std::string& prefix);
