@@ -22,8 +22,8 @@ std::string& CharsetSlot() {
 
 bool g_shift_jis = true;
 
-bool IsHighLeadRange(unsigned char b) { return b >= 0xE0; }
-bool IsLowLeadRange(unsigned char b) { return b >= 0x80 && b <= 0x9F; }
+constexpr bool IsHighLeadRange(int b) { return b >= 0xE0; }
+constexpr bool IsLowLeadRange(int b) { return b >= 0x80 && b <= 0x9F; }
 
 }  // namespace
 
@@ -224,7 +224,7 @@ struct TFieldBytes {
 constexpr TFieldBytes MakeFieldBytes(bool shift_jis) {
   TFieldBytes bytes{};
   for (int b = 0; b < 256; ++b) {
-    const bool lead = b >= 0xE0 || (shift_jis && b >= 0x80 && b <= 0x9F);
+    const bool lead = IsHighLeadRange(b) || (shift_jis && IsLowLeadRange(b));
     bytes.of[b] = lead ? kLeadByte : b == '\\' ? kBackslashByte : b == ',' ? kCommaByte : kPlainByte;
   }
   return bytes;

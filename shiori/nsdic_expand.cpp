@@ -239,10 +239,8 @@ bool SetText(TTemplateRun& run, std::string next) {
 // is read: they pair off, and the "%" starts a character when they all do.
 bool StartsCharacter(const std::string& text, std::size_t from, std::size_t percent) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  // A byte that may lead a character: 0xE0-0xFF always, 0x80-0x9F in Shift_JIS mode.
-  const unsigned char low_lead = ShiftJisMode() ? 0x80 : 0xE0;
   std::size_t i = percent;
-  while (i > from && bytes[i - 1] >= low_lead && (bytes[i - 1] >= 0xE0 || bytes[i - 1] <= 0x9F)) --i;
+  while (i > from && IsLeadByte(bytes[i - 1])) --i;
   return (percent - i) % 2 == 0;
 }
 
