@@ -9,6 +9,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "ghost_assert.h"
 #include "strutl.h"
 
 // ---- Charset setting -------------------------------------------------------
@@ -212,76 +213,96 @@ std::string TakeField(std::string& text) {
 
 namespace {
 
-// What the field splitter sees in a byte: most bytes are passed over by one
-// table read.
-enum TFieldByte : unsigned char { kPlainByte, kLeadByte, kBackslashByte, kCommaByte };
-
-struct TFieldBytes {
-  TFieldByte of[256];
+// How far the field splitter steps from a byte that starts a character: 1
+// over a one-byte character, 2 over a lead byte and its trail, 0 at a comma
+// or a backslash, which it looks at itself. Most bytes are passed over by
+// one table read.
+struct TFieldSteps {
+  unsigned char of[256];
 };
 
-// The classes as IsLeadByte sees lead bytes with the Shift_JIS flag on or off.
-constexpr TFieldBytes MakeFieldBytes(bool shift_jis) {
-  TFieldBytes bytes{};
+// The steps as IsLeadByte sees lead bytes with the Shift_JIS flag on or off.
+constexpr TFieldSteps MakeFieldSteps(bool shift_jis) {
+  TFieldSteps steps{};
   for (int b = 0; b < 256; ++b) {
     const bool lead = IsHighLeadRange(b) || (shift_jis && IsLowLeadRange(b));
-    bytes.of[b] = lead ? kLeadByte : b == '\\' ? kBackslashByte : b == ',' ? kCommaByte : kPlainByte;
+    steps.of[b] = lead ? 2 : (b == '\\' || b == ',') ? 0 : 1;
   }
-  return bytes;
+  return steps;
 }
 
-constexpr TFieldBytes kShiftJisFieldBytes = MakeFieldBytes(true);
-constexpr TFieldBytes kOtherFieldBytes = MakeFieldBytes(false);
+constexpr TFieldSteps kShiftJisFieldSteps = MakeFieldSteps(true);
+constexpr TFieldSteps kOtherFieldSteps = MakeFieldSteps(false);
 
-// One side of TrimView, for texts whose other side is known to be trimmed.
-std::string_view TrimFront(std::string_view text) {
-  std::size_t first = 0;
-  while (first < text.size() && IsBlank(text[first])) ++first;
-  return text.substr(first);
+// The end of the field that begins at `from`: the first "," before `to`
+// that starts a character and is not escaped by a "\" that starts one;
+// `to` when there is none. `escaped` is set when an escaped comma was
+// passed over.
+const char* FieldEnd(const char* from, const char* to, const unsigned char* step,
+                     bool& escaped) {
+  const char* i = from;
+  for (;;) {
+    unsigned char s = 0;
+    while (i < to && (s = step[static_cast<unsigned char>(*i)]) != 0) i += s;
+    if (i >= to) return to;  // a lead byte at the end steps past it
+    if (*i == ',') return i;
+    if (i + 1 < to && i[1] == ',') {
+      escaped = true;
+      i += 2;
+    } else {
+      i += 1;
+    }
+  }
 }
 
-std::string_view TrimBack(std::string_view text) {
-  std::size_t last = text.size();
-  while (last > 0 && IsBlank(text[last - 1])) --last;
-  return text.substr(0, last);
+// The bytes [from, end), a field FieldEnd found to hold an escaped comma,
+// into `out` with the backslash of every escaped comma dropped. Kept out of
+// line: the splitter's usual path then needs no room for a copy.
+[[gnu::noinline]] void UnescapeField(const char* from, const char* end,
+                                     const unsigned char* step, std::string& out) {
+  out.clear();
+  const char* start = from;
+  const char* i = from;
+  while (i < end) {
+    const unsigned char s = step[static_cast<unsigned char>(*i)];
+    if (s != 0) {
+      i += s;
+    } else if (*i == '\\' && i + 1 < end && i[1] == ',') {
+      out.append(start, i);
+      start = i + 1;
+      i += 2;
+    } else {
+      i += 1;
+    }
+  }
+  out.append(start, end);
 }
 
 }  // namespace
 
 std::string_view TakeFieldView(std::string_view& text, std::string& unescaped) {
-  const std::string_view t = TrimView(text);
-  const TFieldByte* const kind = (g_shift_jis ? kShiftJisFieldBytes : kOtherFieldBytes).of;
-  unescaped.clear();
+  const char* from = text.data();
+  const char* to = from + text.size();
+  while (from < to && IsBlank(*from)) ++from;
+  while (to > from && IsBlank(to[-1])) --to;
+  const unsigned char* const step = (g_shift_jis ? kShiftJisFieldSteps : kOtherFieldSteps).of;
   bool escaped = false;
-  std::size_t start = 0, i = 0;
-  while (i < t.size()) {
-    const TFieldByte k = kind[static_cast<unsigned char>(t[i])];
-    if (k == kPlainByte) {
-      i += 1;
-    } else if (k == kLeadByte) {
-      i += 2;
-    } else if (k == kCommaByte) {
-      break;
-    } else if (i + 1 < t.size() && t[i + 1] == ',') {
-      unescaped.append(t.substr(start, i - start));  // the "\" is dropped
-      start = i + 1;
-      i += 2;
-      escaped = true;
-    } else {
-      i += 1;
-    }
+  const char* const end = FieldEnd(from, to, step, escaped);
+  GHOST_ASSERT(from <= end && end <= to);
+  // [from, to) is trimmed: the rest can only begin with blanks, the field
+  // only end with them (unescaping moves no blank to an end).
+  const char* field_end = end;
+  if (end < to) {
+    const char* rest = end + 1;
+    while (rest < to && IsBlank(*rest)) ++rest;
+    text = std::string_view(rest, static_cast<std::size_t>(to - rest));
+    while (field_end > from && IsBlank(field_end[-1])) --field_end;
+  } else {
+    text = std::string_view();
   }
-  const bool separated = i < t.size();
-  const std::size_t end = separated ? i : t.size();
-  // `t` is trimmed: the rest can only begin with blanks, the field only end
-  // with them (unescaping moves no blank to an end).
-  text = separated ? TrimFront(t.substr(i + 1)) : std::string_view();
-  std::string_view field = t.substr(0, end);
-  if (escaped) {
-    unescaped.append(t.substr(start, end - start));
-    field = unescaped;
-  }
-  return separated ? TrimBack(field) : field;
+  if (!escaped) return std::string_view(from, static_cast<std::size_t>(field_end - from));
+  UnescapeField(from, end, step, unescaped);
+  return end < to ? TrimView(unescaped) : std::string_view(unescaped);
 }
 
 // ---- Ordered name/value list -------------------------------------------------

@@ -55,8 +55,8 @@ std::string PadTwo(const std::string& text);
 // "\," before the separator unescaped; `text` keeps the trimmed rest.
 std::string TakeField(std::string& text);
 // The field TakeField takes, as a view: into `text` when the field holds no
-// escaped comma, else into `unescaped` (overwritten). `text` becomes a view
-// of the trimmed rest.
+// escaped comma, else into `unescaped` (overwritten; left as it was in the
+// first case). `text` becomes a view of the trimmed rest.
 std::string_view TakeFieldView(std::string_view& text, std::string& unescaped);
 
 // ---- Ordered name/value list -------------------------------------------------
