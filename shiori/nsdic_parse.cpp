@@ -24,14 +24,16 @@ constexpr char kCharsetOption[] = "Charset:";
 
 // The state of one parser run: the text, the cursor into it and the number of
 // plain word-list fields met so far; the entry line being handled, kept in
-// one buffer reused from line to line, and the unescaped key when it needs
-// one. Handlers look at the line through views and copy what they keep.
+// one buffer reused from line to line, and the unescaped key and one more
+// field when they need one. Handlers look at the line through views and copy
+// what they keep.
 struct TParseRun {
   const std::string& text;
   int cursor = 1;
   int count = 0;
   std::string line;
   std::string key;
+  std::string field;
 };
 
 // Skips the rest of a block comment whose opening line was just read: every
@@ -44,24 +46,30 @@ bool SkipBlockComment(int& cursor, const std::string& text) {
   return false;
 }
 
-// What the hook is told about a report of the entry being parsed.
+// What the hook is told about a report of the entry being parsed. Reports
+// and records are built only when a hook is installed.
 void ReportHere(THookCode code, THookLevel level, std::string_view text = std::string_view(),
                 long size = 0) {
+  if (DiagnosticsHook == nullptr) return;
   HookReport({code, level, 0, 0, {text, std::string_view()}, size});
 }
 
 void RecordHere(THookKind kind, int record, std::string_view name,
                 std::string_view text = std::string_view()) {
+  if (DiagnosticsHook == nullptr) return;
   HookRecord({kind, record, 0, 0, 0, name, text, 0});
 }
 
 // CompareHead(key, line, length of key) == 0: the line and the key agree over
 // the key's length, or over the whole line when it is shorter (a line that
-// is a start of the key counts too).
+// is a start of the key counts too). Keys are a few bytes: compared in line.
 template <std::size_t N>
 bool HeadIs(std::string_view line, const char (&key)[N]) {
   const std::size_t n = std::min(N - 1, line.size());
-  return line.compare(0, n, key, n) == 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (line[i] != key[i]) return false;
+  }
+  return true;
 }
 
 // Empty lines, "#" and "," lines and "//" lines (a lone "/" too) are skipped.
@@ -111,12 +119,12 @@ std::string TakeFieldCopy(std::string_view& rest) {
 
 // The position of the first "\," at or after `from`, or npos. Texts are full
 // of backslashes and hold few commas: the search goes by the commas.
-std::size_t FindEscapedComma(const std::string& text, std::size_t from) {
-  for (std::size_t comma = text.find(',', from + 1); comma != std::string::npos;
+std::size_t FindEscapedComma(std::string_view text, std::size_t from) {
+  for (std::size_t comma = text.find(',', from + 1); comma != std::string_view::npos;
        comma = text.find(',', comma + 1)) {
     if (text[comma - 1] == '\\') return comma - 1;
   }
-  return std::string::npos;
+  return std::string_view::npos;
 }
 
 // Every "\," becomes ",", in place and a stretch at a time: the text only
@@ -137,6 +145,17 @@ std::string UnescapeCommas(std::string text) {
   std::memmove(bytes + out, bytes + in, tail);
   text.resize(out + tail);
   return text;
+}
+
+// The text a sentence keeps of an entry's rest, or of its gathered body when
+// the rest is empty: every "\," made "," and the blanks around dropped (the
+// two steps commute: only backslashes go). A rest is copied once, straight
+// from the line.
+std::string SentenceText(TParseRun& run, std::string_view rest) {
+  if (rest.empty()) return TrimBlanks(UnescapeCommas(GatherBody(run)));
+  const std::string_view kept = TrimView(rest);
+  if (FindEscapedComma(kept, 0) == std::string_view::npos) return std::string(kept);
+  return UnescapeCommas(std::string(kept));
 }
 
 void HandleOption(std::string_view rest) {
@@ -175,7 +194,7 @@ void HandleWordTalk(std::string_view rest) {
 // "\re" and "\hl": dropped whole (counts unchanged) when either the
 // reply/hello table or the SentenceTable (AddSentence refuses) is full.
 void HandleConditionTalk(TParseRun& run, std::string_view line, bool hello) {
-  const std::string condition = TakeFieldCopy(line);
+  const std::string_view condition = TakeFieldView(line, run.field);
   std::string rest = OrBody(run, line);
   const bool room = hello ? HelloCount < kHelloCapacity : ReplyCount < kReplyCapacity;
   if (!room) {
@@ -215,26 +234,22 @@ void HandleLink(std::string_view rest) {
 }
 
 void HandleFreeTalk(TParseRun& run, std::string_view rest) {
-  const int s =
-      AddSentence(TrimBlanks(UnescapeCommas(OrBody(run, rest))), TSentenceKind::FreeTalk, 0);
+  const int s = AddSentence(SentenceText(run, rest), TSentenceKind::FreeTalk, 0);
   if (s != 0) RecordHere(THookKind::FreeTalk, s, std::string_view());
 }
 
-// "@name&condition" or "\ev".
+// "@name&condition" or "\ev". The name and the condition are views into the
+// line (or the run's field buffer), which the body's lines leave alone.
 void HandleEvent(TParseRun& run, std::string_view key, std::string_view rest) {
-  std::string head = key == "\\ev" ? TakeFieldCopy(rest) : std::string(key.substr(1));
-  std::string name, condition;
-  const std::string_view whole = head;
-  const std::string::size_type amp = whole.find('&');
-  if (amp != std::string::npos) {
-    condition.assign(TrimView(whole.substr(amp + 1)));
-    name.assign(TrimView(whole.substr(0, amp)));
-  } else {
-    name.swap(head);
+  const std::string_view head = key == "\\ev" ? TakeFieldView(rest, run.field) : key.substr(1);
+  std::string_view name = head, condition;
+  const std::string_view::size_type amp = head.find('&');
+  if (amp != std::string_view::npos) {
+    condition = TrimView(head.substr(amp + 1));
+    name = TrimView(head.substr(0, amp));
   }
   if (name.empty()) ReportHere(THookCode::EventWithoutName, THookLevel::Warning);
-  std::string body = UnescapeCommas(OrBody(run, rest));
-  const int e = RegisterConditional(name, condition, TrimBlanks(std::move(body)));
+  const int e = RegisterConditional(name, condition, SentenceText(run, rest));
   if (e != 0) RecordHere(THookKind::Event, e, name, condition);
 }
 
@@ -335,7 +350,10 @@ int CursorEnd(const TParseRun& run) {
 // line is copied into the run's line buffer, and taken apart by views.
 void HandleLine(TParseRun& run, std::string_view text, int start) {
   if (IsSkippedLine(text)) return;
-  HookRecord({THookKind::EntryBegin, 0, start, 0, 0, std::string_view(), std::string_view(), 0});
+  const bool hooked = DiagnosticsHook != nullptr;
+  if (hooked) {
+    HookRecord({THookKind::EntryBegin, 0, start, 0, 0, std::string_view(), std::string_view(), 0});
+  }
   std::string& line = run.line;
   line.assign(text);
   if (NSDeclare) line += AppendIndented(run.cursor, run.text);
@@ -347,18 +365,20 @@ void HandleLine(TParseRun& run, std::string_view text, int start) {
   } else {
     ReportHere(THookCode::UnknownEntry, THookLevel::Warning, key);
   }
-  HookRecord({THookKind::EntryEnd, 0, start, CursorEnd(run), 0, key, std::string_view(), 0});
+  if (hooked) {
+    HookRecord({THookKind::EntryEnd, 0, start, CursorEnd(run), 0, key, std::string_view(), 0});
+  }
 }
 
 }  // namespace
 
 int ParseDictionary(const std::string& text) {
   ClearMacros();
-  TParseRun run{text, 1, 0, {}, {}};
+  TParseRun run{text, 1, 0, {}, {}, {}};
   while (run.cursor > 0) {
     int start = run.cursor;
     std::string_view line = ReadLineView(run.cursor, text);
-    if (MatchAt(1, line, "/*")) {
+    if (line.starts_with("/*")) {
       if (DiagnosticsHook != nullptr && line.find("*/", 2) != std::string::npos) {
         HookReport({THookCode::BlockCommentSameLine, THookLevel::Warning, start, 0, {}, 0});
       }
