@@ -89,25 +89,6 @@ std::string TrimBlanks(std::string text) {
   return std::string(kept);
 }
 
-std::string_view ReadLineView(int& cursor, const std::string& text) {
-  if (cursor <= 0) return std::string_view();
-  const int len = static_cast<int>(text.size());
-  if (cursor > len) {
-    cursor = 0;
-    return std::string_view();
-  }
-  // The line's bytes [from, to): up to the next CR, or to the end.
-  const char* const base = text.data();
-  const std::size_t from = static_cast<std::size_t>(cursor) - 1;
-  const void* const cr = std::memchr(base + from, 0x0D, text.size() - from);
-  const std::size_t to =
-      cr != nullptr ? static_cast<std::size_t>(static_cast<const char*>(cr) - base) : text.size();
-  // The byte after the CR is skipped unseen.
-  cursor = cr != nullptr ? static_cast<int>(to) + 3 : len + 1;
-  if (cursor > len) cursor = 0;
-  return TrimView(std::string_view(base + from, to - from));
-}
-
 std::string ReadLine(int& cursor, const std::string& text) {
   return std::string(ReadLineView(cursor, text));
 }
