@@ -142,11 +142,11 @@ std::string CountByLetter(char letter) {
   }
 }
 
-int32_t Weight(const std::string& text) {
+int32_t Weight(std::string_view text) {
   return static_cast<int32_t>(text.size() / 2 + 10);
 }
 
-int AddSentence(std::string text, TSentenceKind kind, int32_t cool_down) {
+int AddSentence(std::string_view text, TSentenceKind kind, int32_t cool_down) {
   GHOST_ASSERT(SentenceCount >= 0 && SentenceCount <= kSentenceCapacity);
   if (SentenceCount >= kSentenceCapacity) {
     HookReport({THookCode::TableFull, THookLevel::Error, 0, 0, {"SentenceTable", {}},
@@ -155,7 +155,9 @@ int AddSentence(std::string text, TSentenceKind kind, int32_t cool_down) {
   }
   TSentences& record = SentenceTable[SentenceCount + 1];
   GHOST_ASSERT(record.Text.empty());
-  record.Text = std::move(text);  // the record takes the text's storage
+  // The one copy, made apart (cheaper than assign's general path): the
+  // record stays empty when it throws.
+  record.Text = std::string(text);
   record.Kind = kind;
   record.CoolDown = cool_down;
   return ++SentenceCount;

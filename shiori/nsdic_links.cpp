@@ -143,7 +143,7 @@ int RandomLinkedRecord(int previous_record, const std::string& previous,
   return RandomRecordOfTag(tag);
 }
 
-int RegisterConditional(std::string_view name, std::string_view condition, std::string text) {
+int RegisterConditional(std::string_view name, std::string_view condition, std::string_view text) {
   GHOST_ASSERT(EventCount >= 0 && EventCount <= kEventCapacity);
   if (EventCount >= kEventCapacity || SentenceCount >= kSentenceCapacity) {
     const bool events_full = EventCount >= kEventCapacity;
@@ -159,8 +159,7 @@ int RegisterConditional(std::string_view name, std::string_view condition, std::
     return 0;
   }
   TJoken record{0, std::string(name), std::string(condition)};
-  const int32_t weight = Weight(text);
-  record.Sentence = AddSentence(std::move(text), TSentenceKind::Event, weight);
+  record.Sentence = AddSentence(text, TSentenceKind::Event, Weight(text));
   ++EventCount;
   GHOST_ASSERT(EventTable[EventCount].Sentence == 0 && EventTable[EventCount].Name.empty());
   EventTable[EventCount] = std::move(record);

@@ -24,9 +24,10 @@ constexpr char kCharsetOption[] = "Charset:";
 
 // The state of one parser run: the text, the cursor into it and the number of
 // plain word-list fields met so far; the entry line being handled, kept in
-// one buffer reused from line to line, and the unescaped key and one more
-// field when they need one. Handlers look at the line through views and copy
-// what they keep.
+// one buffer reused from line to line, the unescaped key and one more field
+// when they need one, and a sentence's text when it is not a stretch of the
+// line (a gathered body, an unescaped text). Handlers look at these through
+// views; the store copies what it keeps.
 struct TParseRun {
   const std::string& text;
   int cursor = 1;
@@ -34,6 +35,7 @@ struct TParseRun {
   std::string line;
   std::string key;
   std::string field;
+  std::string body;
 };
 
 // Skips the rest of a block comment whose opening line was just read: every
@@ -106,11 +108,6 @@ std::string GatherBody(TParseRun& run) {
   return ExpandMacros(std::move(body));
 }
 
-// The rest of the entry line, copied, or the gathered body when it is empty.
-std::string OrBody(TParseRun& run, std::string_view rest) {
-  return rest.empty() ? GatherBody(run) : std::string(rest);
-}
-
 // The next field of `rest`, copied.
 std::string TakeFieldCopy(std::string_view& rest) {
   std::string unescaped;
@@ -149,13 +146,18 @@ std::string UnescapeCommas(std::string text) {
 
 // The text a sentence keeps of an entry's rest, or of its gathered body when
 // the rest is empty: every "\," made "," and the blanks around dropped (the
-// two steps commute: only backslashes go). A rest is copied once, straight
-// from the line.
-std::string SentenceText(TParseRun& run, std::string_view rest) {
-  if (rest.empty()) return TrimBlanks(UnescapeCommas(GatherBody(run)));
+// two steps commute: only backslashes go). A view into the line, or into the
+// run's body buffer when the text had to be built.
+std::string_view SentenceText(TParseRun& run, std::string_view rest) {
+  if (rest.empty()) {
+    run.body = UnescapeCommas(GatherBody(run));
+    return TrimView(run.body);
+  }
   const std::string_view kept = TrimView(rest);
-  if (FindEscapedComma(kept, 0) == std::string_view::npos) return std::string(kept);
-  return UnescapeCommas(std::string(kept));
+  if (FindEscapedComma(kept, 0) == std::string_view::npos) return kept;
+  run.body.assign(kept);
+  run.body = UnescapeCommas(std::move(run.body));
+  return run.body;
 }
 
 void HandleOption(std::string_view rest) {
@@ -185,7 +187,7 @@ void HandleWordTalk(std::string_view rest) {
   const std::string category = TakeFieldCopy(rest);
   if (word.empty() || category.empty()) ReportHere(THookCode::WordTalkFields, THookLevel::Warning);
   const int w = RegisterWord(category, word);
-  const int s = AddSentence(std::string(TrimView(rest)), TSentenceKind::WordTalk, 0);
+  const int s = AddSentence(TrimView(rest), TSentenceKind::WordTalk, 0);
   if (w != 0 && s != 0) WordTable[w].Sentence = s;
   if (w != 0) RecordHere(THookKind::Word, w, category, word);
   if (s != 0) RecordHere(THookKind::WordTalk, s, word);
@@ -195,7 +197,11 @@ void HandleWordTalk(std::string_view rest) {
 // reply/hello table or the SentenceTable (AddSentence refuses) is full.
 void HandleConditionTalk(TParseRun& run, std::string_view line, bool hello) {
   const std::string_view condition = TakeFieldView(line, run.field);
-  std::string rest = OrBody(run, line);
+  std::string_view text = line;
+  if (line.empty()) {
+    run.body = GatherBody(run);
+    text = run.body;
+  }
   const bool room = hello ? HelloCount < kHelloCapacity : ReplyCount < kReplyCapacity;
   if (!room) {
     ReportHere(THookCode::TableFull, THookLevel::Error, hello ? "HelloTable" : "ReplyTable",
@@ -203,8 +209,8 @@ void HandleConditionTalk(TParseRun& run, std::string_view line, bool hello) {
     return;
   }
   const TSentenceKind kind = hello ? TSentenceKind::Hello : TSentenceKind::Reply;
-  const int weight = hello ? 0 : Weight(rest);
-  const int s = AddSentence(TrimBlanks(std::move(rest)), kind, weight);
+  const int weight = hello ? 0 : Weight(text);  // of the text before it is trimmed
+  const int s = AddSentence(TrimView(text), kind, weight);
   if (s == 0) return;
   if (hello) {
     RecordHere(THookKind::Hello, AddHello(s, condition), std::string_view(), condition);
@@ -374,7 +380,7 @@ void HandleLine(TParseRun& run, std::string_view text, int start) {
 
 int ParseDictionary(const std::string& text) {
   ClearMacros();
-  TParseRun run{text, 1, 0, {}, {}, {}};
+  TParseRun run{text, 1, 0, {}, {}, {}, {}};
   while (run.cursor > 0) {
     int start = run.cursor;
     std::string_view line = ReadLineView(run.cursor, text);
