@@ -9,7 +9,6 @@
 #include <map>
 #include <unordered_map>
 
-#include "ghost_assert.h"
 #include "strutl.h"
 
 // ---- Charset setting -------------------------------------------------------
@@ -28,9 +27,37 @@ constexpr bool IsLowLeadRange(int b) { return b >= 0x80 && b <= 0x9F; }
 
 }  // namespace
 
+namespace {
+
+// How far the field splitter steps from a byte that starts a character: 1
+// over a one-byte character, 2 over a lead byte and its trail, 0 at a comma
+// or a backslash, which it looks at itself. Most bytes are passed over by
+// one table read.
+struct TFieldSteps {
+  unsigned char of[256];
+};
+
+// The steps as IsLeadByte sees lead bytes with the Shift_JIS flag on or off.
+constexpr TFieldSteps MakeFieldSteps(bool shift_jis) {
+  TFieldSteps steps{};
+  for (int b = 0; b < 256; ++b) {
+    const bool lead = IsHighLeadRange(b) || (shift_jis && IsLowLeadRange(b));
+    steps.of[b] = lead ? 2 : (b == '\\' || b == ',') ? 0 : 1;
+  }
+  return steps;
+}
+
+constexpr TFieldSteps kShiftJisFieldSteps = MakeFieldSteps(true);
+constexpr TFieldSteps kOtherFieldSteps = MakeFieldSteps(false);
+
+}  // namespace
+
+const unsigned char* field_split::g_steps = kShiftJisFieldSteps.of;
+
 void SetCharset(const std::string& name) {
   CharsetSlot() = name;
   g_shift_jis = (name == "Shift_JIS");
+  field_split::g_steps = (g_shift_jis ? kShiftJisFieldSteps : kOtherFieldSteps).of;
 }
 
 const std::string& CharsetName() { return CharsetSlot(); }
@@ -211,55 +238,10 @@ std::string TakeField(std::string& text) {
   return field;
 }
 
-namespace {
-
-// How far the field splitter steps from a byte that starts a character: 1
-// over a one-byte character, 2 over a lead byte and its trail, 0 at a comma
-// or a backslash, which it looks at itself. Most bytes are passed over by
-// one table read.
-struct TFieldSteps {
-  unsigned char of[256];
-};
-
-// The steps as IsLeadByte sees lead bytes with the Shift_JIS flag on or off.
-constexpr TFieldSteps MakeFieldSteps(bool shift_jis) {
-  TFieldSteps steps{};
-  for (int b = 0; b < 256; ++b) {
-    const bool lead = IsHighLeadRange(b) || (shift_jis && IsLowLeadRange(b));
-    steps.of[b] = lead ? 2 : (b == '\\' || b == ',') ? 0 : 1;
-  }
-  return steps;
-}
-
-constexpr TFieldSteps kShiftJisFieldSteps = MakeFieldSteps(true);
-constexpr TFieldSteps kOtherFieldSteps = MakeFieldSteps(false);
-
-// The end of the field that begins at `from`: the first "," before `to`
-// that starts a character and is not escaped by a "\" that starts one;
-// `to` when there is none. `escaped` is set when an escaped comma was
-// passed over.
-const char* FieldEnd(const char* from, const char* to, const unsigned char* step,
-                     bool& escaped) {
-  const char* i = from;
-  for (;;) {
-    unsigned char s = 0;
-    while (i < to && (s = step[static_cast<unsigned char>(*i)]) != 0) i += s;
-    if (i >= to) return to;  // a lead byte at the end steps past it
-    if (*i == ',') return i;
-    if (i + 1 < to && i[1] == ',') {
-      escaped = true;
-      i += 2;
-    } else {
-      i += 1;
-    }
-  }
-}
-
-// The bytes [from, end), a field FieldEnd found to hold an escaped comma,
-// into `out` with the backslash of every escaped comma dropped. Kept out of
-// line: the splitter's usual path then needs no room for a copy.
-[[gnu::noinline]] void UnescapeField(const char* from, const char* end,
-                                     const unsigned char* step, std::string& out) {
+// The splitter's rare path, out of line: the usual one needs no room for a
+// copy.
+void field_split::Unescape(const char* from, const char* end, std::string& out) {
+  const unsigned char* const step = g_steps;
   out.clear();
   const char* start = from;
   const char* i = from;
@@ -276,33 +258,6 @@ const char* FieldEnd(const char* from, const char* to, const unsigned char* step
     }
   }
   out.append(start, end);
-}
-
-}  // namespace
-
-std::string_view TakeFieldView(std::string_view& text, std::string& unescaped) {
-  const char* from = text.data();
-  const char* to = from + text.size();
-  while (from < to && IsBlank(*from)) ++from;
-  while (to > from && IsBlank(to[-1])) --to;
-  const unsigned char* const step = (g_shift_jis ? kShiftJisFieldSteps : kOtherFieldSteps).of;
-  bool escaped = false;
-  const char* const end = FieldEnd(from, to, step, escaped);
-  GHOST_ASSERT(from <= end && end <= to);
-  // [from, to) is trimmed: the rest can only begin with blanks, the field
-  // only end with them (unescaping moves no blank to an end).
-  const char* field_end = end;
-  if (end < to) {
-    const char* rest = end + 1;
-    while (rest < to && IsBlank(*rest)) ++rest;
-    text = std::string_view(rest, static_cast<std::size_t>(to - rest));
-    while (field_end > from && IsBlank(field_end[-1])) --field_end;
-  } else {
-    text = std::string_view();
-  }
-  if (!escaped) return std::string_view(from, static_cast<std::size_t>(field_end - from));
-  UnescapeField(from, end, step, unescaped);
-  return end < to ? TrimView(unescaped) : std::string_view(unescaped);
 }
 
 // ---- Ordered name/value list -------------------------------------------------
