@@ -27,9 +27,37 @@ constexpr bool IsLowLeadRange(int b) { return b >= 0x80 && b <= 0x9F; }
 
 }  // namespace
 
+namespace {
+
+// How far the field splitter steps from a byte that starts a character: 1
+// over a one-byte character, 2 over a lead byte and its trail, 0 at a comma
+// or a backslash, which it looks at itself. Most bytes are passed over by
+// one table read.
+struct TFieldSteps {
+  unsigned char of[256];
+};
+
+// The steps as IsLeadByte sees lead bytes with the Shift_JIS flag on or off.
+constexpr TFieldSteps MakeFieldSteps(bool shift_jis) {
+  TFieldSteps steps{};
+  for (int b = 0; b < 256; ++b) {
+    const bool lead = IsHighLeadRange(b) || (shift_jis && IsLowLeadRange(b));
+    steps.of[b] = lead ? 2 : (b == '\\' || b == ',') ? 0 : 1;
+  }
+  return steps;
+}
+
+constexpr TFieldSteps kShiftJisFieldSteps = MakeFieldSteps(true);
+constexpr TFieldSteps kOtherFieldSteps = MakeFieldSteps(false);
+
+}  // namespace
+
+const unsigned char* field_split::g_steps = kShiftJisFieldSteps.of;
+
 void SetCharset(const std::string& name) {
   CharsetSlot() = name;
   g_shift_jis = (name == "Shift_JIS");
+  field_split::g_steps = (g_shift_jis ? kShiftJisFieldSteps : kOtherFieldSteps).of;
 }
 
 const std::string& CharsetName() { return CharsetSlot(); }
@@ -210,78 +238,26 @@ std::string TakeField(std::string& text) {
   return field;
 }
 
-namespace {
-
-// What the field splitter sees in a byte: most bytes are passed over by one
-// table read.
-enum TFieldByte : unsigned char { kPlainByte, kLeadByte, kBackslashByte, kCommaByte };
-
-struct TFieldBytes {
-  TFieldByte of[256];
-};
-
-// The classes as IsLeadByte sees lead bytes with the Shift_JIS flag on or off.
-constexpr TFieldBytes MakeFieldBytes(bool shift_jis) {
-  TFieldBytes bytes{};
-  for (int b = 0; b < 256; ++b) {
-    const bool lead = IsHighLeadRange(b) || (shift_jis && IsLowLeadRange(b));
-    bytes.of[b] = lead ? kLeadByte : b == '\\' ? kBackslashByte : b == ',' ? kCommaByte : kPlainByte;
-  }
-  return bytes;
-}
-
-constexpr TFieldBytes kShiftJisFieldBytes = MakeFieldBytes(true);
-constexpr TFieldBytes kOtherFieldBytes = MakeFieldBytes(false);
-
-// One side of TrimView, for texts whose other side is known to be trimmed.
-std::string_view TrimFront(std::string_view text) {
-  std::size_t first = 0;
-  while (first < text.size() && IsBlank(text[first])) ++first;
-  return text.substr(first);
-}
-
-std::string_view TrimBack(std::string_view text) {
-  std::size_t last = text.size();
-  while (last > 0 && IsBlank(text[last - 1])) --last;
-  return text.substr(0, last);
-}
-
-}  // namespace
-
-std::string_view TakeFieldView(std::string_view& text, std::string& unescaped) {
-  const std::string_view t = TrimView(text);
-  const TFieldByte* const kind = (g_shift_jis ? kShiftJisFieldBytes : kOtherFieldBytes).of;
-  unescaped.clear();
-  bool escaped = false;
-  std::size_t start = 0, i = 0;
-  while (i < t.size()) {
-    const TFieldByte k = kind[static_cast<unsigned char>(t[i])];
-    if (k == kPlainByte) {
-      i += 1;
-    } else if (k == kLeadByte) {
-      i += 2;
-    } else if (k == kCommaByte) {
-      break;
-    } else if (i + 1 < t.size() && t[i + 1] == ',') {
-      unescaped.append(t.substr(start, i - start));  // the "\" is dropped
+// The splitter's rare path, out of line: the usual one needs no room for a
+// copy.
+void field_split::Unescape(const char* from, const char* end, std::string& out) {
+  const unsigned char* const step = g_steps;
+  out.clear();
+  const char* start = from;
+  const char* i = from;
+  while (i < end) {
+    const unsigned char s = step[static_cast<unsigned char>(*i)];
+    if (s != 0) {
+      i += s;
+    } else if (*i == '\\' && i + 1 < end && i[1] == ',') {
+      out.append(start, i);
       start = i + 1;
       i += 2;
-      escaped = true;
     } else {
       i += 1;
     }
   }
-  const bool separated = i < t.size();
-  const std::size_t end = separated ? i : t.size();
-  // `t` is trimmed: the rest can only begin with blanks, the field only end
-  // with them (unescaping moves no blank to an end).
-  text = separated ? TrimFront(t.substr(i + 1)) : std::string_view();
-  std::string_view field = t.substr(0, end);
-  if (escaped) {
-    unescaped.append(t.substr(start, end - start));
-    field = unescaped;
-  }
-  return separated ? TrimBack(field) : field;
+  out.append(start, end);
 }
 
 // ---- Ordered name/value list -------------------------------------------------

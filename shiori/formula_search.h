@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ghost_assert.h"
+
 // ---- Charset setting -------------------------------------------------------
 
 // Sets the charset name; the Shift_JIS flag is on exactly for "Shift_JIS".
@@ -55,9 +57,75 @@ std::string PadTwo(const std::string& text);
 // "\," before the separator unescaped; `text` keeps the trimmed rest.
 std::string TakeField(std::string& text);
 // The field TakeField takes, as a view: into `text` when the field holds no
-// escaped comma, else into `unescaped` (overwritten). `text` becomes a view
-// of the trimmed rest.
+// escaped comma, else into `unescaped` (overwritten; left as it was in the
+// first case). `text` becomes a view of the trimmed rest. Inline (below): the
+// parser splits every key and word by it.
 std::string_view TakeFieldView(std::string_view& text, std::string& unescaped);
+
+// ---- The field splitter, inline ----------------------------------------------
+
+namespace field_split {
+// How far the splitter steps from a byte that starts a character, for the
+// charset in force: 1 over a one-byte character, 2 over a lead byte (as
+// IsLeadByte sees it) and its trail, 0 at a comma or a backslash, which it
+// looks at itself. Set with the charset.
+extern const unsigned char* g_steps;
+// The bytes [from, end), a field holding an escaped comma, into `out` with
+// the backslash of every escaped comma dropped.
+void Unescape(const char* from, const char* end, std::string& out);
+
+inline bool IsBlank(char b) { return b == ' ' || b == '\t'; }
+
+// The end of the field that begins at `from`: the first "," before `to`
+// that starts a character and is not escaped by a "\" that starts one;
+// `to` when there is none. `escaped` is set when an escaped comma was
+// passed over.
+inline const char* FieldEnd(const char* from, const char* to, bool& escaped) {
+  const unsigned char* const step = g_steps;
+  const char* i = from;
+  for (;;) {
+    unsigned char s = 0;
+    while (i < to && (s = step[static_cast<unsigned char>(*i)]) != 0) i += s;
+    if (i >= to) return to;  // a lead byte at the end steps past it
+    if (*i == ',') return i;
+    if (i + 1 < to && i[1] == ',') {
+      escaped = true;
+      i += 2;
+    } else {
+      i += 1;
+    }
+  }
+}
+}  // namespace field_split
+
+inline std::string_view TakeFieldView(std::string_view& text, std::string& unescaped) {
+  using field_split::IsBlank;
+  const char* from = text.data();
+  const char* to = from + text.size();
+  while (from < to && IsBlank(*from)) ++from;
+  while (to > from && IsBlank(to[-1])) --to;
+  bool escaped = false;
+  const char* const end = field_split::FieldEnd(from, to, escaped);
+  GHOST_ASSERT(from <= end && end <= to);
+  // [from, to) is trimmed: the rest can only begin with blanks, the field
+  // only end with them (unescaping moves no blank to an end).
+  const char* field_end = end;
+  if (end < to) {
+    const char* rest = end + 1;
+    while (rest < to && IsBlank(*rest)) ++rest;
+    text = std::string_view(rest, static_cast<std::size_t>(to - rest));
+    while (field_end > from && IsBlank(field_end[-1])) --field_end;
+  } else {
+    text = std::string_view();
+  }
+  if (!escaped) return std::string_view(from, static_cast<std::size_t>(field_end - from));
+  field_split::Unescape(from, end, unescaped);
+  std::string_view field = unescaped;
+  if (end < to) {
+    while (!field.empty() && IsBlank(field.back())) field.remove_suffix(1);
+  }
+  return field;
+}
 
 // ---- Ordered name/value list -------------------------------------------------
 // Names unique; ordered by byte length, longest first; among equal lengths the

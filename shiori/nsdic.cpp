@@ -83,14 +83,15 @@ std::string JoinWithCommas(const int* numbers, int count) {
 // Appends a condition record to a TJoken table unless it is full.
 template <typename Table>
 int AppendJoken(Table& table, int& count, int capacity, int sentence,
-                const std::string& condition) {
+                std::string_view condition) {
   GHOST_ASSERT(count >= 0 && count <= capacity);
   if (count >= capacity) return 0;
   // The record is made, and the table grown to hold it, before it counts:
   // readers walk the table's storage up to the count.
   TJoken& record = table[count + 1];
   GHOST_ASSERT(record.Sentence == 0 && record.Condition.empty());
-  record = TJoken{sentence, std::string(), condition};
+  record.Condition.assign(condition);  // leaves the record empty when it throws
+  record.Sentence = sentence;
   return ++count;
 }
 
@@ -141,27 +142,31 @@ std::string CountByLetter(char letter) {
   }
 }
 
-int32_t Weight(const std::string& text) {
+int32_t Weight(std::string_view text) {
   return static_cast<int32_t>(text.size() / 2 + 10);
 }
 
-int AddSentence(std::string text, TSentenceKind kind, int32_t cool_down) {
+int AddSentence(std::string_view text, TSentenceKind kind, int32_t cool_down) {
   GHOST_ASSERT(SentenceCount >= 0 && SentenceCount <= kSentenceCapacity);
   if (SentenceCount >= kSentenceCapacity) {
     HookReport({THookCode::TableFull, THookLevel::Error, 0, 0, {"SentenceTable", {}},
                 kSentenceCapacity});
     return 0;
   }
-  ++SentenceCount;
-  GHOST_ASSERT(SentenceTable[SentenceCount].Text.empty());
-  SentenceTable[SentenceCount] = TSentences{std::move(text), kind, cool_down};
-  return SentenceCount;
+  TSentences& record = SentenceTable[SentenceCount + 1];
+  GHOST_ASSERT(record.Text.empty());
+  // The one copy, made apart (cheaper than assign's general path): the
+  // record stays empty when it throws.
+  record.Text = std::string(text);
+  record.Kind = kind;
+  record.CoolDown = cool_down;
+  return ++SentenceCount;
 }
 
-int AddReply(int sentence, const std::string& condition) {
+int AddReply(int sentence, std::string_view condition) {
   return AppendJoken(ReplyTable, ReplyCount, kReplyCapacity, sentence, condition);
 }
 
-int AddHello(int sentence, const std::string& condition) {
+int AddHello(int sentence, std::string_view condition) {
   return AppendJoken(HelloTable, HelloCount, kHelloCapacity, sentence, condition);
 }

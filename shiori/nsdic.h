@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "UTypes.h"
 #include "nsdic_table.h"
@@ -54,10 +55,12 @@ void BuildStatusLine();
 std::string CountByLetter(char letter);
 
 // Length in bytes div 2, plus 10.
-int32_t Weight(const std::string& text);
+int32_t Weight(std::string_view text);
 
-// Appends a sentence; its number, or 0 when SentenceTable is full.
-int AddSentence(std::string text, TSentenceKind kind, int32_t cool_down);
-// Append a reply / hello record for `sentence`; number or 0 when full.
-int AddReply(int sentence, const std::string& condition);
-int AddHello(int sentence, const std::string& condition);
+// Appends a sentence, its text copied into the record; its number, or 0 when
+// SentenceTable is full.
+int AddSentence(std::string_view text, TSentenceKind kind, int32_t cool_down);
+// Append a reply / hello record for `sentence`, the condition copied into
+// it; number or 0 when full.
+int AddReply(int sentence, std::string_view condition);
+int AddHello(int sentence, std::string_view condition);

@@ -11,6 +11,7 @@
 #include "random.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -142,8 +143,7 @@ int RandomLinkedRecord(int previous_record, const std::string& previous,
   return RandomRecordOfTag(tag);
 }
 
-int RegisterConditional(const std::string& name, const std::string& condition,
-                        const std::string& text) {
+int RegisterConditional(std::string_view name, std::string_view condition, std::string_view text) {
   GHOST_ASSERT(EventCount >= 0 && EventCount <= kEventCapacity);
   if (EventCount >= kEventCapacity || SentenceCount >= kSentenceCapacity) {
     const bool events_full = EventCount >= kEventCapacity;
@@ -158,12 +158,13 @@ int RegisterConditional(const std::string& name, const std::string& condition,
                 EventIndex.limit});
     return 0;
   }
-  const int sentence = AddSentence(text, TSentenceKind::Event, Weight(text));
+  TJoken record{0, std::string(name), std::string(condition)};
+  record.Sentence = AddSentence(text, TSentenceKind::Event, Weight(text));
   ++EventCount;
   GHOST_ASSERT(EventTable[EventCount].Sentence == 0 && EventTable[EventCount].Name.empty());
-  EventTable[EventCount] = TJoken{sentence, name, condition};
+  EventTable[EventCount] = std::move(record);
   FillSlot(EventIndex, free.slot, EventCount);
-  WordLookups.events[name].push_back(EventCount);
+  WordLookups.events[EventTable[EventCount].Name].push_back(EventCount);
   return EventCount;
 }
 

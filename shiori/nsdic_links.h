@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "nsdic_index.h"
 #include "nsdic_words.h"
@@ -22,9 +23,9 @@ std::string RandomLinkedWord(const std::string& previous, const std::string& cat
 int RandomLinkedRecord(int previous_record, const std::string& previous,
                        const TCategoryTag& tag);
 // Registers an event response (its sentence and condition); its EventTable
-// record, or 0 when a table or the name's chain is full.
-int RegisterConditional(const std::string& name, const std::string& condition,
-                        const std::string& text);
+// record, or 0 when a table or the name's chain is full. The name, the
+// condition and the text are copied into the records.
+int RegisterConditional(std::string_view name, std::string_view condition, std::string_view text);
 // The number of the event's responses for k = 0, else the k-th one's
 // EventTable record, or 0.
 int ConditionalMember(const std::string& name, int k);

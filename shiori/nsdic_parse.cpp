@@ -24,14 +24,18 @@ constexpr char kCharsetOption[] = "Charset:";
 
 // The state of one parser run: the text, the cursor into it and the number of
 // plain word-list fields met so far; the entry line being handled, kept in
-// one buffer reused from line to line, and the unescaped key when it needs
-// one. Handlers look at the line through views and copy what they keep.
+// one buffer reused from line to line, the unescaped key and one more field
+// when they need one, and a sentence's text when it is not a stretch of the
+// line (a gathered body, an unescaped text). Handlers look at these through
+// views; the store copies what it keeps.
 struct TParseRun {
   const std::string& text;
   int cursor = 1;
   int count = 0;
   std::string line;
   std::string key;
+  std::string field;
+  std::string body;
 };
 
 // Skips the rest of a block comment whose opening line was just read: every
@@ -44,24 +48,30 @@ bool SkipBlockComment(int& cursor, const std::string& text) {
   return false;
 }
 
-// What the hook is told about a report of the entry being parsed.
+// What the hook is told about a report of the entry being parsed. Reports
+// and records are built only when a hook is installed.
 void ReportHere(THookCode code, THookLevel level, std::string_view text = std::string_view(),
                 long size = 0) {
+  if (DiagnosticsHook == nullptr) return;
   HookReport({code, level, 0, 0, {text, std::string_view()}, size});
 }
 
 void RecordHere(THookKind kind, int record, std::string_view name,
                 std::string_view text = std::string_view()) {
+  if (DiagnosticsHook == nullptr) return;
   HookRecord({kind, record, 0, 0, 0, name, text, 0});
 }
 
 // CompareHead(key, line, length of key) == 0: the line and the key agree over
 // the key's length, or over the whole line when it is shorter (a line that
-// is a start of the key counts too).
+// is a start of the key counts too). Keys are a few bytes: compared in line.
 template <std::size_t N>
 bool HeadIs(std::string_view line, const char (&key)[N]) {
   const std::size_t n = std::min(N - 1, line.size());
-  return line.compare(0, n, key, n) == 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (line[i] != key[i]) return false;
+  }
+  return true;
 }
 
 // Empty lines, "#" and "," lines and "//" lines (a lone "/" too) are skipped.
@@ -98,11 +108,6 @@ std::string GatherBody(TParseRun& run) {
   return ExpandMacros(std::move(body));
 }
 
-// The rest of the entry line, copied, or the gathered body when it is empty.
-std::string OrBody(TParseRun& run, std::string_view rest) {
-  return rest.empty() ? GatherBody(run) : std::string(rest);
-}
-
 // The next field of `rest`, copied.
 std::string TakeFieldCopy(std::string_view& rest) {
   std::string unescaped;
@@ -111,12 +116,12 @@ std::string TakeFieldCopy(std::string_view& rest) {
 
 // The position of the first "\," at or after `from`, or npos. Texts are full
 // of backslashes and hold few commas: the search goes by the commas.
-std::size_t FindEscapedComma(const std::string& text, std::size_t from) {
-  for (std::size_t comma = text.find(',', from + 1); comma != std::string::npos;
+std::size_t FindEscapedComma(std::string_view text, std::size_t from) {
+  for (std::size_t comma = text.find(',', from + 1); comma != std::string_view::npos;
        comma = text.find(',', comma + 1)) {
     if (text[comma - 1] == '\\') return comma - 1;
   }
-  return std::string::npos;
+  return std::string_view::npos;
 }
 
 // Every "\," becomes ",", in place and a stretch at a time: the text only
@@ -137,6 +142,22 @@ std::string UnescapeCommas(std::string text) {
   std::memmove(bytes + out, bytes + in, tail);
   text.resize(out + tail);
   return text;
+}
+
+// The text a sentence keeps of an entry's rest, or of its gathered body when
+// the rest is empty: every "\," made "," and the blanks around dropped (the
+// two steps commute: only backslashes go). A view into the line, or into the
+// run's body buffer when the text had to be built.
+std::string_view SentenceText(TParseRun& run, std::string_view rest) {
+  if (rest.empty()) {
+    run.body = UnescapeCommas(GatherBody(run));
+    return TrimView(run.body);
+  }
+  const std::string_view kept = TrimView(rest);
+  if (FindEscapedComma(kept, 0) == std::string_view::npos) return kept;
+  run.body.assign(kept);
+  run.body = UnescapeCommas(std::move(run.body));
+  return run.body;
 }
 
 void HandleOption(std::string_view rest) {
@@ -166,7 +187,7 @@ void HandleWordTalk(std::string_view rest) {
   const std::string category = TakeFieldCopy(rest);
   if (word.empty() || category.empty()) ReportHere(THookCode::WordTalkFields, THookLevel::Warning);
   const int w = RegisterWord(category, word);
-  const int s = AddSentence(std::string(TrimView(rest)), TSentenceKind::WordTalk, 0);
+  const int s = AddSentence(TrimView(rest), TSentenceKind::WordTalk, 0);
   if (w != 0 && s != 0) WordTable[w].Sentence = s;
   if (w != 0) RecordHere(THookKind::Word, w, category, word);
   if (s != 0) RecordHere(THookKind::WordTalk, s, word);
@@ -175,8 +196,12 @@ void HandleWordTalk(std::string_view rest) {
 // "\re" and "\hl": dropped whole (counts unchanged) when either the
 // reply/hello table or the SentenceTable (AddSentence refuses) is full.
 void HandleConditionTalk(TParseRun& run, std::string_view line, bool hello) {
-  const std::string condition = TakeFieldCopy(line);
-  std::string rest = OrBody(run, line);
+  const std::string_view condition = TakeFieldView(line, run.field);
+  std::string_view text = line;
+  if (line.empty()) {
+    run.body = GatherBody(run);
+    text = run.body;
+  }
   const bool room = hello ? HelloCount < kHelloCapacity : ReplyCount < kReplyCapacity;
   if (!room) {
     ReportHere(THookCode::TableFull, THookLevel::Error, hello ? "HelloTable" : "ReplyTable",
@@ -184,8 +209,8 @@ void HandleConditionTalk(TParseRun& run, std::string_view line, bool hello) {
     return;
   }
   const TSentenceKind kind = hello ? TSentenceKind::Hello : TSentenceKind::Reply;
-  const int weight = hello ? 0 : Weight(rest);
-  const int s = AddSentence(TrimBlanks(std::move(rest)), kind, weight);
+  const int weight = hello ? 0 : Weight(text);  // of the text before it is trimmed
+  const int s = AddSentence(TrimView(text), kind, weight);
   if (s == 0) return;
   if (hello) {
     RecordHere(THookKind::Hello, AddHello(s, condition), std::string_view(), condition);
@@ -215,26 +240,22 @@ void HandleLink(std::string_view rest) {
 }
 
 void HandleFreeTalk(TParseRun& run, std::string_view rest) {
-  const int s =
-      AddSentence(TrimBlanks(UnescapeCommas(OrBody(run, rest))), TSentenceKind::FreeTalk, 0);
+  const int s = AddSentence(SentenceText(run, rest), TSentenceKind::FreeTalk, 0);
   if (s != 0) RecordHere(THookKind::FreeTalk, s, std::string_view());
 }
 
-// "@name&condition" or "\ev".
+// "@name&condition" or "\ev". The name and the condition are views into the
+// line (or the run's field buffer), which the body's lines leave alone.
 void HandleEvent(TParseRun& run, std::string_view key, std::string_view rest) {
-  std::string head = key == "\\ev" ? TakeFieldCopy(rest) : std::string(key.substr(1));
-  std::string name, condition;
-  const std::string_view whole = head;
-  const std::string::size_type amp = whole.find('&');
-  if (amp != std::string::npos) {
-    condition.assign(TrimView(whole.substr(amp + 1)));
-    name.assign(TrimView(whole.substr(0, amp)));
-  } else {
-    name.swap(head);
+  const std::string_view head = key == "\\ev" ? TakeFieldView(rest, run.field) : key.substr(1);
+  std::string_view name = head, condition;
+  const std::string_view::size_type amp = head.find('&');
+  if (amp != std::string_view::npos) {
+    condition = TrimView(head.substr(amp + 1));
+    name = TrimView(head.substr(0, amp));
   }
   if (name.empty()) ReportHere(THookCode::EventWithoutName, THookLevel::Warning);
-  std::string body = UnescapeCommas(OrBody(run, rest));
-  const int e = RegisterConditional(name, condition, TrimBlanks(std::move(body)));
+  const int e = RegisterConditional(name, condition, SentenceText(run, rest));
   if (e != 0) RecordHere(THookKind::Event, e, name, condition);
 }
 
@@ -335,7 +356,10 @@ int CursorEnd(const TParseRun& run) {
 // line is copied into the run's line buffer, and taken apart by views.
 void HandleLine(TParseRun& run, std::string_view text, int start) {
   if (IsSkippedLine(text)) return;
-  HookRecord({THookKind::EntryBegin, 0, start, 0, 0, std::string_view(), std::string_view(), 0});
+  const bool hooked = DiagnosticsHook != nullptr;
+  if (hooked) {
+    HookRecord({THookKind::EntryBegin, 0, start, 0, 0, std::string_view(), std::string_view(), 0});
+  }
   std::string& line = run.line;
   line.assign(text);
   if (NSDeclare) line += AppendIndented(run.cursor, run.text);
@@ -347,18 +371,20 @@ void HandleLine(TParseRun& run, std::string_view text, int start) {
   } else {
     ReportHere(THookCode::UnknownEntry, THookLevel::Warning, key);
   }
-  HookRecord({THookKind::EntryEnd, 0, start, CursorEnd(run), 0, key, std::string_view(), 0});
+  if (hooked) {
+    HookRecord({THookKind::EntryEnd, 0, start, CursorEnd(run), 0, key, std::string_view(), 0});
+  }
 }
 
 }  // namespace
 
 int ParseDictionary(const std::string& text) {
   ClearMacros();
-  TParseRun run{text, 1, 0, {}, {}};
+  TParseRun run{text, 1, 0, {}, {}, {}, {}};
   while (run.cursor > 0) {
     int start = run.cursor;
     std::string_view line = ReadLineView(run.cursor, text);
-    if (MatchAt(1, line, "/*")) {
+    if (line.starts_with("/*")) {
       if (DiagnosticsHook != nullptr && line.find("*/", 2) != std::string::npos) {
         HookReport({THookCode::BlockCommentSameLine, THookLevel::Warning, start, 0, {}, 0});
       }

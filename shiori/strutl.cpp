@@ -89,24 +89,6 @@ std::string TrimBlanks(std::string text) {
   return std::string(kept);
 }
 
-std::string_view ReadLineView(int& cursor, const std::string& text) {
-  if (cursor <= 0) return std::string_view();
-  const int len = static_cast<int>(text.size());
-  std::size_t from = 0, to = 0;  // the line's bytes
-  const int cr = FindCharFrom(cursor, text, 0x0D);
-  if (cr != 0) {
-    from = static_cast<std::size_t>(cursor) - 1;
-    to = static_cast<std::size_t>(cr) - 1;
-    cursor = cr + 2;  // the byte after the CR is skipped unseen
-  } else if (cursor <= len) {
-    from = static_cast<std::size_t>(cursor) - 1;
-    to = static_cast<std::size_t>(len);
-    cursor = len + 1;
-  }
-  if (cursor > len) cursor = 0;
-  return TrimView(std::string_view(text).substr(from, to - from));
-}
-
 std::string ReadLine(int& cursor, const std::string& text) {
   return std::string(ReadLineView(cursor, text));
 }

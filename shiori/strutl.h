@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -47,7 +48,25 @@ inline std::string_view TrimView(std::string_view text) {
 // no more lines), trimmed with TrimBlanks.
 std::string ReadLine(int& cursor, const std::string& text);
 // The same line as a view into `text`: valid while `text` is unchanged.
-std::string_view ReadLineView(int& cursor, const std::string& text);
+// Inline, as the parser reads every line by it.
+inline std::string_view ReadLineView(int& cursor, const std::string& text) {
+  if (cursor <= 0) return std::string_view();
+  const int len = static_cast<int>(text.size());
+  if (cursor > len) {
+    cursor = 0;
+    return std::string_view();
+  }
+  // The line's bytes [from, to): up to the next CR, or to the end.
+  const char* const base = text.data();
+  const std::size_t from = static_cast<std::size_t>(cursor) - 1;
+  const void* const cr = std::memchr(base + from, 0x0D, text.size() - from);
+  const std::size_t to =
+      cr != nullptr ? static_cast<std::size_t>(static_cast<const char*>(cr) - base) : text.size();
+  // The byte after the CR is skipped unseen.
+  cursor = cr != nullptr ? static_cast<int>(to) + 3 : len + 1;
+  if (cursor > len) cursor = 0;
+  return TrimView(std::string_view(base + from, to - from));
+}
 
 // Decimal text of a signed 32-bit integer.
 std::string IntToStr(long long value);
