@@ -65,9 +65,11 @@ uint32_t DivideWords(TWords& number, uint32_t divisor) {
 // number := number * factor + addend.
 void MultiplyAdd(TWords& number, uint32_t factor, uint32_t addend) {
   uint64_t carry = addend;
-  for (uint32_t& word : number) {
-    const uint64_t current = static_cast<uint64_t>(word) * factor + carry;
-    word = static_cast<uint32_t>(current);
+  uint32_t* const words = number.data();
+  const size_t size = number.size();
+  for (size_t i = 0; i < size; ++i) {
+    const uint64_t current = static_cast<uint64_t>(words[i]) * factor + carry;
+    words[i] = static_cast<uint32_t>(current);
     carry = current >> 32;
   }
   if (carry != 0) number.push_back(static_cast<uint32_t>(carry));
@@ -80,21 +82,40 @@ uint32_t DigitValue(char c) {
   return byte >= kDigitZero ? byte - kDigitZero : 0;
 }
 
-// One segment of digit characters (least significant first) back to its
-// line, appended to `out`: the number's bytes below the most significant
-// non-zero byte, which is the filler. Digits are taken from the most
-// significant end, a group of up to four at a time; `number` is the caller's
-// working buffer, reused from line to line.
-void AppendDigitLine(const char* digits, size_t size, TWords& number, std::string& out) {
+// The value of the `count` (at most four) digits at `digits`, least
+// significant first.
+uint32_t DigitGroup(const char* digits, size_t count) {
+  uint32_t group = 0;
+  for (size_t i = count; i-- > 0;) group = group * kBase + DigitValue(digits[i]);
+  return group;
+}
+
+// The number written by `size` digit characters (least significant first)
+// into `number`, taken from the most significant end: first the digits above
+// the last whole group of four, then four at a time.
+void ReadDigits(const char* digits, size_t size, TWords& number) {
   number.clear();
-  for (size_t end = size; end > 0;) {
-    const size_t count = (end - 1) % kDigitsPerWord + 1;
-    uint32_t group = 0;
-    for (size_t i = end; i-- > end - count;) group = group * kBase + DigitValue(digits[i]);
-    MultiplyAdd(number, kPowersOf95[count], group);
-    end -= count;
+  // Four digits are less than 27 bits: a word per four digits is room enough.
+  number.reserve(size / kDigitsPerWord + 2);
+  size_t end = size;
+  const size_t head = size % kDigitsPerWord;
+  if (head != 0) {
+    end -= head;
+    MultiplyAdd(number, kPowersOf95[head], DigitGroup(digits + end, head));
+  }
+  for (; end > 0; end -= kDigitsPerWord) {
+    MultiplyAdd(number, kPowersOf95[kDigitsPerWord], DigitGroup(digits + end - kDigitsPerWord,
+                                                                kDigitsPerWord));
   }
   DropZeroTop(number);
+}
+
+// One segment of digit characters (least significant first) back to its
+// line, appended to `out`: the number's bytes below the most significant
+// non-zero byte, which is the filler. `number` is the caller's working
+// buffer, reused from line to line.
+void AppendDigitLine(const char* digits, size_t size, TWords& number, std::string& out) {
+  ReadDigits(digits, size, number);
   if (number.empty()) return;
   // The bytes of every word but the top one, then those of the top word
   // below its highest non-zero byte.
@@ -108,6 +129,52 @@ void AppendDigitLine(const char* digits, size_t size, TWords& number, std::strin
     for (int shift = 0; shift < 32; shift += 8) *p++ = static_cast<char>(number[w] >> shift);
   }
   for (int k = 0; k < top_bytes; ++k) *p++ = static_cast<char>(top >> (8 * k));
+}
+
+// The 7-bit characters of a packed stream into `chars` (what it held is
+// replaced). Eight characters fill seven bytes exactly: while all eight of
+// a group are taken, the byte after the group exists too, and the group is
+// read as one big-endian 64-bit number.
+void UnpackInto(std::string_view data, std::string& chars) {
+  // Character k starts in byte 7k div 8 and is taken while the byte after it
+  // exists: k < 8 (N - 1) / 7, rounded up.
+  chars.clear();
+  if (data.size() < 2) return;
+  const size_t count = ((data.size() - 1) * 8 + 6) / 7;
+  chars.resize(count);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+  char* out = chars.data();
+  size_t k = 0;
+  for (size_t j = 0; k + 8 <= count; k += 8, j += 7) {
+    GHOST_ASSERT(j + 7 < data.size());
+    uint64_t group = 0;
+    for (int b = 0; b < 8; ++b) group = (group << 8) | bytes[j + b];
+    for (int c = 0; c < 8; ++c) out[k + c] = static_cast<char>((group >> (57 - 7 * c)) & 0x7F);
+  }
+  for (size_t bit = k * 7; k < count; ++k, bit += 7) {
+    const size_t j = bit / 8;
+    GHOST_ASSERT(j + 1 < data.size());
+    const unsigned pair = (static_cast<unsigned>(bytes[j]) << 8) | bytes[j + 1];
+    out[k] = static_cast<char>((pair >> (9 - bit % 8)) & 0x7F);
+  }
+}
+
+// The digit lines of `chars` back to text, each line followed by CR LF,
+// appended to `out`.
+void AppendUnsealed(std::string_view chars, std::string& out) {
+  // Eight bits of text come from about 1.22 digits, and the filler byte and
+  // the LF give way to CR LF: the text is about 0.82 of the characters.
+  out.reserve(out.size() + chars.size() * 5 / 6 + 16);
+  TWords number;
+  const char* const begin = chars.data();
+  const char* const end = begin + chars.size();
+  for (const char* start = begin; start < end;) {
+    const char* lf = static_cast<const char*>(std::memchr(start, '\n', end - start));
+    if (lf == nullptr) lf = end;
+    AppendDigitLine(start, static_cast<size_t>(lf - start), number, out);
+    out += kCrLf;
+    start = lf + 1;
+  }
 }
 
 // Calls `visit` with every CR LF separated line of `text`; a last line
@@ -170,18 +237,8 @@ std::string PackSevenBit(const std::string& chars) {
 }
 
 std::string UnpackSevenBit(const std::string& data) {
-  // Character k starts in byte 7k div 8 and is taken while the byte after it
-  // exists: k < 8 (N - 1) / 7, rounded up.
-  if (data.size() < 2) return std::string();
-  const size_t count = ((data.size() - 1) * 8 + 6) / 7;
-  std::string chars(count, '\0');
-  const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
-  for (size_t k = 0, bit = 0; k < count; ++k, bit += 7) {
-    const size_t j = bit / 8;
-    GHOST_ASSERT(j + 1 < data.size());
-    const unsigned pair = (static_cast<unsigned>(bytes[j]) << 8) | bytes[j + 1];
-    chars[k] = static_cast<char>((pair >> (9 - bit % 8)) & 0x7F);
-  }
+  std::string chars;
+  UnpackInto(data, chars);
   return chars;
 }
 
@@ -195,21 +252,8 @@ std::string Seal(const std::string& text) {
 }
 
 std::string Unseal(const std::string& data) {
-  const std::string chars = UnpackSevenBit(data);
   std::string text;
-  // Eight bits of text come from about 1.22 digits, and the filler byte and
-  // the LF give way to CR LF: the text is about 0.82 of the characters.
-  text.reserve(chars.size() * 5 / 6 + 16);
-  TWords number;
-  const char* const begin = chars.data();
-  const char* const end = begin + chars.size();
-  for (const char* start = begin; start < end;) {
-    const char* lf = static_cast<const char*>(std::memchr(start, '\n', end - start));
-    if (lf == nullptr) lf = end;
-    AppendDigitLine(start, static_cast<size_t>(lf - start), number, text);
-    text += kCrLf;
-    start = lf + 1;
-  }
+  AppendUnsealed(UnpackSevenBit(data), text);
   return text;
 }
 
@@ -285,11 +329,14 @@ size_t AppendDictionary(const std::string& directory, const TListEntry& entry,
       joined.resize(mark);
       return 0;
     }
-    joined += Unseal(sealed);
+    AppendUnsealed(UnpackSevenBit(sealed), joined);
   } else if (EndsWith(entry.name, kSealedExtension)) {
-    const std::string unsealed = Unseal(joined.substr(start));
+    // The stream read into `joined` is unpacked out of it, then its place
+    // takes the text.
+    std::string chars;
+    UnpackInto(std::string_view(joined).substr(start), chars);
     joined.resize(start);
-    joined += unsealed;
+    AppendUnsealed(chars, joined);
   } else if (entry.flag == "e") {
     if (std::string_view(joined).substr(start).find(kSealHeader) != std::string_view::npos) {
       WriteWholeFile(Seal(joined.substr(start)), sealed_path);
