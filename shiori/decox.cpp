@@ -62,19 +62,6 @@ uint32_t DivideWords(TWords& number, uint32_t divisor) {
   return static_cast<uint32_t>(remainder);
 }
 
-// number := number * factor + addend.
-void MultiplyAdd(TWords& number, uint32_t factor, uint32_t addend) {
-  uint64_t carry = addend;
-  uint32_t* const words = number.data();
-  const size_t size = number.size();
-  for (size_t i = 0; i < size; ++i) {
-    const uint64_t current = static_cast<uint64_t>(words[i]) * factor + carry;
-    words[i] = static_cast<uint32_t>(current);
-    carry = current >> 32;
-  }
-  if (carry != 0) number.push_back(static_cast<uint32_t>(carry));
-}
-
 // The value of one digit character. Characters below the space never come
 // out of sealing; they count as the digit 0.
 uint32_t DigitValue(char c) {
@@ -82,51 +69,102 @@ uint32_t DigitValue(char c) {
   return byte >= kDigitZero ? byte - kDigitZero : 0;
 }
 
-// The value of the `count` (at most four) digits at `digits`, least
+// Unsealing reads a line's number in 64-bit limbs, little-endian, nine
+// digits at a time, as 95^9 < 2^63.
+using TLimbs = std::vector<uint64_t>;
+constexpr int kDigitsPerLimb = 9;
+constexpr uint64_t kLimbPowersOf95[] = {1,          95,          9025,         857375,
+                                        81450625,   7737809375,  735091890625, 69833729609375,
+                                        6634204312890625, 630249409724609375};
+
+// a * b + c as two 64-bit halves, from 32-bit products: gives the high
+// half, `low` the low one.
+uint64_t MultiplyAddHalves(uint64_t a, uint64_t b, uint64_t c, uint64_t& low) {
+  const uint64_t mask = 0xFFFFFFFF;
+  const uint64_t p0 = (a & mask) * (b & mask), p1 = (a & mask) * (b >> 32);
+  const uint64_t p2 = (a >> 32) * (b & mask), p3 = (a >> 32) * (b >> 32);
+  const uint64_t middle = (p0 >> 32) + (p1 & mask) + (p2 & mask);
+  const uint64_t sum = ((p0 & mask) | (middle << 32)) + c;
+  low = sum;
+  return p3 + (p1 >> 32) + (p2 >> 32) + (middle >> 32) + (sum < c ? 1 : 0);
+}
+
+#ifdef __SIZEOF_INT128__
+__extension__ typedef unsigned __int128 TWide;
+
+bool SameAsHalves(uint64_t a, uint64_t b, uint64_t c, TWide wide) {
+  uint64_t low = 0;
+  const uint64_t high = MultiplyAddHalves(a, b, c, low);
+  return high == static_cast<uint64_t>(wide >> 64) && low == static_cast<uint64_t>(wide);
+}
+#endif
+
+// MultiplyAddHalves, in one step where the compiler has 128-bit numbers.
+uint64_t MultiplyAddWide(uint64_t a, uint64_t b, uint64_t c, uint64_t& low) {
+#ifdef __SIZEOF_INT128__
+  const TWide wide = static_cast<TWide>(a) * b + c;
+  GHOST_ASSERT(SameAsHalves(a, b, c, wide));
+  low = static_cast<uint64_t>(wide);
+  return static_cast<uint64_t>(wide >> 64);
+#else
+  return MultiplyAddHalves(a, b, c, low);
+#endif
+}
+
+// limbs := limbs * factor + addend.
+void MultiplyAddLimbs(TLimbs& limbs, uint64_t factor, uint64_t addend) {
+  uint64_t carry = addend;
+  uint64_t* const limb = limbs.data();
+  const size_t size = limbs.size();
+  for (size_t i = 0; i < size; ++i) carry = MultiplyAddWide(limb[i], factor, carry, limb[i]);
+  if (carry != 0) limbs.push_back(carry);
+}
+
+// The value of the `count` (at most nine) digits at `digits`, least
 // significant first.
-uint32_t DigitGroup(const char* digits, size_t count) {
-  uint32_t group = 0;
+uint64_t DigitGroup(const char* digits, size_t count) {
+  uint64_t group = 0;
   for (size_t i = count; i-- > 0;) group = group * kBase + DigitValue(digits[i]);
   return group;
 }
 
 // The number written by `size` digit characters (least significant first)
-// into `number`, taken from the most significant end: first the digits above
-// the last whole group of four, then four at a time.
-void ReadDigits(const char* digits, size_t size, TWords& number) {
-  number.clear();
-  // Four digits are less than 27 bits: a word per four digits is room enough.
-  number.reserve(size / kDigitsPerWord + 2);
+// into `limbs`, taken from the most significant end: first the digits above
+// the last whole group of nine, then nine at a time. No zero limb on top.
+void ReadDigits(const char* digits, size_t size, TLimbs& limbs) {
+  limbs.clear();
+  // Nine digits are less than 60 bits: a limb per nine digits is room enough.
+  limbs.reserve(size / kDigitsPerLimb + 2);
   size_t end = size;
-  const size_t head = size % kDigitsPerWord;
+  const size_t head = size % kDigitsPerLimb;
   if (head != 0) {
     end -= head;
-    MultiplyAdd(number, kPowersOf95[head], DigitGroup(digits + end, head));
+    MultiplyAddLimbs(limbs, kLimbPowersOf95[head], DigitGroup(digits + end, head));
   }
-  for (; end > 0; end -= kDigitsPerWord) {
-    MultiplyAdd(number, kPowersOf95[kDigitsPerWord], DigitGroup(digits + end - kDigitsPerWord,
-                                                                kDigitsPerWord));
+  for (; end > 0; end -= kDigitsPerLimb) {
+    MultiplyAddLimbs(limbs, kLimbPowersOf95[kDigitsPerLimb],
+                     DigitGroup(digits + end - kDigitsPerLimb, kDigitsPerLimb));
   }
-  DropZeroTop(number);
+  while (!limbs.empty() && limbs.back() == 0) limbs.pop_back();
 }
 
 // One segment of digit characters (least significant first) back to its
 // line, appended to `out`: the number's bytes below the most significant
-// non-zero byte, which is the filler. `number` is the caller's working
+// non-zero byte, which is the filler. `limbs` is the caller's working
 // buffer, reused from line to line.
-void AppendDigitLine(const char* digits, size_t size, TWords& number, std::string& out) {
-  ReadDigits(digits, size, number);
-  if (number.empty()) return;
-  // The bytes of every word but the top one, then those of the top word
+void AppendDigitLine(const char* digits, size_t size, TLimbs& limbs, std::string& out) {
+  ReadDigits(digits, size, limbs);
+  if (limbs.empty()) return;
+  // The bytes of every limb but the top one, then those of the top limb
   // below its highest non-zero byte.
-  const uint32_t top = number.back();
+  const uint64_t top = limbs.back();
   int top_bytes = 0;
-  while (top_bytes < 4 && (top >> (8 * top_bytes)) > 0xFF) ++top_bytes;
+  while (top_bytes < 8 && (top >> (8 * top_bytes)) > 0xFF) ++top_bytes;
   const size_t at = out.size();
-  out.resize(at + (number.size() - 1) * 4 + static_cast<size_t>(top_bytes));
+  out.resize(at + (limbs.size() - 1) * 8 + static_cast<size_t>(top_bytes));
   char* p = &out[at];
-  for (size_t w = 0; w + 1 < number.size(); ++w) {
-    for (int shift = 0; shift < 32; shift += 8) *p++ = static_cast<char>(number[w] >> shift);
+  for (size_t w = 0; w + 1 < limbs.size(); ++w) {
+    for (int shift = 0; shift < 64; shift += 8) *p++ = static_cast<char>(limbs[w] >> shift);
   }
   for (int k = 0; k < top_bytes; ++k) *p++ = static_cast<char>(top >> (8 * k));
 }
@@ -165,13 +203,13 @@ void AppendUnsealed(std::string_view chars, std::string& out) {
   // Eight bits of text come from about 1.22 digits, and the filler byte and
   // the LF give way to CR LF: the text is about 0.82 of the characters.
   out.reserve(out.size() + chars.size() * 5 / 6 + 16);
-  TWords number;
+  TLimbs limbs;
   const char* const begin = chars.data();
   const char* const end = begin + chars.size();
   for (const char* start = begin; start < end;) {
     const char* lf = static_cast<const char*>(std::memchr(start, '\n', end - start));
     if (lf == nullptr) lf = end;
-    AppendDigitLine(start, static_cast<size_t>(lf - start), number, out);
+    AppendDigitLine(start, static_cast<size_t>(lf - start), limbs, out);
     out += kCrLf;
     start = lf + 1;
   }
