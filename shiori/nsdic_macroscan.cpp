@@ -60,6 +60,7 @@ struct TLanes {
   unsigned char second_byte[kLaneCapacity];
   bool any_second[kLaneCapacity];
   int count = 0;  // heads seen, kLaneCapacity + 1 once there are too many
+  bool any_lanes = false;  // whether some lane takes any second byte
 };
 TLanes g_lanes;
 #endif
@@ -111,6 +112,7 @@ void AddLane(const std::string& prefix) {
     l.first_byte[l.count] = first;
     l.second_byte[l.count] = second;
     l.any_second[l.count] = any;
+    l.any_lanes = l.any_lanes || any;
   }
   l.count = std::min(l.count + 1, kLaneCapacity + 1);
 #else
@@ -174,14 +176,16 @@ int BestByBytes(const unsigned char* bytes, std::size_t size, int from, int best
 
 #ifdef GHOST_MACRO_SCAN_SSE2
 // Bit i set when the bytes at at[i] and at[i + 1] agree with one of the
-// first N lanes' heads; reads kBlock + 1 bytes.
-template <int N>
+// first N lanes' heads; reads kBlock + 1 bytes. Without Any, no lane takes
+// any second byte.
+template <int N, bool Any>
 std::uint32_t HeadMask(const unsigned char* at) {
   const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
   const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
   __m128i hits = _mm_setzero_si128();
   for (int j = 0; j < N; ++j) {
-    const __m128i second = _mm_or_si128(_mm_cmpeq_epi8(next, g_lanes.second[j]), g_lanes.any[j]);
+    __m128i second = _mm_cmpeq_epi8(next, g_lanes.second[j]);
+    if constexpr (Any) second = _mm_or_si128(second, g_lanes.any[j]);
     hits = _mm_or_si128(hits, _mm_and_si128(_mm_cmpeq_epi8(here, g_lanes.first[j]), second));
   }
   return static_cast<std::uint32_t>(_mm_movemask_epi8(hits));
@@ -205,29 +209,34 @@ int BestOfMask(const unsigned char* bytes, std::size_t size, std::size_t base,
 // any second byte. The last block, shorter than kBlock, is the text's final
 // kBlock bytes less those already seen, or a zero-filled copy of a short
 // text less the filling.
-template <int N>
+template <int N, bool Any>
 int BestByLanes(const unsigned char* bytes, std::size_t size, int from, int best) {
   std::size_t base = 0;
   for (; base + kBlock <= size && best > from; base += kBlock) {
-    const std::uint32_t mask = HeadMask<N>(bytes + base);
+    const std::uint32_t mask = HeadMask<N, Any>(bytes + base);
     if (mask != 0) best = BestOfMask(bytes, size, base, mask, from, best);
   }
   if (base == size || best <= from) return best;
   std::uint32_t mask;
   if (size >= kBlock) {
-    mask = HeadMask<N>(bytes + size - kBlock) >> (kBlock - (size - base));
+    mask = HeadMask<N, Any>(bytes + size - kBlock) >> (kBlock - (size - base));
   } else {
     unsigned char block[kBlock + 1] = {};
     std::memcpy(block, bytes, size);
-    mask = HeadMask<N>(block) & ((std::uint32_t{1} << size) - 1);
+    mask = HeadMask<N, Any>(block) & ((std::uint32_t{1} << size) - 1);
   }
   return BestOfMask(bytes, size, base, mask, from, best);
 }
 
 using TScan = int (*)(const unsigned char*, std::size_t, int, int);
-constexpr TScan kScans[kLaneCapacity + 1] = {
-    BestByBytes,     BestByLanes<1>, BestByLanes<2>, BestByLanes<3>, BestByLanes<4>,
-    BestByLanes<5>,  BestByLanes<6>, BestByLanes<7>, BestByLanes<8>};
+// By the number of lanes, without and with lanes that take any second byte.
+constexpr TScan kScans[2][kLaneCapacity + 1] = {
+    {BestByBytes, BestByLanes<1, false>, BestByLanes<2, false>, BestByLanes<3, false>,
+     BestByLanes<4, false>, BestByLanes<5, false>, BestByLanes<6, false>, BestByLanes<7, false>,
+     BestByLanes<8, false>},
+    {BestByBytes, BestByLanes<1, true>, BestByLanes<2, true>, BestByLanes<3, true>,
+     BestByLanes<4, true>, BestByLanes<5, true>, BestByLanes<6, true>, BestByLanes<7, true>,
+     BestByLanes<8, true>}};
 #endif
 
 }  // namespace
@@ -237,7 +246,8 @@ int FirstMacroOccurring(const std::string& text, int from) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
 #ifdef GHOST_MACRO_SCAN_SSE2
-  const TScan scan = g_lanes.count <= kLaneCapacity ? kScans[g_lanes.count] : BestByBytes;
+  const TScan scan = g_lanes.count <= kLaneCapacity ? kScans[g_lanes.any_lanes][g_lanes.count]
+                                                    : BestByBytes;
   best = scan(bytes, size, from, best);
 #else
   best = BestByBytes(bytes, size, from, best);
@@ -254,5 +264,6 @@ void ResetMacroScan() {
   g_first_slot.fill(0);
 #ifdef GHOST_MACRO_SCAN_SSE2
   g_lanes.count = 0;
+  g_lanes.any_lanes = false;
 #endif
 }
