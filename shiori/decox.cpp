@@ -5,6 +5,7 @@
 #include "decox.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -30,6 +31,12 @@ const std::string kCrLf = "\r\n";
 const std::string kSealedExtension = ".xdi";
 // A hint past this (a list naming huge files) reserves nothing more up front.
 constexpr size_t kJoinedReserveCap = size_t{64} << 20;
+
+uint64_t ByteSwap(uint64_t value) {
+  value = ((value & 0x00FF00FF00FF00FF) << 8) | ((value >> 8) & 0x00FF00FF00FF00FF);
+  value = ((value & 0x0000FFFF0000FFFF) << 16) | ((value >> 16) & 0x0000FFFF0000FFFF);
+  return (value << 32) | (value >> 32);
+}
 
 // A non-negative number as little-endian 32-bit words, no zero word on top.
 // Four base-95 digits are handled per step, as 95^4 fits one word.
@@ -169,10 +176,31 @@ void AppendDigitLine(const char* digits, size_t size, TLimbs& limbs, std::string
   for (int k = 0; k < top_bytes; ++k) *p++ = static_cast<char>(top >> (8 * k));
 }
 
+// The eight bytes at `p` as a big-endian number, and back.
+uint64_t LoadBigEndian(const unsigned char* p) {
+  uint64_t value = 0;
+  std::memcpy(&value, p, sizeof value);
+  if constexpr (std::endian::native == std::endian::little) value = ByteSwap(value);
+  return value;
+}
+
+void StoreBigEndian(char* p, uint64_t value) {
+  if constexpr (std::endian::native == std::endian::little) value = ByteSwap(value);
+  std::memcpy(p, &value, sizeof value);
+}
+
+// The eight 7-bit fields of a 56-bit number, most significant first, each
+// moved into a byte of its own: halves, quarters, then bytes spread apart.
+uint64_t SpreadSevenBit(uint64_t bits) {
+  bits = ((bits & 0x00FFFFFFF0000000) << 4) | (bits & 0x000000000FFFFFFF);
+  bits = ((bits & 0x0FFFC0000FFFC000) << 2) | (bits & 0x00003FFF00003FFF);
+  return ((bits & 0x3F803F803F803F80) << 1) | (bits & 0x007F007F007F007F);
+}
+
 // The 7-bit characters of a packed stream into `chars` (what it held is
 // replaced). Eight characters fill seven bytes exactly: while all eight of
-// a group are taken, the byte after the group exists too, and the group is
-// read as one big-endian 64-bit number.
+// a group are taken, the byte after the group exists too, so the group is
+// read as one 8-byte number and its characters written as another.
 void UnpackInto(std::string_view data, std::string& chars) {
   // Character k starts in byte 7k div 8 and is taken while the byte after it
   // exists: k < 8 (N - 1) / 7, rounded up.
@@ -185,9 +213,7 @@ void UnpackInto(std::string_view data, std::string& chars) {
   size_t k = 0;
   for (size_t j = 0; k + 8 <= count; k += 8, j += 7) {
     GHOST_ASSERT(j + 7 < data.size());
-    uint64_t group = 0;
-    for (int b = 0; b < 8; ++b) group = (group << 8) | bytes[j + b];
-    for (int c = 0; c < 8; ++c) out[k + c] = static_cast<char>((group >> (57 - 7 * c)) & 0x7F);
+    StoreBigEndian(out + k, SpreadSevenBit(LoadBigEndian(bytes + j) >> 8));
   }
   for (size_t bit = k * 7; k < count; ++k, bit += 7) {
     const size_t j = bit / 8;
