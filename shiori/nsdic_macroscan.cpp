@@ -212,9 +212,16 @@ int BestOfMask(const unsigned char* bytes, std::size_t size, std::size_t base,
 template <int N, bool Any>
 int BestByLanes(const unsigned char* bytes, std::size_t size, int from, int best) {
   std::size_t base = 0;
-  for (; base + kBlock <= size && best > from; base += kBlock) {
+  // Two blocks a step, one mask of 32 bits.
+  for (; base + 2 * kBlock <= size && best > from; base += 2 * kBlock) {
+    const std::uint32_t mask =
+        HeadMask<N, Any>(bytes + base) | HeadMask<N, Any>(bytes + base + kBlock) << kBlock;
+    if (mask != 0) best = BestOfMask(bytes, size, base, mask, from, best);
+  }
+  if (base + kBlock <= size && best > from) {
     const std::uint32_t mask = HeadMask<N, Any>(bytes + base);
     if (mask != 0) best = BestOfMask(bytes, size, base, mask, from, best);
+    base += kBlock;
   }
   if (base == size || best <= from) return best;
   std::uint32_t mask;
