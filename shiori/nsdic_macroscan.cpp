@@ -3,9 +3,11 @@
 // agrees, and each node reached names the definitions whose prefix ends
 // there. The smallest index found is the definition the step-by-step rule
 // (every definition in order, each tested against the whole text) would
-// apply next. Where the processor compares sixteen bytes at once, the text
-// is looked at a block at a time against the prefixes' first two bytes, and
-// the trie is walked only from the positions that agree with some prefix.
+// apply next. Where the processor compares sixteen bytes at once and the
+// prefixes have few distinct first two bytes, the text is looked at a block
+// at a time against them, and the trie is walked only from the positions
+// that agree with some prefix; otherwise the positions come from one memchr
+// stream per first byte, or with many first bytes from every byte in turn.
 #include "nsdic_macroscan.h"
 
 #include <algorithm>
@@ -44,6 +46,10 @@ std::vector<std::bitset<256>> g_second_bytes;
 // For every byte, 1 + its place in g_first_bytes, or 0 when no prefix
 // starts with it.
 std::array<unsigned char, 256> g_first_slot{};
+// Up to this many first bytes (when the block compare is not used), the
+// positions a prefix may start at are found with memchr, one stream each,
+// instead of looking at every byte.
+constexpr std::size_t kSearchedFirstBytes = 8;
 
 #ifdef GHOST_MACRO_SCAN_SSE2
 // The bytes are looked at in blocks of this many, one mask bit each.
@@ -166,12 +172,37 @@ bool MayStartAt(const unsigned char* bytes, std::size_t size, std::size_t p) {
   return slot != 0 && (p + 1 == size || g_second_bytes[slot - 1].test(bytes[p + 1]));
 }
 
-// Every position in turn, for any number of prefixes.
+// Every position in turn, for any number of first bytes.
 int BestByBytes(const unsigned char* bytes, std::size_t size, int from, int best) {
   for (std::size_t p = 0; p < size && best > from; ++p) {
     if (MayStartAt(bytes, size, p)) best = BestAt(bytes, size, p, from, best);
   }
   return best;
+}
+
+// Every start position of a prefix, in turn, by one memchr stream for each
+// first byte.
+int BestBySearch(const unsigned char* bytes, std::size_t size, int from, int best) {
+  for (std::size_t j = 0; j < g_first_bytes.size() && best > from; ++j) {
+    const unsigned char first = g_first_bytes[j];
+    const std::bitset<256>& second = g_second_bytes[j];
+    const unsigned char* at = static_cast<const unsigned char*>(std::memchr(bytes, first, size));
+    while (at != nullptr && best > from) {
+      const std::size_t p = static_cast<std::size_t>(at - bytes);
+      // A prefix of one byte may end at the text's last byte; longer ones
+      // need the next byte to agree.
+      if (p + 1 == size || second.test(bytes[p + 1])) best = BestAt(bytes, size, p, from, best);
+      at = static_cast<const unsigned char*>(std::memchr(at + 1, first, size - p - 1));
+    }
+  }
+  return best;
+}
+
+// The scan for the prefixes without the block compare: memchr streams for
+// few first bytes, else every byte in turn.
+int BestWithoutLanes(const unsigned char* bytes, std::size_t size, int from, int best) {
+  if (g_first_bytes.size() <= kSearchedFirstBytes) return BestBySearch(bytes, size, from, best);
+  return BestByBytes(bytes, size, from, best);
 }
 
 #ifdef GHOST_MACRO_SCAN_SSE2
@@ -238,10 +269,10 @@ int BestByLanes(const unsigned char* bytes, std::size_t size, int from, int best
 using TScan = int (*)(const unsigned char*, std::size_t, int, int);
 // By the number of lanes, without and with lanes that take any second byte.
 constexpr TScan kScans[2][kLaneCapacity + 1] = {
-    {BestByBytes, BestByLanes<1, false>, BestByLanes<2, false>, BestByLanes<3, false>,
+    {BestWithoutLanes, BestByLanes<1, false>, BestByLanes<2, false>, BestByLanes<3, false>,
      BestByLanes<4, false>, BestByLanes<5, false>, BestByLanes<6, false>, BestByLanes<7, false>,
      BestByLanes<8, false>},
-    {BestByBytes, BestByLanes<1, true>, BestByLanes<2, true>, BestByLanes<3, true>,
+    {BestWithoutLanes, BestByLanes<1, true>, BestByLanes<2, true>, BestByLanes<3, true>,
      BestByLanes<4, true>, BestByLanes<5, true>, BestByLanes<6, true>, BestByLanes<7, true>,
      BestByLanes<8, true>}};
 #endif
@@ -254,10 +285,10 @@ int FirstMacroOccurring(const std::string& text, int from) {
   const std::size_t size = text.size();
 #ifdef GHOST_MACRO_SCAN_SSE2
   const TScan scan = g_lanes.count <= kLaneCapacity ? kScans[g_lanes.any_lanes][g_lanes.count]
-                                                    : BestByBytes;
+                                                    : BestWithoutLanes;
   best = scan(bytes, size, from, best);
 #else
-  best = BestByBytes(bytes, size, from, best);
+  best = BestWithoutLanes(bytes, size, from, best);
 #endif
   return best == INT_MAX ? -1 : best;
 }
