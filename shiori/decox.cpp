@@ -38,6 +38,14 @@ uint64_t ByteSwap(uint64_t value) {
   return (value << 32) | (value >> 32);
 }
 
+// The eight bytes at `p` as a little-endian number.
+uint64_t LoadLittleEndian(const char* p) {
+  uint64_t value = 0;
+  std::memcpy(&value, p, sizeof value);
+  if constexpr (std::endian::native == std::endian::big) value = ByteSwap(value);
+  return value;
+}
+
 // A non-negative number as little-endian 32-bit words, no zero word on top.
 // Four base-95 digits are handled per step, as 95^4 fits one word.
 using TWords = std::vector<uint32_t>;
@@ -135,6 +143,25 @@ uint64_t DigitGroup(const char* digits, size_t count) {
   return group;
 }
 
+// DigitGroup of nine digit characters (all below 128, as unpacked ones
+// are): the last eight are taken at once, each byte's digit value found
+// together (0 below the space), then joined in pairs, fours and eights.
+uint64_t NineDigits(const char* digits) {
+  const uint64_t chars = LoadLittleEndian(digits + 1);
+  const uint64_t at_least_space =
+      ((chars + 0x6060606060606060) & 0x8080808080808080) >> 7;  // 1 in each such byte
+  const uint64_t keep = at_least_space * 0xFF;
+  const uint64_t values = (chars & keep) - (0x2020202020202020 & keep);
+  const uint64_t pairs =
+      (values & 0x00FF00FF00FF00FF) + ((values >> 8) & 0x00FF00FF00FF00FF) * kBase;
+  const uint64_t fours = (pairs & 0x0000FFFF0000FFFF) +
+                         ((pairs >> 16) & 0x0000FFFF0000FFFF) * kLimbPowersOf95[2];
+  const uint64_t eight = (fours & 0xFFFFFFFF) + (fours >> 32) * kLimbPowersOf95[4];
+  const uint64_t group = DigitValue(digits[0]) + eight * kBase;
+  GHOST_ASSERT(group == DigitGroup(digits, kDigitsPerLimb));
+  return group;
+}
+
 // The number written by `size` digit characters (least significant first)
 // into `limbs`, taken from the most significant end: first the digits above
 // the last whole group of nine, then nine at a time. No zero limb on top.
@@ -150,7 +177,7 @@ void ReadDigits(const char* digits, size_t size, TLimbs& limbs) {
   }
   for (; end > 0; end -= kDigitsPerLimb) {
     MultiplyAddLimbs(limbs, kLimbPowersOf95[kDigitsPerLimb],
-                     DigitGroup(digits + end - kDigitsPerLimb, kDigitsPerLimb));
+                     NineDigits(digits + end - kDigitsPerLimb));
   }
   while (!limbs.empty() && limbs.back() == 0) limbs.pop_back();
 }
