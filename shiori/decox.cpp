@@ -5,6 +5,7 @@
 #include "decox.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -30,6 +31,20 @@ const std::string kCrLf = "\r\n";
 const std::string kSealedExtension = ".xdi";
 // A hint past this (a list naming huge files) reserves nothing more up front.
 constexpr size_t kJoinedReserveCap = size_t{64} << 20;
+
+uint64_t ByteSwap(uint64_t value) {
+  value = ((value & 0x00FF00FF00FF00FF) << 8) | ((value >> 8) & 0x00FF00FF00FF00FF);
+  value = ((value & 0x0000FFFF0000FFFF) << 16) | ((value >> 16) & 0x0000FFFF0000FFFF);
+  return (value << 32) | (value >> 32);
+}
+
+// The eight bytes at `p` as a little-endian number.
+uint64_t LoadLittleEndian(const char* p) {
+  uint64_t value = 0;
+  std::memcpy(&value, p, sizeof value);
+  if constexpr (std::endian::native == std::endian::big) value = ByteSwap(value);
+  return value;
+}
 
 // A non-negative number as little-endian 32-bit words, no zero word on top.
 // Four base-95 digits are handled per step, as 95^4 fits one word.
@@ -62,17 +77,6 @@ uint32_t DivideWords(TWords& number, uint32_t divisor) {
   return static_cast<uint32_t>(remainder);
 }
 
-// number := number * factor + addend.
-void MultiplyAdd(TWords& number, uint32_t factor, uint32_t addend) {
-  uint64_t carry = addend;
-  for (uint32_t& word : number) {
-    const uint64_t current = static_cast<uint64_t>(word) * factor + carry;
-    word = static_cast<uint32_t>(current);
-    carry = current >> 32;
-  }
-  if (carry != 0) number.push_back(static_cast<uint32_t>(carry));
-}
-
 // The value of one digit character. Characters below the space never come
 // out of sealing; they count as the digit 0.
 uint32_t DigitValue(char c) {
@@ -80,34 +84,188 @@ uint32_t DigitValue(char c) {
   return byte >= kDigitZero ? byte - kDigitZero : 0;
 }
 
+// Unsealing reads a line's number in 64-bit limbs, little-endian, nine
+// digits at a time, as 95^9 < 2^63.
+using TLimbs = std::vector<uint64_t>;
+constexpr int kDigitsPerLimb = 9;
+constexpr uint64_t kLimbPowersOf95[] = {1,          95,          9025,         857375,
+                                        81450625,   7737809375,  735091890625, 69833729609375,
+                                        6634204312890625, 630249409724609375};
+
+// a * b + c as two 64-bit halves, from 32-bit products: gives the high
+// half, `low` the low one.
+uint64_t MultiplyAddHalves(uint64_t a, uint64_t b, uint64_t c, uint64_t& low) {
+  const uint64_t mask = 0xFFFFFFFF;
+  const uint64_t p0 = (a & mask) * (b & mask), p1 = (a & mask) * (b >> 32);
+  const uint64_t p2 = (a >> 32) * (b & mask), p3 = (a >> 32) * (b >> 32);
+  const uint64_t middle = (p0 >> 32) + (p1 & mask) + (p2 & mask);
+  const uint64_t sum = ((p0 & mask) | (middle << 32)) + c;
+  low = sum;
+  return p3 + (p1 >> 32) + (p2 >> 32) + (middle >> 32) + (sum < c ? 1 : 0);
+}
+
+#ifdef __SIZEOF_INT128__
+__extension__ typedef unsigned __int128 TWide;
+
+bool SameAsHalves(uint64_t a, uint64_t b, uint64_t c, TWide wide) {
+  uint64_t low = 0;
+  const uint64_t high = MultiplyAddHalves(a, b, c, low);
+  return high == static_cast<uint64_t>(wide >> 64) && low == static_cast<uint64_t>(wide);
+}
+#endif
+
+// MultiplyAddHalves, in one step where the compiler has 128-bit numbers.
+uint64_t MultiplyAddWide(uint64_t a, uint64_t b, uint64_t c, uint64_t& low) {
+#ifdef __SIZEOF_INT128__
+  const TWide wide = static_cast<TWide>(a) * b + c;
+  GHOST_ASSERT(SameAsHalves(a, b, c, wide));
+  low = static_cast<uint64_t>(wide);
+  return static_cast<uint64_t>(wide >> 64);
+#else
+  return MultiplyAddHalves(a, b, c, low);
+#endif
+}
+
+// limbs := limbs * factor + addend.
+void MultiplyAddLimbs(TLimbs& limbs, uint64_t factor, uint64_t addend) {
+  uint64_t carry = addend;
+  uint64_t* const limb = limbs.data();
+  const size_t size = limbs.size();
+  for (size_t i = 0; i < size; ++i) carry = MultiplyAddWide(limb[i], factor, carry, limb[i]);
+  if (carry != 0) limbs.push_back(carry);
+}
+
+// The value of the `count` (at most nine) digits at `digits`, least
+// significant first.
+uint64_t DigitGroup(const char* digits, size_t count) {
+  uint64_t group = 0;
+  for (size_t i = count; i-- > 0;) group = group * kBase + DigitValue(digits[i]);
+  return group;
+}
+
+// DigitGroup of nine digit characters (all below 128, as unpacked ones
+// are): the last eight are taken at once, each byte's digit value found
+// together (0 below the space), then joined in pairs, fours and eights.
+uint64_t NineDigits(const char* digits) {
+  const uint64_t chars = LoadLittleEndian(digits + 1);
+  const uint64_t at_least_space =
+      ((chars + 0x6060606060606060) & 0x8080808080808080) >> 7;  // 1 in each such byte
+  const uint64_t keep = at_least_space * 0xFF;
+  const uint64_t values = (chars & keep) - (0x2020202020202020 & keep);
+  const uint64_t pairs =
+      (values & 0x00FF00FF00FF00FF) + ((values >> 8) & 0x00FF00FF00FF00FF) * kBase;
+  const uint64_t fours = (pairs & 0x0000FFFF0000FFFF) +
+                         ((pairs >> 16) & 0x0000FFFF0000FFFF) * kLimbPowersOf95[2];
+  const uint64_t eight = (fours & 0xFFFFFFFF) + (fours >> 32) * kLimbPowersOf95[4];
+  const uint64_t group = DigitValue(digits[0]) + eight * kBase;
+  GHOST_ASSERT(group == DigitGroup(digits, kDigitsPerLimb));
+  return group;
+}
+
+// The number written by `size` digit characters (least significant first)
+// into `limbs`, taken from the most significant end: first the digits above
+// the last whole group of nine, then nine at a time. No zero limb on top.
+void ReadDigits(const char* digits, size_t size, TLimbs& limbs) {
+  limbs.clear();
+  // Nine digits are less than 60 bits: a limb per nine digits is room enough.
+  limbs.reserve(size / kDigitsPerLimb + 2);
+  size_t end = size;
+  const size_t head = size % kDigitsPerLimb;
+  if (head != 0) {
+    end -= head;
+    MultiplyAddLimbs(limbs, kLimbPowersOf95[head], DigitGroup(digits + end, head));
+  }
+  for (; end > 0; end -= kDigitsPerLimb) {
+    MultiplyAddLimbs(limbs, kLimbPowersOf95[kDigitsPerLimb],
+                     NineDigits(digits + end - kDigitsPerLimb));
+  }
+  while (!limbs.empty() && limbs.back() == 0) limbs.pop_back();
+}
+
 // One segment of digit characters (least significant first) back to its
 // line, appended to `out`: the number's bytes below the most significant
-// non-zero byte, which is the filler. Digits are taken from the most
-// significant end, a group of up to four at a time; `number` is the caller's
-// working buffer, reused from line to line.
-void AppendDigitLine(const char* digits, size_t size, TWords& number, std::string& out) {
-  number.clear();
-  for (size_t end = size; end > 0;) {
-    const size_t count = (end - 1) % kDigitsPerWord + 1;
-    uint32_t group = 0;
-    for (size_t i = end; i-- > end - count;) group = group * kBase + DigitValue(digits[i]);
-    MultiplyAdd(number, kPowersOf95[count], group);
-    end -= count;
-  }
-  DropZeroTop(number);
-  if (number.empty()) return;
-  // The bytes of every word but the top one, then those of the top word
+// non-zero byte, which is the filler. `limbs` is the caller's working
+// buffer, reused from line to line.
+void AppendDigitLine(const char* digits, size_t size, TLimbs& limbs, std::string& out) {
+  ReadDigits(digits, size, limbs);
+  if (limbs.empty()) return;
+  // The bytes of every limb but the top one, then those of the top limb
   // below its highest non-zero byte.
-  const uint32_t top = number.back();
+  const uint64_t top = limbs.back();
   int top_bytes = 0;
-  while (top_bytes < 4 && (top >> (8 * top_bytes)) > 0xFF) ++top_bytes;
+  while (top_bytes < 8 && (top >> (8 * top_bytes)) > 0xFF) ++top_bytes;
   const size_t at = out.size();
-  out.resize(at + (number.size() - 1) * 4 + static_cast<size_t>(top_bytes));
+  out.resize(at + (limbs.size() - 1) * 8 + static_cast<size_t>(top_bytes));
   char* p = &out[at];
-  for (size_t w = 0; w + 1 < number.size(); ++w) {
-    for (int shift = 0; shift < 32; shift += 8) *p++ = static_cast<char>(number[w] >> shift);
+  for (size_t w = 0; w + 1 < limbs.size(); ++w) {
+    for (int shift = 0; shift < 64; shift += 8) *p++ = static_cast<char>(limbs[w] >> shift);
   }
   for (int k = 0; k < top_bytes; ++k) *p++ = static_cast<char>(top >> (8 * k));
+}
+
+// The eight bytes at `p` as a big-endian number, and back.
+uint64_t LoadBigEndian(const unsigned char* p) {
+  uint64_t value = 0;
+  std::memcpy(&value, p, sizeof value);
+  if constexpr (std::endian::native == std::endian::little) value = ByteSwap(value);
+  return value;
+}
+
+void StoreBigEndian(char* p, uint64_t value) {
+  if constexpr (std::endian::native == std::endian::little) value = ByteSwap(value);
+  std::memcpy(p, &value, sizeof value);
+}
+
+// The eight 7-bit fields of a 56-bit number, most significant first, each
+// moved into a byte of its own: halves, quarters, then bytes spread apart.
+uint64_t SpreadSevenBit(uint64_t bits) {
+  bits = ((bits & 0x00FFFFFFF0000000) << 4) | (bits & 0x000000000FFFFFFF);
+  bits = ((bits & 0x0FFFC0000FFFC000) << 2) | (bits & 0x00003FFF00003FFF);
+  return ((bits & 0x3F803F803F803F80) << 1) | (bits & 0x007F007F007F007F);
+}
+
+// The 7-bit characters of a packed stream into `chars` (what it held is
+// replaced). Eight characters fill seven bytes exactly: while all eight of
+// a group are taken, the byte after the group exists too, so the group is
+// read as one 8-byte number and its characters written as another.
+void UnpackInto(std::string_view data, std::string& chars) {
+  // Character k starts in byte 7k div 8 and is taken while the byte after it
+  // exists: k < 8 (N - 1) / 7, rounded up.
+  chars.clear();
+  if (data.size() < 2) return;
+  const size_t count = ((data.size() - 1) * 8 + 6) / 7;
+  chars.resize(count);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+  char* out = chars.data();
+  size_t k = 0;
+  for (size_t j = 0; k + 8 <= count; k += 8, j += 7) {
+    GHOST_ASSERT(j + 7 < data.size());
+    StoreBigEndian(out + k, SpreadSevenBit(LoadBigEndian(bytes + j) >> 8));
+  }
+  for (size_t bit = k * 7; k < count; ++k, bit += 7) {
+    const size_t j = bit / 8;
+    GHOST_ASSERT(j + 1 < data.size());
+    const unsigned pair = (static_cast<unsigned>(bytes[j]) << 8) | bytes[j + 1];
+    out[k] = static_cast<char>((pair >> (9 - bit % 8)) & 0x7F);
+  }
+}
+
+// The digit lines of `chars` back to text, each line followed by CR LF,
+// appended to `out`.
+void AppendUnsealed(std::string_view chars, std::string& out) {
+  // Eight bits of text come from about 1.22 digits, and the filler byte and
+  // the LF give way to CR LF: the text is about 0.82 of the characters.
+  out.reserve(out.size() + chars.size() * 5 / 6 + 16);
+  TLimbs limbs;
+  const char* const begin = chars.data();
+  const char* const end = begin + chars.size();
+  for (const char* start = begin; start < end;) {
+    const char* lf = static_cast<const char*>(std::memchr(start, '\n', end - start));
+    if (lf == nullptr) lf = end;
+    AppendDigitLine(start, static_cast<size_t>(lf - start), limbs, out);
+    out += kCrLf;
+    start = lf + 1;
+  }
 }
 
 // Calls `visit` with every CR LF separated line of `text`; a last line
@@ -170,18 +328,8 @@ std::string PackSevenBit(const std::string& chars) {
 }
 
 std::string UnpackSevenBit(const std::string& data) {
-  // Character k starts in byte 7k div 8 and is taken while the byte after it
-  // exists: k < 8 (N - 1) / 7, rounded up.
-  if (data.size() < 2) return std::string();
-  const size_t count = ((data.size() - 1) * 8 + 6) / 7;
-  std::string chars(count, '\0');
-  const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
-  for (size_t k = 0, bit = 0; k < count; ++k, bit += 7) {
-    const size_t j = bit / 8;
-    GHOST_ASSERT(j + 1 < data.size());
-    const unsigned pair = (static_cast<unsigned>(bytes[j]) << 8) | bytes[j + 1];
-    chars[k] = static_cast<char>((pair >> (9 - bit % 8)) & 0x7F);
-  }
+  std::string chars;
+  UnpackInto(data, chars);
   return chars;
 }
 
@@ -195,21 +343,8 @@ std::string Seal(const std::string& text) {
 }
 
 std::string Unseal(const std::string& data) {
-  const std::string chars = UnpackSevenBit(data);
   std::string text;
-  // Eight bits of text come from about 1.22 digits, and the filler byte and
-  // the LF give way to CR LF: the text is about 0.82 of the characters.
-  text.reserve(chars.size() * 5 / 6 + 16);
-  TWords number;
-  const char* const begin = chars.data();
-  const char* const end = begin + chars.size();
-  for (const char* start = begin; start < end;) {
-    const char* lf = static_cast<const char*>(std::memchr(start, '\n', end - start));
-    if (lf == nullptr) lf = end;
-    AppendDigitLine(start, static_cast<size_t>(lf - start), number, text);
-    text += kCrLf;
-    start = lf + 1;
-  }
+  AppendUnsealed(UnpackSevenBit(data), text);
   return text;
 }
 
@@ -285,11 +420,14 @@ size_t AppendDictionary(const std::string& directory, const TListEntry& entry,
       joined.resize(mark);
       return 0;
     }
-    joined += Unseal(sealed);
+    AppendUnsealed(UnpackSevenBit(sealed), joined);
   } else if (EndsWith(entry.name, kSealedExtension)) {
-    const std::string unsealed = Unseal(joined.substr(start));
+    // The stream read into `joined` is unpacked out of it, then its place
+    // takes the text.
+    std::string chars;
+    UnpackInto(std::string_view(joined).substr(start), chars);
     joined.resize(start);
-    joined += unsealed;
+    AppendUnsealed(chars, joined);
   } else if (entry.flag == "e") {
     if (std::string_view(joined).substr(start).find(kSealHeader) != std::string_view::npos) {
       WriteWholeFile(Seal(joined.substr(start)), sealed_path);

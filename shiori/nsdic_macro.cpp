@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
+#include <string_view>
 
 #include "UTypes.h"
 #include "formula_search.h"
@@ -17,7 +19,14 @@
 
 namespace {
 
-TReplaceList g_macro_table[kMacroCapacity];
+// The definitions of the run, and the working strings of RewriteCaptures,
+// kept from call to call so that their room is reused (ClearMacros releases
+// it). One object: one teardown at unload, however many strings it holds.
+struct TMacroState {
+  TReplaceList table[kMacroCapacity];
+  std::string matched, rep, rep_scratch;
+};
+TMacroState g_macros;
 int g_macro_count = 0;
 
 constexpr std::string::size_type kNpos = std::string::npos;
@@ -46,25 +55,124 @@ bool Occurs(const char* text, std::size_t size, const TPrefixKey& key) {
   return false;
 }
 
-// ReplaceAll in place, unless the result would grow past kMacroRewriteCap:
-// then the text stays as it is and the answer is false.
-bool ReplaceBounded(std::string& text, const std::string& old_text,
+// A rewrite that grows the text is made in place, back to front, when it
+// has at most this many matches; with more, into a new string.
+constexpr std::size_t kKeptHits = 8;
+
+// The matches ReplaceAll rewrites (left to right, each search going on
+// behind the previous match): their number, the first kKeptHits positions
+// and the last one.
+struct THits {
+  std::size_t count = 0;
+  std::size_t last = kNpos;
+  std::size_t at[kKeptHits] = {};
+};
+
+THits FindHits(const std::string& text, const std::string& old_text) {
+  THits hits;
+  for (std::size_t hit = text.find(old_text); hit != kNpos;
+       hit = text.find(old_text, hit + old_text.size())) {
+    if (hits.count < kKeptHits) hits.at[hits.count] = hit;
+    ++hits.count;
+    hits.last = hit;
+  }
+  return hits;
+}
+
+// ReplaceAll in place for a replacement no longer than the text it
+// replaces, the first match at `hit`: the bytes are moved forward, never
+// past those still to be searched.
+void ReplaceShrinking(std::string& text, const std::string& old_text, const std::string& new_text,
+                      std::string::size_type hit) {
+  GHOST_ASSERT(new_text.size() <= old_text.size());
+  char* const bytes = text.data();
+  std::size_t to = hit;
+  std::size_t from = hit;
+  while (hit != kNpos) {
+    std::memmove(bytes + to, bytes + from, hit - from);
+    to += hit - from;
+    std::memcpy(bytes + to, new_text.data(), new_text.size());
+    to += new_text.size();
+    from = hit + old_text.size();
+    hit = text.find(old_text, from);
+  }
+  std::memmove(bytes + to, bytes + from, text.size() - from);
+  text.resize(to + text.size() - from);
+}
+
+// ReplaceAll in place for a longer replacement at all of `hits` (kept
+// whole): the text is lengthened, then each stretch after a match moved to
+// its place, from the last one back.
+void ReplaceGrowing(std::string& text, const THits& hits, std::size_t old_size,
                     const std::string& new_text) {
-  std::string::size_type hit = old_text.empty() ? kNpos : text.find(old_text);
-  if (hit == kNpos) return true;
+  GHOST_ASSERT(hits.count > 0 && hits.count <= kKeptHits && new_text.size() > old_size);
+  const std::size_t size = text.size();
+  const std::size_t growth = new_text.size() - old_size;
+  text.resize(size + hits.count * growth);
+  char* const bytes = text.data();
+  for (std::size_t i = hits.count; i-- > 0;) {
+    const std::size_t from = hits.at[i] + old_size;
+    const std::size_t end = i + 1 < hits.count ? hits.at[i + 1] : size;
+    const std::size_t to = hits.at[i] + i * growth;
+    std::memmove(bytes + to + new_text.size(), bytes + from, end - from);
+    std::memcpy(bytes + to, new_text.data(), new_text.size());
+  }
+}
+
+// ReplaceAll into a new string, for many matches.
+void ReplaceIntoCopy(std::string& text, const std::string& old_text, const std::string& new_text,
+                     std::string::size_type hit) {
   std::string out;
   out.reserve(text.size());
   std::string::size_type from = 0;
   while (hit != kNpos) {
     out.append(text, from, hit - from);
     out += new_text;
-    if (out.size() > kMacroRewriteCap) return false;
     from = hit + old_text.size();
     hit = text.find(old_text, from);
   }
   out.append(text, from, kNpos);
   text.swap(out);
+}
+
+// ReplaceAll in place, unless the result would grow past kMacroRewriteCap
+// before its last match is rewritten: then the text stays as it is and the
+// answer is false. The text is never longer than kTextLimit here, so a
+// rewrite that does not lengthen it always fits.
+bool ReplaceBounded(std::string& text, const std::string& old_text,
+                    const std::string& new_text) {
+  GHOST_ASSERT(text.size() <= kTextLimit && kTextLimit <= kMacroRewriteCap);
+  if (old_text.empty()) return true;
+  if (new_text.size() <= old_text.size()) {
+    const std::string::size_type hit = text.find(old_text);
+    if (hit != kNpos) ReplaceShrinking(text, old_text, new_text, hit);
+    return true;
+  }
+  const THits hits = FindHits(text, old_text);
+  if (hits.count == 0) return true;
+  const std::size_t growth = new_text.size() - old_text.size();
+  // The text up to and including the last replacement.
+  if (hits.last + (hits.count - 1) * growth + new_text.size() > kMacroRewriteCap) return false;
+  if (hits.count <= kKeptHits) {
+    ReplaceGrowing(text, hits, old_text.size(), new_text);
+  } else {
+    ReplaceIntoCopy(text, old_text, new_text, hits.at[0]);
+  }
   return true;
+}
+
+// ReplaceAll(text, old_text, new_text) into `out`, reusing its room.
+void AssignReplaced(std::string& out, std::string_view text, std::string_view old_text,
+                    std::string_view new_text) {
+  GHOST_ASSERT(!old_text.empty());
+  out.clear();
+  std::size_t from = 0;
+  for (std::size_t hit = text.find(old_text); hit != kNpos; hit = text.find(old_text, from)) {
+    out.append(text, from, hit - from);
+    out.append(new_text);
+    from = hit + old_text.size();
+  }
+  out.append(text, from);
 }
 
 // One match of a placeholder definition whose prefix stands at `a`: the
@@ -82,9 +190,13 @@ bool MatchCaptures(const std::string& x, int a, const TReplaceList& d, std::stri
   }
   const int s = PosFrom(from, x, d.Suffix);
   if (s == 0) return false;
-  matched = x.substr(a - 1, s + d.Suffix.size() - a);
-  rep = ReplaceAll(d.Body, "%0", x.substr(start - 1, (middle ? middle : s) - start));
-  if (middle != 0) rep = ReplaceAll(rep, "%1", x.substr(from - 1, s - from));
+  const std::string_view text = x;
+  matched.assign(text.substr(a - 1, s + d.Suffix.size() - a));
+  AssignReplaced(rep, d.Body, "%0", text.substr(start - 1, (middle ? middle : s) - start));
+  if (middle != 0) {
+    AssignReplaced(g_macros.rep_scratch, rep, "%1", text.substr(from - 1, s - from));
+    rep.swap(g_macros.rep_scratch);
+  }
   return true;
 }
 
@@ -98,9 +210,9 @@ void RewriteCaptures(std::string& x, const TReplaceList& d) {
   for (int round = 0; a > 0 && round < kMacroIterationLimit; ++round) {
     swept += x.size();
     if (swept > kMacroSweepLimit) return;
-    std::string matched, rep;
-    if (!MatchCaptures(x, a, d, matched, rep)) return;
-    if (!ReplaceBounded(x, matched, rep) || x.size() > kTextLimit) return;
+    std::string& rep = g_macros.rep;
+    if (!MatchCaptures(x, a, d, g_macros.matched, rep)) return;
+    if (!ReplaceBounded(x, g_macros.matched, rep) || x.size() > kTextLimit) return;
     a = PosFrom(std::max(1, a + static_cast<int>(rep.size()) - 1), x, d.Prefix);
   }
 }
@@ -194,11 +306,14 @@ int Placeholders(const TReplaceList& d) {
 
 void ClearMacros() {
   for (int i = 0; i < g_macro_count; ++i) {
-    g_macro_table[i] = TReplaceList();
+    g_macros.table[i] = TReplaceList();
     g_prefix_keys[i] = TPrefixKey();
   }
   g_macro_count = 0;
   ResetMacroScan();
+  for (std::string* working : {&g_macros.matched, &g_macros.rep, &g_macros.rep_scratch}) {
+    std::string().swap(*working);
+  }
 }
 
 void DefineMacro(const std::string& pattern, const std::string& body) {
@@ -209,7 +324,7 @@ void DefineMacro(const std::string& pattern, const std::string& body) {
   if (g_macro_count >= kMacroCapacity) {
     return ReportMacro(THookCode::MacroLimit, THookLevel::Error, kMacroCapacity);
   }
-  TReplaceList& d = g_macro_table[g_macro_count];
+  TReplaceList& d = g_macros.table[g_macro_count];
   d = TReplaceList();
   SplitPattern(pattern, d);
   d.Body = ReplaceAll(body, "\\,", ",");
@@ -226,7 +341,7 @@ std::string ExpandMacros(std::string text) {
   int i = -1;
   while (x.size() <= kTextLimit && (i = FirstMacroOccurring(x, i + 1)) >= 0) {
     GHOST_ASSERT(i < g_macro_count);
-    ApplyMacro(x, g_macro_table[i]);
+    ApplyMacro(x, g_macros.table[i]);
   }
   return x;
 }
@@ -237,10 +352,10 @@ std::string ExpandMacrosStepwise(const std::string& text) {
   std::size_t size = x.size();
   for (int i = 0; i < g_macro_count && size <= kTextLimit; ++i) {
     // Each prefix key points at its own definition's prefix.
-    GHOST_ASSERT(g_prefix_keys[i].data == g_macro_table[i].Prefix.data());
+    GHOST_ASSERT(g_prefix_keys[i].data == g_macros.table[i].Prefix.data());
     // Most definitions do not occur in most lines: test before rebuilding.
     if (!Occurs(data, size, g_prefix_keys[i])) continue;
-    ApplyMacro(x, g_macro_table[i]);
+    ApplyMacro(x, g_macros.table[i]);
     data = x.data();
     size = x.size();
   }

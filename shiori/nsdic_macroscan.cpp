@@ -3,16 +3,27 @@
 // agrees, and each node reached names the definitions whose prefix ends
 // there. The smallest index found is the definition the step-by-step rule
 // (every definition in order, each tested against the whole text) would
-// apply next.
+// apply next. Where the processor compares sixteen bytes at once and the
+// prefixes have few distinct first two bytes, the text is looked at a block
+// at a time against them, and the trie is walked only from the positions
+// that agree with some prefix; otherwise the positions come from one memchr
+// stream per first byte, or with many first bytes from every byte in turn.
 #include "nsdic_macroscan.h"
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <bitset>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 #include <vector>
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#define GHOST_MACRO_SCAN_SSE2 1
+#include <emmintrin.h>
+#endif
 
 #include "ghost_assert.h"
 
@@ -32,9 +43,33 @@ std::vector<unsigned char> g_first_bytes;  // the bytes that start a prefix
 // byte when the first byte is a whole prefix): a start whose next byte is
 // not among them is passed over without walking the trie.
 std::vector<std::bitset<256>> g_second_bytes;
-// Up to this many first bytes, the positions a prefix may start at are
-// found with memchr, one stream each, instead of looking at every byte.
+// For every byte, 1 + its place in g_first_bytes, or 0 when no prefix
+// starts with it.
+std::array<unsigned char, 256> g_first_slot{};
+// Up to this many first bytes (when the block compare is not used), the
+// positions a prefix may start at are found with memchr, one stream each,
+// instead of looking at every byte.
 constexpr std::size_t kSearchedFirstBytes = 8;
+
+#ifdef GHOST_MACRO_SCAN_SSE2
+// The bytes are looked at in blocks of this many, one mask bit each.
+constexpr std::size_t kBlock = 16;
+// The distinct heads of the prefixes: a first byte and either the byte
+// after it or any byte (when the first byte is a whole prefix). Up to
+// kLaneCapacity heads the block compare is used; past it, byte by byte.
+constexpr int kLaneCapacity = 8;
+struct TLanes {
+  __m128i first[kLaneCapacity];   // the first byte in every byte
+  __m128i second[kLaneCapacity];  // the second byte in every byte
+  __m128i any[kLaneCapacity];     // all ones when any second byte will do
+  unsigned char first_byte[kLaneCapacity];
+  unsigned char second_byte[kLaneCapacity];
+  bool any_second[kLaneCapacity];
+  int count = 0;  // heads seen, kLaneCapacity + 1 once there are too many
+  bool any_lanes = false;  // whether some lane takes any second byte
+};
+TLanes g_lanes;
+#endif
 
 int Child(int node, unsigned char byte) {
   if (node == 0) return g_root_children[byte];
@@ -52,6 +87,7 @@ int AddChild(int node, unsigned char byte) {
     g_root_children[byte] = child;
     g_first_bytes.push_back(byte);
     g_second_bytes.emplace_back();
+    g_first_slot[byte] = static_cast<unsigned char>(g_first_bytes.size());
   }
   return child;
 }
@@ -60,6 +96,34 @@ int AddChild(int node, unsigned char byte) {
 int Better(const std::vector<int>& ends, int from, int best) {
   const auto it = std::lower_bound(ends.begin(), ends.end(), from);
   return it != ends.end() && *it < best ? *it : best;
+}
+
+// Notes the head of a non-empty prefix in the lanes, unless a lane already
+// covers it.
+void AddLane(const std::string& prefix) {
+#ifdef GHOST_MACRO_SCAN_SSE2
+  TLanes& l = g_lanes;
+  const unsigned char first = static_cast<unsigned char>(prefix[0]);
+  const bool any = prefix.size() == 1;
+  const unsigned char second = any ? 0 : static_cast<unsigned char>(prefix[1]);
+  for (int j = 0; j < std::min(l.count, kLaneCapacity); ++j) {
+    if (l.first_byte[j] == first && (l.any_second[j] || (!any && l.second_byte[j] == second))) {
+      return;
+    }
+  }
+  if (l.count < kLaneCapacity) {
+    l.first[l.count] = _mm_set1_epi8(static_cast<char>(first));
+    l.second[l.count] = _mm_set1_epi8(static_cast<char>(second));
+    l.any[l.count] = any ? _mm_set1_epi8(-1) : _mm_setzero_si128();
+    l.first_byte[l.count] = first;
+    l.second_byte[l.count] = second;
+    l.any_second[l.count] = any;
+    l.any_lanes = l.any_lanes || any;
+  }
+  l.count = std::min(l.count + 1, kLaneCapacity + 1);
+#else
+  static_cast<void>(prefix);
+#endif
 }
 
 }  // namespace
@@ -72,15 +136,15 @@ void AddMacroPrefix(const std::string& prefix, int index) {
     node = next != 0 ? next : AddChild(node, byte);
   }
   if (!prefix.empty()) {
-    const auto first = std::find(g_first_bytes.begin(), g_first_bytes.end(),
-                                 static_cast<unsigned char>(prefix[0]));
-    GHOST_ASSERT(first != g_first_bytes.end());
-    std::bitset<256>& second = g_second_bytes[first - g_first_bytes.begin()];
+    const int slot = g_first_slot[static_cast<unsigned char>(prefix[0])];
+    GHOST_ASSERT(slot > 0 && g_first_bytes[slot - 1] == static_cast<unsigned char>(prefix[0]));
+    std::bitset<256>& second = g_second_bytes[slot - 1];
     if (prefix.size() == 1) {
       second.set();
     } else {
       second.set(static_cast<unsigned char>(prefix[1]));
     }
+    AddLane(prefix);
   }
   std::vector<int>& ends = g_nodes[node].ends;
   GHOST_ASSERT(ends.empty() || ends.back() < index);
@@ -96,6 +160,22 @@ int BestAt(const unsigned char* bytes, std::size_t size, std::size_t p, int from
     if (!g_nodes[node].ends.empty()) best = Better(g_nodes[node].ends, from, best);
     if (q == size) break;
     node = Child(node, bytes[q]);
+  }
+  return best;
+}
+
+// A prefix may start at `p`: its byte starts one, and the next byte (when
+// there is one: a prefix of one byte may end at the text's last byte)
+// follows that first byte in some prefix.
+bool MayStartAt(const unsigned char* bytes, std::size_t size, std::size_t p) {
+  const int slot = g_first_slot[bytes[p]];
+  return slot != 0 && (p + 1 == size || g_second_bytes[slot - 1].test(bytes[p + 1]));
+}
+
+// Every position in turn, for any number of first bytes.
+int BestByBytes(const unsigned char* bytes, std::size_t size, int from, int best) {
+  for (std::size_t p = 0; p < size && best > from; ++p) {
+    if (MayStartAt(bytes, size, p)) best = BestAt(bytes, size, p, from, best);
   }
   return best;
 }
@@ -118,17 +198,98 @@ int BestBySearch(const unsigned char* bytes, std::size_t size, int from, int bes
   return best;
 }
 
+// The scan for the prefixes without the block compare: memchr streams for
+// few first bytes, else every byte in turn.
+int BestWithoutLanes(const unsigned char* bytes, std::size_t size, int from, int best) {
+  if (g_first_bytes.size() <= kSearchedFirstBytes) return BestBySearch(bytes, size, from, best);
+  return BestByBytes(bytes, size, from, best);
+}
+
+#ifdef GHOST_MACRO_SCAN_SSE2
+// Bit i set when the bytes at at[i] and at[i + 1] agree with one of the
+// first N lanes' heads; reads kBlock + 1 bytes. Without Any, no lane takes
+// any second byte.
+template <int N, bool Any>
+std::uint32_t HeadMask(const unsigned char* at) {
+  const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
+  __m128i hits = _mm_setzero_si128();
+  for (int j = 0; j < N; ++j) {
+    __m128i second = _mm_cmpeq_epi8(next, g_lanes.second[j]);
+    if constexpr (Any) second = _mm_or_si128(second, g_lanes.any[j]);
+    hits = _mm_or_si128(hits, _mm_and_si128(_mm_cmpeq_epi8(here, g_lanes.first[j]), second));
+  }
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(hits));
+}
+
+// The best of `best` and the definitions whose prefix starts at one of the
+// positions base + i of the set bits i of `mask`.
+int BestOfMask(const unsigned char* bytes, std::size_t size, std::size_t base,
+               std::uint32_t mask, int from, int best) {
+  for (; mask != 0 && best > from; mask &= mask - 1) {
+    const std::size_t p = base + static_cast<std::size_t>(std::countr_zero(mask));
+    GHOST_ASSERT(p < size && g_first_slot[bytes[p]] != 0);
+    best = BestAt(bytes, size, p, from, best);
+  }
+  return best;
+}
+
+// BestByBytes a block at a time for N lanes. The text's bytes are followed
+// by its terminating NUL, so a block may read one byte past the text: at
+// the last position only one-byte prefixes can start, and their lanes take
+// any second byte. The last block, shorter than kBlock, is the text's final
+// kBlock bytes less those already seen, or a zero-filled copy of a short
+// text less the filling.
+template <int N, bool Any>
+int BestByLanes(const unsigned char* bytes, std::size_t size, int from, int best) {
+  std::size_t base = 0;
+  // Two blocks a step, one mask of 32 bits.
+  for (; base + 2 * kBlock <= size && best > from; base += 2 * kBlock) {
+    const std::uint32_t mask =
+        HeadMask<N, Any>(bytes + base) | HeadMask<N, Any>(bytes + base + kBlock) << kBlock;
+    if (mask != 0) best = BestOfMask(bytes, size, base, mask, from, best);
+  }
+  if (base + kBlock <= size && best > from) {
+    const std::uint32_t mask = HeadMask<N, Any>(bytes + base);
+    if (mask != 0) best = BestOfMask(bytes, size, base, mask, from, best);
+    base += kBlock;
+  }
+  if (base == size || best <= from) return best;
+  std::uint32_t mask;
+  if (size >= kBlock) {
+    mask = HeadMask<N, Any>(bytes + size - kBlock) >> (kBlock - (size - base));
+  } else {
+    unsigned char block[kBlock + 1] = {};
+    std::memcpy(block, bytes, size);
+    mask = HeadMask<N, Any>(block) & ((std::uint32_t{1} << size) - 1);
+  }
+  return BestOfMask(bytes, size, base, mask, from, best);
+}
+
+using TScan = int (*)(const unsigned char*, std::size_t, int, int);
+// By the number of lanes, without and with lanes that take any second byte.
+constexpr TScan kScans[2][kLaneCapacity + 1] = {
+    {BestWithoutLanes, BestByLanes<1, false>, BestByLanes<2, false>, BestByLanes<3, false>,
+     BestByLanes<4, false>, BestByLanes<5, false>, BestByLanes<6, false>, BestByLanes<7, false>,
+     BestByLanes<8, false>},
+    {BestWithoutLanes, BestByLanes<1, true>, BestByLanes<2, true>, BestByLanes<3, true>,
+     BestByLanes<4, true>, BestByLanes<5, true>, BestByLanes<6, true>, BestByLanes<7, true>,
+     BestByLanes<8, true>}};
+#endif
+
 }  // namespace
 
 int FirstMacroOccurring(const std::string& text, int from) {
   int best = Better(g_nodes[0].ends, from, INT_MAX);
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
-  if (g_first_bytes.size() <= kSearchedFirstBytes) {
-    best = BestBySearch(bytes, size, from, best);
-  } else {
-    for (std::size_t p = 0; p < size && best > from; ++p) best = BestAt(bytes, size, p, from, best);
-  }
+#ifdef GHOST_MACRO_SCAN_SSE2
+  const TScan scan = g_lanes.count <= kLaneCapacity ? kScans[g_lanes.any_lanes][g_lanes.count]
+                                                    : BestWithoutLanes;
+  best = scan(bytes, size, from, best);
+#else
+  best = BestWithoutLanes(bytes, size, from, best);
+#endif
   return best == INT_MAX ? -1 : best;
 }
 
@@ -138,4 +299,9 @@ void ResetMacroScan() {
   g_root_children.fill(0);
   g_first_bytes.clear();
   g_second_bytes.clear();
+  g_first_slot.fill(0);
+#ifdef GHOST_MACRO_SCAN_SSE2
+  g_lanes.count = 0;
+  g_lanes.any_lanes = false;
+#endif
 }
