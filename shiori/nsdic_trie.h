@@ -1,7 +1,7 @@
 // A byte trie laid out as a double array: the child of node n by byte b is
 // slot base(n) + b when that slot's check names n, so a step is one addition
 // and one comparison. Each node may hold a record (0: none). Built in one
-// pass from sorted texts, or grown one text at a time, where a child whose
+// pass that sorts the texts byte by byte as it goes, or grown one text at a time, where a child whose
 // slot is taken moves its parent's children to a new base.
 #pragma once
 
@@ -20,7 +20,6 @@ struct TTrieSlot {
 struct TByteTrie {
   std::vector<TTrieSlot> slots;  // empty until the first text
   std::vector<int32_t> records;  // by slot
-  int32_t largest_base = 0;
   int32_t first_free = 2;        // where searches start: below it, few slots are free
   int32_t last_used = 1;         // no slot above it is taken
 };
@@ -36,10 +35,10 @@ struct TTrieText {
   int32_t record;
 };
 
-// Builds the trie afresh from `texts`, sorted by text, then by record; a
-// text given more than once keeps its first record. Answers the number of
-// texts.
-int BuildTrie(TByteTrie& trie, const std::vector<TTrieText>& texts);
+// Builds the trie afresh from `texts`, given in ascending record order; a
+// text given more than once keeps its first record. Leaves `texts` in
+// another order. Answers the number of distinct texts.
+int BuildTrie(TByteTrie& trie, std::vector<TTrieText>& texts);
 
 // Adds one text with its record unless the text is there already; answers
 // whether it was added.
