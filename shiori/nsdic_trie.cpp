@@ -141,8 +141,8 @@ int32_t ChildMade(TByteTrie& t, int32_t node, unsigned char byte) {
 // Places the bytes of `text` from `depth` on, which no other text shares,
 // as a chain of single children under `node`, and its record at the end.
 int PlaceTail(TByteTrie& t, int32_t node, const TTrieText& text, std::size_t depth) {
-  for (std::size_t d = depth; d < text.text.size(); ++d) {
-    const auto byte = static_cast<unsigned char>(text.text[d]);
+  for (std::size_t d = depth; d < text.size; ++d) {
+    const auto byte = static_cast<unsigned char>(text.bytes[d]);
     const int32_t base = FindBase(t, &byte, 1);
     PlaceChildren(t, node, base, &byte, 1);
     node = base + byte;
@@ -179,11 +179,11 @@ bool CountRun(const TTrieText* texts, const TRun& run, std::size_t* tally, TSpli
   std::size_t ends = 0;
   for (std::size_t i = run.low; i < run.high; ++i) {
     const TTrieText& t = texts[i];
-    if (t.text.size() == run.depth) {
+    if (t.size == run.depth) {
       if (ends++ == 0) split.ended = t.record;  // the first is the lowest
       continue;
     }
-    const auto b = static_cast<unsigned char>(t.text[run.depth]);
+    const auto b = t.bytes[run.depth];
     ++tally[b];
     seen[b >> 6] |= uint64_t{1} << (b & 63);
   }
@@ -210,7 +210,7 @@ void SplitRun(const TTrieText* from, TTrieText* to, const TRun& run, std::size_t
               const TSplit& split) {
   for (std::size_t i = run.low; i < run.high; ++i) {
     const TTrieText& t = from[i];
-    if (t.text.size() != run.depth) to[tally[static_cast<unsigned char>(t.text[run.depth])]++] = t;
+    if (t.size != run.depth) to[tally[t.bytes[run.depth]]++] = t;
   }
   for (int k = 0; k < split.count; ++k) tally[split.bytes[k]] = 0;
 }
@@ -227,7 +227,7 @@ int BuildTrie(TByteTrie& trie, std::vector<TTrieText>& texts) {
   // Every node but the root is a byte of some text; words share most of
   // their first bytes, so half their bytes seldom needs to grow.
   std::size_t bytes = 0;
-  for (const TTrieText& t : texts) bytes += t.text.size();
+  for (const TTrieText& t : texts) bytes += t.size;
   StartTrie(trie, bytes / 2 + 2 * kAlphabet);
   int count_texts = 0;
   std::vector<TTrieText> spare(texts.size());

@@ -29,9 +29,10 @@ constexpr int32_t kTrieRoot = 1;
 // Empties the trie and gives back its memory.
 void ClearTrie(TByteTrie& trie);
 
-// A text and its record.
+// A text and its record, in 16 bytes (the build moves them often).
 struct TTrieText {
-  std::string_view text;
+  const unsigned char* bytes;
+  uint32_t size;
   int32_t record;
 };
 

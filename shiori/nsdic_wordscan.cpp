@@ -44,8 +44,12 @@ void ForgetPending() {
 int BuildFromPending() {
   std::vector<TTrieText> texts;
   texts.reserve(PendingCount());
-  for (int32_t record = g_pending_first; record <= g_pending_last; ++record)
-    texts.push_back({WordTable[record].Text, record});
+  for (int32_t record = g_pending_first; record <= g_pending_last; ++record) {
+    const std::string& text = WordTable[record].Text;
+    GHOST_ASSERT(text.size() <= UINT32_MAX);
+    texts.push_back({reinterpret_cast<const unsigned char*>(text.data()),
+                     static_cast<uint32_t>(text.size()), record});
+  }
   return BuildTrie(g_trie, texts);
 }
 
