@@ -136,13 +136,13 @@ TCategoryKey& KeyOfCategory(const std::string& category) {
   return key;
 }
 
-void RememberWord(const std::string& word, uint64_t word_sum, int record) {
+// `home`: the word's home slot in WordIndex, which WordsInText finds from
+// the byte sum alone.
+void RememberWord(const std::string& word, int home, int record) {
   AddScanWord(word, record);   // the text's first registration stays
   if (WordLookups.length_present.size() <= word.size())
     WordLookups.length_present.resize(word.size() + 1, 0);
   WordLookups.length_present[word.size()] = 1;
-  // WordsInText finds the home slot from the byte sum alone.
-  const int home = HomeOfSum(static_cast<int64_t>(word_sum), kIndexSlots);
   GHOST_ASSERT(home == HomeSlot(WordIndex, word));
   WordLookups.home_present[home] = 1;
   WordLookups.longest = std::max(WordLookups.longest, static_cast<int>(word.size()));
@@ -255,7 +255,7 @@ int RegisterWord(const std::string& category, const std::string& word) {
   pair = record;
   ++WordLookups.pair_count;
   WordLookups.pair_hashes[record] = pair_hash;
-  RememberWord(word, word_key.sum, record);
+  RememberWord(word, free.home, record);
   EnterInCategoryIndex(key, record);
   return record;
 }
