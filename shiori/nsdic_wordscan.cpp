@@ -138,7 +138,7 @@ void AddScanWord(const std::string& text, int record) {
 }
 
 void SettleWordScan() {
-  if (PendingCount() == 0) return;
+  if (g_pending_last < g_pending_first) return;  // none pending
   if (g_word_count == 0) {
     g_word_count = static_cast<std::size_t>(BuildFromPending());
   } else {
