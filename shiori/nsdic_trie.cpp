@@ -138,12 +138,21 @@ int32_t ChildMade(TByteTrie& t, int32_t node, unsigned char byte) {
   return child;
 }
 
+// FindBase for a single child, its usual answer found inline: the first
+// free slot, when it is below the last slot taken and past the byte.
+inline int32_t FindBaseOfOne(TByteTrie& t, unsigned char byte) {
+  while (!IsFree(t, t.first_free)) ++t.first_free;
+  if (t.first_free > byte && t.first_free <= t.last_used) return t.first_free - byte;
+  return FindBase(t, &byte, 1);
+}
+
 // Places the bytes of `text` from `depth` on, which no other text shares,
 // as a chain of single children under `node`, and its record at the end.
 int PlaceTail(TByteTrie& t, int32_t node, const TTrieText& text, std::size_t depth) {
   for (std::size_t d = depth; d < text.size; ++d) {
-    const auto byte = static_cast<unsigned char>(text.bytes[d]);
-    const int32_t base = FindBase(t, &byte, 1);
+    const unsigned char byte = text.bytes[d];
+    const int32_t base = FindBaseOfOne(t, byte);
+    GHOST_ASSERT(base == FindBase(t, &byte, 1));
     PlaceChildren(t, node, base, &byte, 1);
     node = base + byte;
   }
