@@ -261,7 +261,8 @@ int BuildTrie(TByteTrie& trie, std::vector<TTrieText>& texts) {
       ++count_texts;
     }
     if (split.count == 0) continue;
-    const int32_t base = FindBase(trie, split.bytes, split.count);
+    const int32_t base = split.count == 1 ? FindBaseOfOne(trie, split.bytes[0])
+                                          : FindBase(trie, split.bytes, split.count);
     PlaceChildren(trie, run.node, base, split.bytes, split.count);
     for (int k = 0; k < split.count; ++k)
       runs.push_back({split.starts[k], split.starts[k + 1], run.depth + 1, base + split.bytes[k],
