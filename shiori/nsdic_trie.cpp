@@ -66,14 +66,19 @@ int32_t FindBase(TByteTrie& t, const unsigned char* bytes, int count) {
   const int32_t start =
       count <= kFewChildren ? lowest : std::max(lowest, t.last_used - kAlphabet);
   const int32_t end = std::min(t.last_used, start + kSearchSpan);
-  int32_t taken = 0;
+  // No slot up to the last one taken is past the storage: the walk over
+  // the taken ones reads their check alone.
+  GHOST_ASSERT(end < start || static_cast<std::size_t>(end) < t.slots.size());
+  const TTrieSlot* slots = t.slots.data();
+  int32_t free_before = 0;  // free slots in [start, slot)
   for (int32_t slot = start; slot <= end; ++slot) {
-    if (!IsFree(t, slot)) {
-      ++taken;
+    if (slots[slot].check != 0) continue;
+    const int32_t base = slot - bytes[0];
+    if (base < 1 || !Fits(t, base, bytes + 1, count - 1)) {
+      ++free_before;
       continue;
     }
-    const int32_t base = slot - bytes[0];
-    if (base < 1 || !Fits(t, base, bytes, count)) continue;
+    const int32_t taken = slot - start - free_before;
     if (start == lowest && taken * 20 >= (slot - start) * 19) t.first_free = slot;
     return base;
   }
