@@ -222,9 +222,14 @@ bool CountRun(const TTrieText* texts, const TRun& run, std::size_t* tally, TSpli
 // each group in the order it had, from `from` to `to`; leaves `tally` zero.
 void SplitRun(const TTrieText* from, TTrieText* to, const TRun& run, std::size_t* tally,
               const TSplit& split) {
-  for (std::size_t i = run.low; i < run.high; ++i) {
-    const TTrieText& t = from[i];
-    if (t.size != run.depth) to[tally[t.bytes[run.depth]]++] = t;
+  if (split.ended == 0) {  // every text goes on
+    for (std::size_t i = run.low; i < run.high; ++i)
+      to[tally[from[i].bytes[run.depth]]++] = from[i];
+  } else {
+    for (std::size_t i = run.low; i < run.high; ++i) {
+      const TTrieText& t = from[i];
+      if (t.size != run.depth) to[tally[t.bytes[run.depth]]++] = t;
+    }
   }
   for (int k = 0; k < split.count; ++k) tally[split.bytes[k]] = 0;
 }

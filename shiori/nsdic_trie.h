@@ -1,8 +1,9 @@
 // A byte trie laid out as a double array: the child of node n by byte b is
 // slot base(n) + b when that slot's check names n, so a step is one addition
 // and one comparison. Each node may hold a record (0: none). Built in one
-// pass that sorts the texts byte by byte as it goes, or grown one text at a time, where a child whose
-// slot is taken moves its parent's children to a new base.
+// pass that sorts the texts byte by byte as it goes, or grown one text at a
+// time, where a child whose slot is taken moves its parent's children to a
+// new base.
 #pragma once
 
 #include <cstdint>
