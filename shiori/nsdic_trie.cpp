@@ -16,8 +16,9 @@ constexpr int kFewChildren = 4;        // more children search near the end
 
 // An empty trie of `size` slots, its storage taken at that size.
 void StartTrie(TByteTrie& t, std::size_t size) {
+  t.slots.clear();
   t.slots.reserve(size);
-  t.slots.assign(size, TTrieSlot());
+  t.slots.resize(size);  // value-initialised: all zero
   t.records.reserve(size);
   t.records.assign(size, 0);
   t.slots[0].check = -1;
