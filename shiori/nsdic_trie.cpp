@@ -275,9 +275,14 @@ int BuildTrie(TByteTrie& trie, std::vector<TTrieText>& texts) {
     const int32_t base = split.count == 1 ? FindBaseOfOne(trie, split.bytes[0])
                                           : FindBase(trie, split.bytes, split.count);
     PlaceChildren(trie, run.node, base, split.bytes, split.count);
-    for (int k = 0; k < split.count; ++k)
-      runs.push_back({split.starts[k], split.starts[k + 1], run.depth + 1, base + split.bytes[k],
-                      run.side});
+    for (int k = 0; k < split.count; ++k) {
+      const TRun child{split.starts[k], split.starts[k + 1], run.depth + 1,
+                       base + split.bytes[k], run.side};
+      if (child.high - child.low == 1)  // a text of its own: placed at once
+        count_texts += PlaceTail(trie, child.node, sides[child.side][child.low], child.depth);
+      else
+        runs.push_back(child);
+    }
   }
   return count_texts;
 }
