@@ -181,10 +181,10 @@ TCategoryKey& KeyOfCategory(const std::string& category) {
   return key;
 }
 
-// `home`: the word's home slot in WordIndex, which WordsInText finds from
-// the byte sum alone.
-void RememberWord(const std::string& word, int home, int record) {
-  AddScanWord(word, record);   // the text's first registration stays
+// What the search of words in a text reads of a new word: its length and
+// `home`, its home slot in WordIndex, which WordsInText finds from the byte
+// sum alone. (The word scan enters the record's text at its next lookup.)
+void RememberWord(const std::string& word, int home) {
   if (WordLookups.length_present.size() <= word.size())
     WordLookups.length_present.resize(word.size() + 1, 0);
   WordLookups.length_present[word.size()] = 1;
@@ -300,7 +300,7 @@ int RegisterWord(const std::string& category, const std::string& word) {
   pair = record;
   ++WordLookups.pair_count;
   WordLookups.pair_hashes[record] = pair_hash;
-  RememberWord(word, free.home, record);
+  RememberWord(word, free.home);
   EnterInCategoryIndex(key, record);
   return record;
 }

@@ -1,6 +1,6 @@
 // The stored word texts as a byte trie (nsdic_trie) whose nodes hold the
-// record of each text's first registration. Registrations, consecutive
-// records, are collected as their range and entered at the next lookup or
+// record of each text's first registration. The records registered since
+// the trie was last brought up to date are entered at the next lookup or
 // search: all at once into an empty trie, one by one into a trie that has
 // words. The
 // search of words inside a text walks the trie from each start position and
@@ -22,29 +22,21 @@
 namespace {
 
 TByteTrie g_trie;
-// The records registered since the trie was brought up to date, which
-// are consecutive: g_pending_first..g_pending_last, none when first > last.
-int32_t g_pending_first = 1;
-int32_t g_pending_last = 0;
+// The trie holds the texts of WordTable records 1..g_entered; records are
+// only ever added after the last (the store empties together with the
+// trie), so those past it are the ones still to enter.
+int32_t g_entered = 0;
 std::size_t g_word_count = 0;    // texts in the trie
 std::array<bool, 256> g_lead{};  // IsModeLeadByte, for the mode in g_lead_mode
 int g_lead_mode = -1;            // -1: not filled
 std::vector<int32_t> g_found;    // records found by a search, reused between searches
 
-std::size_t PendingCount() {
-  return static_cast<std::size_t>(std::max(0, g_pending_last - g_pending_first + 1));
-}
-
-void ForgetPending() {
-  g_pending_first = 1;
-  g_pending_last = 0;
-}
 
 // Builds the trie of the collected registrations.
 int BuildFromPending() {
   std::vector<TTrieText> texts;
-  texts.reserve(PendingCount());
-  for (int32_t record = g_pending_first; record <= g_pending_last; ++record) {
+  texts.reserve(static_cast<std::size_t>(WordCount - g_entered));
+  for (int32_t record = g_entered + 1; record <= WordCount; ++record) {
     const std::string& text = WordTable[record].Text;
     GHOST_ASSERT(text.size() <= UINT32_MAX);
     texts.push_back({reinterpret_cast<const unsigned char*>(text.data()),
@@ -130,22 +122,16 @@ int32_t* ScanFrom(const unsigned char* bytes, const unsigned char* last, const b
 
 }  // namespace
 
-void AddScanWord(const std::string& text, int record) {
-  GHOST_ASSERT(record > 0 && WordTable[record].Text == text);
-  if (g_pending_last < g_pending_first) g_pending_first = record;
-  GHOST_ASSERT(record == g_pending_first || record == g_pending_last + 1);
-  g_pending_last = record;
-}
-
 void SettleWordScan() {
-  if (g_pending_last < g_pending_first) return;  // none pending
+  GHOST_ASSERT(g_entered <= WordCount);
+  if (g_entered >= WordCount) return;  // none to enter
   if (g_word_count == 0) {
     g_word_count = static_cast<std::size_t>(BuildFromPending());
   } else {
-    for (int32_t record = g_pending_first; record <= g_pending_last; ++record)
+    for (int32_t record = g_entered + 1; record <= WordCount; ++record)
       g_word_count += InsertIntoTrie(g_trie, WordTable[record].Text, record) ? 1 : 0;
   }
-  ForgetPending();
+  g_entered = WordCount;
 }
 
 int ScanWordRecord(std::string_view text) {
@@ -174,7 +160,7 @@ std::string WordsInTextByTrie(const std::string& text) {
 
 void ResetWordScan() {
   ClearTrie(g_trie);
-  ForgetPending();
+  g_entered = 0;
   std::vector<int32_t>().swap(g_found);
   g_word_count = 0;
   g_lead_mode = -1;
