@@ -65,13 +65,22 @@ TFreeSlot FindFreeSlot(TProbeIndex& index, std::string_view key);
 void StartChain(TProbeIndex& index, int home);
 // Whether `step` is the step of every key whose home slot is `home`.
 bool IsStepOfHome(const TProbeIndex& index, int home, int step);
-// FindFreeSlot of a key whose bytes sum to `sum`, for a caller that has the
-// sum already: both hashes follow from it. Inline: registration looks for
-// two free slots a word.
-inline TFreeSlot FindFreeSlotOfSum(TProbeIndex& index, uint64_t sum) {
+// The chain a key walks: its home slot and its step, both from its byte sum.
+struct TChain {
+  int home = 0;
+  int step = 0;
+};
+inline TChain ChainOfSum(const TProbeIndex& index, uint64_t sum) {
   const int64_t m = index.modulus;
   const int64_t rest = static_cast<int64_t>(sum % static_cast<uint64_t>(m));
-  const int home = static_cast<int>(kHomeMultiplier * rest % m) + 1;
+  return TChain{static_cast<int>(kHomeMultiplier * rest % m) + 1,
+                static_cast<int>(kStepMultiplier * rest % m) + 1};
+}
+// FindFreeSlot of a key whose chain is known, for a caller that files many
+// records under one key. Inline: registration looks for two free slots a
+// word.
+inline TFreeSlot FindFreeSlotOfChain(TProbeIndex& index, TChain chain) {
+  const int home = chain.home;
   if (index.frontier_slot[home] == 0) StartChain(index, home);
   int slot = index.frontier_slot[home];
   int moves = index.frontier_move[home];
@@ -79,11 +88,10 @@ inline TFreeSlot FindFreeSlotOfSum(TProbeIndex& index, uint64_t sum) {
   const int32_t* slots = index.slots.data();
   GHOST_ASSERT(slot >= 1 && slot <= index.modulus && moves >= 0 && moves <= limit);
   if (slots[slot] != 0 && moves < limit) {
-    const int step = static_cast<int>(kStepMultiplier * rest % m) + 1;
     // The chain is shared by every key of this home slot only because they
     // all take the same step.
-    GHOST_ASSERT(IsStepOfHome(index, home, step));
-    const int region = index.region;
+    GHOST_ASSERT(IsStepOfHome(index, home, chain.step));
+    const int step = chain.step, region = index.region;
     do {
       slot = (slot + step) % region + 1;  // NextSlot
       ++moves;
@@ -93,6 +101,11 @@ inline TFreeSlot FindFreeSlotOfSum(TProbeIndex& index, uint64_t sum) {
   }
   if (slots[slot] != 0) return TFreeSlot{0, 0, home};
   return TFreeSlot{slot, limit - moves, home};
+}
+// FindFreeSlot of a key whose bytes sum to `sum`, for a caller that has the
+// sum already: both hashes follow from it.
+inline TFreeSlot FindFreeSlotOfSum(TProbeIndex& index, uint64_t sum) {
+  return FindFreeSlotOfChain(index, ChainOfSum(index, sum));
 }
 // Files `record` in the empty `slot`. Inline: registration fills two slots a
 // word.

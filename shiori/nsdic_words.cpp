@@ -148,7 +148,7 @@ void MakeRoomForPairHash(int record) {
 // of a tag list taking turns) reads the name and finds its members once.
 struct TCategoryKey {
   std::string name;
-  uint64_t sum = 0;
+  TChain chain;  // in CategoryIndex
   uint64_t seed = 0;
   std::vector<int32_t>* members = nullptr;  // in WordLookups.categories
   uint64_t resets = UINT64_MAX;             // WordLookups.resets when found
@@ -173,7 +173,7 @@ TCategoryKey& KeyOfCategory(const std::string& category) {
   key.resets = UINT64_MAX;  // not valid until complete: the lines below may throw
   key.name = category;
   key.members = &WordLookups.categories[category];
-  key.sum = KeyOf(category, 0).sum;
+  key.chain = ChainOfSum(CategoryIndex, KeyOf(category, 0).sum);
   key.seed = CategorySeed(category);
   key.resets = WordLookups.resets;
   g_recent_last = g_recent_next;
@@ -196,7 +196,7 @@ void RememberWord(const std::string& word, int home) {
 // Files a new record under its category; the category's first indexed word
 // puts the category into CategoryList. A full chain leaves it unindexed.
 void EnterInCategoryIndex(const TCategoryKey& category, int record) {
-  const TFreeSlot free = FindFreeSlotOfSum(CategoryIndex, category.sum);
+  const TFreeSlot free = FindFreeSlotOfChain(CategoryIndex, category.chain);
   if (free.slot == 0) {
     HookReport({THookCode::ChainFull, THookLevel::Error, 0, 0, {"CategoryIndex", category.name},
                 CategoryIndex.limit});
