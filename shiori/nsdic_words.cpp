@@ -54,6 +54,20 @@ uint64_t LoadShort(const unsigned char* p, std::size_t n) {
   return x;
 }
 
+// Whether the texts are equal, a short one compared by whole words (the
+// category names a run of registrations repeats are short).
+bool SameText(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size();
+  if (n != b.size()) return false;
+  const auto* p = reinterpret_cast<const unsigned char*>(a.data());
+  const auto* q = reinterpret_cast<const unsigned char*>(b.data());
+  if (n >= 4 && n <= 8)
+    return Load32(p) == Load32(q) && Load32(p + n - 4) == Load32(q + n - 4);
+  if (n > 8 && n <= 16)
+    return Load64(p) == Load64(q) && Load64(p + n - 8) == Load64(q + n - 8);
+  return a == b;
+}
+
 // The sum of the eight bytes of `x`: pairs of bytes added into four 16-bit
 // lanes, and the lanes added by one multiplication into the top lane.
 uint64_t ByteSum(uint64_t x) {
@@ -159,7 +173,7 @@ int g_recent_last = 0;  // the entry found last, looked at first
 int g_recent_next = 0;  // the entry the next new category takes
 
 bool IsKeyOf(const TCategoryKey& key, const std::string& category) {
-  return key.resets == WordLookups.resets && key.name == category;
+  return key.resets == WordLookups.resets && SameText(key.name, category);
 }
 
 TCategoryKey& KeyOfCategory(const std::string& category) {
