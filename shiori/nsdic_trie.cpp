@@ -154,7 +154,8 @@ inline int32_t FindBaseOfOne(TByteTrie& t, unsigned char byte) {
 
 // Places the bytes of `text` from `depth` on, which no other text shares,
 // as a chain of single children under `node`, and its record at the end.
-int PlaceTail(TByteTrie& t, int32_t node, const TTrieText& text, std::size_t depth) {
+[[gnu::always_inline]] inline int PlaceTail(TByteTrie& t, int32_t node, const TTrieText& text,
+                                            std::size_t depth) {
   for (std::size_t d = depth; d < text.size; ++d) {
     const unsigned char byte = text.bytes[d];
     const int32_t base = FindBaseOfOne(t, byte);
