@@ -33,16 +33,21 @@ void Grow(TByteTrie& t, std::size_t needed) {
   t.records.resize(size, 0);
 }
 
-// Keeps the slots at least kAlphabet longer than the largest base: storage
-// only grows, so a base that is not the largest already has its room.
+// Keeps the slots at least 2 kAlphabet longer than the largest base:
+// storage only grows, so a base that is not the largest already has its
+// room. Every slot taken is below the largest base plus kAlphabet, so any
+// base up to the last slot taken, plus a byte, is inside the storage too.
 inline void Reserve(TByteTrie& t, int32_t base) {
-  const std::size_t needed = static_cast<std::size_t>(base) + kAlphabet + 1;
+  const std::size_t needed = static_cast<std::size_t>(base) + 2 * kAlphabet + 1;
   if (t.slots.size() < needed) Grow(t, needed);
   GHOST_ASSERT(t.slots.size() >= needed);
 }
 
+// Whether `slot`, at most a byte past the last slot taken, is free.
 bool IsFree(const TByteTrie& t, int32_t slot) {
-  return static_cast<std::size_t>(slot) >= t.slots.size() || t.slots[slot].check == 0;
+  GHOST_ASSERT(slot >= 0 && slot <= t.last_used + kAlphabet);
+  GHOST_ASSERT(static_cast<std::size_t>(slot) < t.slots.size());
+  return t.slots[slot].check == 0;
 }
 
 bool Fits(const TByteTrie& t, int32_t base, const unsigned char* bytes, int count) {

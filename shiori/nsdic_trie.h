@@ -15,9 +15,10 @@ struct TTrieSlot {
   int32_t check = 0;  // the parent node; 0: a free slot; -1: reserved
 };
 
-// Invariant: `slots` is at least 256 slots longer than the largest base, so
-// base(n) + b is always a slot and a walk needs no bounds check; a node
-// without children has base 0, and no slot's check names it.
+// Invariant: `slots` is at least 512 slots longer than the largest base, so
+// base(n) + b is always a slot and a walk needs no bounds check, nor does a
+// search for a base up to the last slot taken; a node without children has
+// base 0, and no slot's check names it.
 struct TByteTrie {
   std::vector<TTrieSlot> slots;  // empty until the first text
   std::vector<int32_t> records;  // by slot
