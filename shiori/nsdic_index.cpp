@@ -104,30 +104,14 @@ TFreeSlot FindFreeSlot(TProbeIndex& index, std::string_view key) {
   return FindFreeSlotOfSum(index, sum);
 }
 
-TFreeSlot FindFreeSlotOfSum(TProbeIndex& index, uint64_t sum) {
-  const int64_t m = index.modulus;
-  const int home = static_cast<int>(kHomeMultiplier * static_cast<int64_t>(sum % m) % m) + 1;
-  int& slot = index.frontier_slot[home];
-  if (slot == 0) {
-    slot = home;
-    index.frontier_move[home] = 0;
-    index.used.push_back(home);
-  }
-  int moves = index.frontier_move[home];
-  GHOST_ASSERT(slot >= 1 && slot <= index.modulus && moves >= 0 && moves <= index.limit);
-  if (index.slots[slot] != 0 && moves < index.limit) {
-    const int step = static_cast<int>(kStepMultiplier * static_cast<int64_t>(sum % m) % m) + 1;
-    // The chain is shared by every key of this home slot only because they
-    // all take the same step.
-    GHOST_ASSERT(step == StepOfHome(index, home));
-    while (index.slots[slot] != 0 && moves < index.limit) {
-      slot = NextSlot(index, slot, step);
-      ++moves;
-    }
-    index.frontier_move[home] = static_cast<int16_t>(moves);
-  }
-  if (index.slots[slot] != 0) return TFreeSlot{};
-  return TFreeSlot{slot, index.limit - moves};
+void StartChain(TProbeIndex& index, int home) {
+  index.frontier_slot[home] = home;
+  index.frontier_move[home] = 0;
+  index.used.push_back(home);
+}
+
+bool IsStepOfHome(const TProbeIndex& index, int home, int step) {
+  return step == StepOfHome(index, home);
 }
 
 // A full walk of limit + 1 slots over a prime modulus visits each slot once,

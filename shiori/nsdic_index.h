@@ -37,10 +37,12 @@ struct TProbeIndex {
 };
 
 // Where a walk to the first empty slot stopped: the slot (0 when the counter
-// ran out at an occupied slot) and the moves left on the counter there.
+// ran out at an occupied slot) and the moves left on the counter there; and
+// the home slot the walk started from.
 struct TFreeSlot {
   int slot = 0;
   int moves_left = 0;
+  int home = 0;
 };
 
 // (multiplier * byte sum) mod modulus + 1.
@@ -58,9 +60,53 @@ bool StaysOnHome(const TProbeIndex& index, std::string_view key);
 // The first empty slot of the key's chain, using and advancing the chain's
 // remembered frontier.
 TFreeSlot FindFreeSlot(TProbeIndex& index, std::string_view key);
+// Starts the chain of `home` at its home slot, the first time a key of that
+// home looks for a free slot.
+void StartChain(TProbeIndex& index, int home);
+// Whether `step` is the step of every key whose home slot is `home`.
+bool IsStepOfHome(const TProbeIndex& index, int home, int step);
+// The chain a key walks: its home slot and its step, both from its byte sum.
+struct TChain {
+  int home = 0;
+  int step = 0;
+};
+inline TChain ChainOfSum(const TProbeIndex& index, uint64_t sum) {
+  const int64_t m = index.modulus;
+  const int64_t rest = static_cast<int64_t>(sum % static_cast<uint64_t>(m));
+  return TChain{static_cast<int>(kHomeMultiplier * rest % m) + 1,
+                static_cast<int>(kStepMultiplier * rest % m) + 1};
+}
+// FindFreeSlot of a key whose chain is known, for a caller that files many
+// records under one key. Inline: registration looks for two free slots a
+// word.
+inline TFreeSlot FindFreeSlotOfChain(TProbeIndex& index, TChain chain) {
+  const int home = chain.home;
+  if (index.frontier_slot[home] == 0) StartChain(index, home);
+  int slot = index.frontier_slot[home];
+  int moves = index.frontier_move[home];
+  const int limit = index.limit;
+  const int32_t* slots = index.slots.data();
+  GHOST_ASSERT(slot >= 1 && slot <= index.modulus && moves >= 0 && moves <= limit);
+  if (slots[slot] != 0 && moves < limit) {
+    // The chain is shared by every key of this home slot only because they
+    // all take the same step.
+    GHOST_ASSERT(IsStepOfHome(index, home, chain.step));
+    const int step = chain.step, region = index.region;
+    do {
+      slot = (slot + step) % region + 1;  // NextSlot
+      ++moves;
+    } while (slots[slot] != 0 && moves < limit);
+    index.frontier_slot[home] = slot;
+    index.frontier_move[home] = static_cast<int16_t>(moves);
+  }
+  if (slots[slot] != 0) return TFreeSlot{0, 0, home};
+  return TFreeSlot{slot, limit - moves, home};
+}
 // FindFreeSlot of a key whose bytes sum to `sum`, for a caller that has the
 // sum already: both hashes follow from it.
-TFreeSlot FindFreeSlotOfSum(TProbeIndex& index, uint64_t sum);
+inline TFreeSlot FindFreeSlotOfSum(TProbeIndex& index, uint64_t sum) {
+  return FindFreeSlotOfChain(index, ChainOfSum(index, sum));
+}
 // Files `record` in the empty `slot`. Inline: registration fills two slots a
 // word.
 inline void FillSlot(TProbeIndex& index, int slot, int32_t record) {

@@ -3,6 +3,8 @@
 #include "nsdic_trie.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 
 #include "ghost_assert.h"
 
@@ -14,13 +16,13 @@ constexpr int kFewChildren = 4;        // more children search near the end
 
 // An empty trie of `size` slots, its storage taken at that size.
 void StartTrie(TByteTrie& t, std::size_t size) {
+  t.slots.clear();
   t.slots.reserve(size);
-  t.slots.assign(size, TTrieSlot());
+  t.slots.resize(size);  // value-initialised: all zero
   t.records.reserve(size);
   t.records.assign(size, 0);
   t.slots[0].check = -1;
   t.slots[kTrieRoot].check = -1;
-  t.largest_base = 0;
   t.first_free = 2;
   t.last_used = kTrieRoot;
 }
@@ -31,14 +33,21 @@ void Grow(TByteTrie& t, std::size_t needed) {
   t.records.resize(size, 0);
 }
 
-void Reserve(TByteTrie& t, int32_t base) {
-  t.largest_base = std::max(t.largest_base, base);
-  const std::size_t needed = static_cast<std::size_t>(t.largest_base) + kAlphabet + 1;
+// Keeps the slots at least 2 kAlphabet longer than the largest base:
+// storage only grows, so a base that is not the largest already has its
+// room. Every slot taken is below the largest base plus kAlphabet, so any
+// base up to the last slot taken, plus a byte, is inside the storage too.
+inline void Reserve(TByteTrie& t, int32_t base) {
+  const std::size_t needed = static_cast<std::size_t>(base) + 2 * kAlphabet + 1;
   if (t.slots.size() < needed) Grow(t, needed);
+  GHOST_ASSERT(t.slots.size() >= needed);
 }
 
+// Whether `slot`, at most a byte past the last slot taken, is free.
 bool IsFree(const TByteTrie& t, int32_t slot) {
-  return static_cast<std::size_t>(slot) >= t.slots.size() || t.slots[slot].check == 0;
+  GHOST_ASSERT(slot >= 0 && slot <= t.last_used + kAlphabet);
+  GHOST_ASSERT(static_cast<std::size_t>(slot) < t.slots.size());
+  return t.slots[slot].check == 0;
 }
 
 bool Fits(const TByteTrie& t, int32_t base, const unsigned char* bytes, int count) {
@@ -63,14 +72,19 @@ int32_t FindBase(TByteTrie& t, const unsigned char* bytes, int count) {
   const int32_t start =
       count <= kFewChildren ? lowest : std::max(lowest, t.last_used - kAlphabet);
   const int32_t end = std::min(t.last_used, start + kSearchSpan);
-  int32_t taken = 0;
+  // No slot up to the last one taken is past the storage: the walk over
+  // the taken ones reads their check alone.
+  GHOST_ASSERT(end < start || static_cast<std::size_t>(end) < t.slots.size());
+  const TTrieSlot* slots = t.slots.data();
+  int32_t free_before = 0;  // free slots in [start, slot)
   for (int32_t slot = start; slot <= end; ++slot) {
-    if (!IsFree(t, slot)) {
-      ++taken;
+    if (slots[slot].check != 0) continue;
+    const int32_t base = slot - bytes[0];
+    if (base < 1 || !Fits(t, base, bytes + 1, count - 1)) {
+      ++free_before;
       continue;
     }
-    const int32_t base = slot - bytes[0];
-    if (base < 1 || !Fits(t, base, bytes, count)) continue;
+    const int32_t taken = slot - start - free_before;
     if (start == lowest && taken * 20 >= (slot - start) * 19) t.first_free = slot;
     return base;
   }
@@ -135,12 +149,22 @@ int32_t ChildMade(TByteTrie& t, int32_t node, unsigned char byte) {
   return child;
 }
 
+// FindBase for a single child, its usual answer found inline: the first
+// free slot, when it is below the last slot taken and past the byte.
+inline int32_t FindBaseOfOne(TByteTrie& t, unsigned char byte) {
+  while (!IsFree(t, t.first_free)) ++t.first_free;
+  if (t.first_free > byte && t.first_free <= t.last_used) return t.first_free - byte;
+  return FindBase(t, &byte, 1);
+}
+
 // Places the bytes of `text` from `depth` on, which no other text shares,
 // as a chain of single children under `node`, and its record at the end.
-int PlaceTail(TByteTrie& t, int32_t node, const TTrieText& text, std::size_t depth) {
-  for (std::size_t d = depth; d < text.text.size(); ++d) {
-    const auto byte = static_cast<unsigned char>(text.text[d]);
-    const int32_t base = FindBase(t, &byte, 1);
+[[gnu::always_inline]] inline int PlaceTail(TByteTrie& t, int32_t node, const TTrieText& text,
+                                            std::size_t depth) {
+  for (std::size_t d = depth; d < text.size; ++d) {
+    const unsigned char byte = text.bytes[d];
+    const int32_t base = FindBaseOfOne(t, byte);
+    GHOST_ASSERT(base == FindBase(t, &byte, 1));
     PlaceChildren(t, node, base, &byte, 1);
     node = base + byte;
   }
@@ -148,73 +172,123 @@ int PlaceTail(TByteTrie& t, int32_t node, const TTrieText& text, std::size_t dep
   return 1;
 }
 
-// A run of sorted texts whose texts share their first `depth` bytes, which
-// lead to `node`.
+// A run of texts that share their first `depth` bytes, which lead to
+// `node`, in ascending record order, standing in `texts[side]`.
 struct TRun {
   std::size_t low, high;
   std::size_t depth;
   int32_t node;
+  int side;
 };
+
+// How a run splits by the byte at its depth: the lowest record of its
+// texts that end there (0: none), and the distinct bytes of the others,
+// ascending, with where each byte's texts stand once split.
+struct TSplit {
+  int32_t ended = 0;
+  unsigned char bytes[kAlphabet];
+  std::size_t starts[kAlphabet + 1];  // bytes[k]'s texts: [starts[k], starts[k + 1])
+  int count = 0;
+};
+
+// Counts the run's texts by their byte at its depth into `tally` (all
+// zeros on entry) and fills `split`; answers whether the texts must move
+// (more than one byte, or some texts end), and if not leaves `tally` zero.
+bool CountRun(const TTrieText* texts, const TRun& run, std::size_t* tally, TSplit& split) {
+  uint64_t seen[kAlphabet / 64] = {};
+  split.ended = 0;
+  std::size_t ends = 0;
+  for (std::size_t i = run.low; i < run.high; ++i) {
+    const TTrieText& t = texts[i];
+    if (t.size == run.depth) {
+      if (ends++ == 0) split.ended = t.record;  // the first is the lowest
+      continue;
+    }
+    const auto b = t.bytes[run.depth];
+    ++tally[b];
+    seen[b >> 6] |= uint64_t{1} << (b & 63);
+  }
+  split.count = 0;
+  std::size_t at = run.low;
+  for (int w = 0; w < kAlphabet / 64; ++w) {
+    for (uint64_t bits = seen[w]; bits != 0; bits &= bits - 1) {
+      const auto b = static_cast<unsigned char>(64 * w + std::countr_zero(bits));
+      split.bytes[split.count] = b;
+      split.starts[split.count++] = at;
+      at += tally[b];
+      tally[b] = split.starts[split.count - 1];  // now where the byte's next text goes
+    }
+  }
+  split.starts[split.count] = at;
+  if (split.count > 1 || ends != 0) return true;
+  if (split.count == 1) tally[split.bytes[0]] = 0;
+  return false;
+}
+
+// Moves the run's texts that go on, each byte's together in byte order and
+// each group in the order it had, from `from` to `to`; leaves `tally` zero.
+void SplitRun(const TTrieText* from, TTrieText* to, const TRun& run, std::size_t* tally,
+              const TSplit& split) {
+  if (split.ended == 0) {  // every text goes on
+    for (std::size_t i = run.low; i < run.high; ++i)
+      to[tally[from[i].bytes[run.depth]]++] = from[i];
+  } else {
+    for (std::size_t i = run.low; i < run.high; ++i) {
+      const TTrieText& t = from[i];
+      if (t.size != run.depth) to[tally[t.bytes[run.depth]]++] = t;
+    }
+  }
+  for (int k = 0; k < split.count; ++k) tally[split.bytes[k]] = 0;
+}
 
 }  // namespace
 
 void ClearTrie(TByteTrie& trie) { trie = TByteTrie(); }
 
-namespace {
-
-// The nodes of the trie of sorted texts: the root, and for each text the
-// bytes past those it shares with the text before it.
-std::size_t NodesOf(const std::vector<TTrieText>& texts) {
-  std::size_t nodes = 1;
-  std::string_view before;
-  for (const TTrieText& t : texts) {
-    const std::size_t common = std::min(before.size(), t.text.size());
-    std::size_t shared = 0;
-    while (shared < common && before[shared] == t.text[shared]) ++shared;
-    nodes += t.text.size() - shared;
-    before = t.text;
-  }
-  return nodes;
-}
-
-}  // namespace
-
-int BuildTrie(TByteTrie& trie, const std::vector<TTrieText>& texts) {
-  // The bases leave few slots free, so a little room past the nodes seldom
-  // needs to grow, and the trie holds little more storage than it uses.
-  const std::size_t nodes = NodesOf(texts);
-  StartTrie(trie, nodes + nodes / 32 + 2 * kAlphabet);
+int BuildTrie(TByteTrie& trie, std::vector<TTrieText>& texts) {
+  GHOST_ASSERT(std::is_sorted(texts.begin(), texts.end(),
+                              [](const TTrieText& a, const TTrieText& b) {
+                                return a.record < b.record;
+                              }));
+  // Every node but the root is a byte of some text; words share most of
+  // their first bytes, so half their bytes seldom needs to grow.
+  std::size_t bytes = 0;
+  for (const TTrieText& t : texts) bytes += t.size;
+  StartTrie(trie, bytes / 2 + 2 * kAlphabet);
   int count_texts = 0;
-  std::vector<TRun> runs{{0, texts.size(), 0, kTrieRoot}};
-  unsigned char bytes[kAlphabet];
-  std::size_t starts[kAlphabet + 1];
+  std::vector<TTrieText> spare(texts.size());
+  TTrieText* sides[2] = {texts.data(), spare.data()};
+  std::vector<std::size_t> tally(kAlphabet, 0);
+  std::vector<TRun> runs;
+  if (!texts.empty()) runs.push_back({0, texts.size(), 0, kTrieRoot, 0});
+  TSplit split;
   while (!runs.empty()) {
     TRun run = runs.back();
     runs.pop_back();
-    if (run.low < run.high && texts[run.low].text.size() == run.depth) {
-      trie.records[run.node] = texts[run.low].record;
-      ++count_texts;
-      while (run.low < run.high && texts[run.low].text.size() == run.depth) ++run.low;
-    }
-    if (run.low == run.high) continue;
     if (run.high - run.low == 1) {
-      count_texts += PlaceTail(trie, run.node, texts[run.low], run.depth);
+      count_texts += PlaceTail(trie, run.node, sides[run.side][run.low], run.depth);
       continue;
     }
-    int count = 0;
-    for (std::size_t i = run.low; i < run.high; ++i) {
-      const auto b = static_cast<unsigned char>(texts[i].text[run.depth]);
-      if (count == 0 || b != bytes[count - 1]) {
-        GHOST_ASSERT(count == 0 || b > bytes[count - 1]);
-        bytes[count] = b;
-        starts[count++] = i;
-      }
+    if (CountRun(sides[run.side], run, tally.data(), split)) {
+      SplitRun(sides[run.side], sides[1 - run.side], run, tally.data(), split);
+      run.side = 1 - run.side;
     }
-    starts[count] = run.high;
-    const int32_t base = FindBase(trie, bytes, count);
-    PlaceChildren(trie, run.node, base, bytes, count);
-    for (int k = 0; k < count; ++k)
-      runs.push_back({starts[k], starts[k + 1], run.depth + 1, base + bytes[k]});
+    if (split.ended != 0) {
+      trie.records[run.node] = split.ended;
+      ++count_texts;
+    }
+    if (split.count == 0) continue;
+    const int32_t base = split.count == 1 ? FindBaseOfOne(trie, split.bytes[0])
+                                          : FindBase(trie, split.bytes, split.count);
+    PlaceChildren(trie, run.node, base, split.bytes, split.count);
+    for (int k = 0; k < split.count; ++k) {
+      const TRun child{split.starts[k], split.starts[k + 1], run.depth + 1,
+                       base + split.bytes[k], run.side};
+      if (child.high - child.low == 1)  // a text of its own: placed at once
+        count_texts += PlaceTail(trie, child.node, sides[child.side][child.low], child.depth);
+      else
+        runs.push_back(child);
+    }
   }
   return count_texts;
 }

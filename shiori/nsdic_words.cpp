@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 #include <functional>
 #include <string_view>
 
@@ -31,12 +32,70 @@ struct TTextKey {
   uint64_t hash = 0;
 };
 
-// FNV-1a over the bytes, continued from `seed`.
-TTextKey KeyOf(std::string_view text, uint64_t seed) {
+uint64_t Load64(const unsigned char* p) {
+  uint64_t x;
+  std::memcpy(&x, p, 8);
+  return x;
+}
+
+uint64_t Load32(const unsigned char* p) {
+  uint32_t x;
+  std::memcpy(&x, p, 4);
+  return x;
+}
+
+// The `n` < 8 bytes at `p` as one number, the bytes past them zero; four
+// or more by two overlapping loads.
+uint64_t LoadShort(const unsigned char* p, std::size_t n) {
+  GHOST_ASSERT(n < 8);
+  if (n >= 4) return Load32(p) | (Load32(p + n - 4) >> (8 * (8 - n))) << 32;
+  uint64_t x = 0;
+  for (std::size_t i = 0; i < n; ++i) x |= uint64_t{p[i]} << (8 * i);
+  return x;
+}
+
+// Whether the texts are equal, a short one compared by whole words (the
+// category names a run of registrations repeats are short).
+bool SameText(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size();
+  if (n != b.size()) return false;
+  const auto* p = reinterpret_cast<const unsigned char*>(a.data());
+  const auto* q = reinterpret_cast<const unsigned char*>(b.data());
+  if (n >= 4 && n <= 8)
+    return Load32(p) == Load32(q) && Load32(p + n - 4) == Load32(q + n - 4);
+  if (n > 8 && n <= 16)
+    return Load64(p) == Load64(q) && Load64(p + n - 8) == Load64(q + n - 8);
+  return a == b;
+}
+
+// The sum of the eight bytes of `x`: pairs of bytes added into four 16-bit
+// lanes, and the lanes added by one multiplication into the top lane.
+uint64_t ByteSum(uint64_t x) {
+  constexpr uint64_t kEvenBytes = 0x00ff00ff00ff00ffull;
+  const uint64_t lanes = (x & kEvenBytes) + ((x >> 8) & kEvenBytes);
+  return (lanes * 0x0001000100010001ull) >> 48;
+}
+
+uint64_t Mix(uint64_t hash, uint64_t chunk) {
+  hash = (hash ^ chunk) * 0x9e3779b97f4a7c15ull;
+  return hash ^ (hash >> 32);
+}
+
+// The bytes' sum and a hash continued from `seed`, eight bytes at a time.
+// Inline: registration keys every word.
+[[gnu::always_inline]] inline TTextKey KeyOf(std::string_view text, uint64_t seed) {
   TTextKey key{0, seed};
-  for (const unsigned char b : text) {
-    key.sum += b;
-    key.hash = (key.hash ^ b) * 0x100000001b3ull;
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t n = text.size();
+  for (; n >= 8; n -= 8, p += 8) {
+    const uint64_t chunk = Load64(p);
+    key.sum += ByteSum(chunk);
+    key.hash = Mix(key.hash, chunk);
+  }
+  if (n != 0) {
+    const uint64_t chunk = LoadShort(p, n);
+    key.sum += ByteSum(chunk);
+    key.hash = Mix(key.hash, chunk);
   }
   return key;
 }
@@ -103,7 +162,7 @@ void MakeRoomForPairHash(int record) {
 // of a tag list taking turns) reads the name and finds its members once.
 struct TCategoryKey {
   std::string name;
-  uint64_t sum = 0;
+  TChain chain;  // in CategoryIndex
   uint64_t seed = 0;
   std::vector<int32_t>* members = nullptr;  // in WordLookups.categories
   uint64_t resets = UINT64_MAX;             // WordLookups.resets when found
@@ -114,7 +173,7 @@ int g_recent_last = 0;  // the entry found last, looked at first
 int g_recent_next = 0;  // the entry the next new category takes
 
 bool IsKeyOf(const TCategoryKey& key, const std::string& category) {
-  return key.resets == WordLookups.resets && key.name == category;
+  return key.resets == WordLookups.resets && SameText(key.name, category);
 }
 
 TCategoryKey& KeyOfCategory(const std::string& category) {
@@ -128,7 +187,7 @@ TCategoryKey& KeyOfCategory(const std::string& category) {
   key.resets = UINT64_MAX;  // not valid until complete: the lines below may throw
   key.name = category;
   key.members = &WordLookups.categories[category];
-  key.sum = KeyOf(category, 0).sum;
+  key.chain = ChainOfSum(CategoryIndex, KeyOf(category, 0).sum);
   key.seed = CategorySeed(category);
   key.resets = WordLookups.resets;
   g_recent_last = g_recent_next;
@@ -136,13 +195,13 @@ TCategoryKey& KeyOfCategory(const std::string& category) {
   return key;
 }
 
-void RememberWord(const std::string& word, uint64_t word_sum, int record) {
-  AddScanWord(word, record);   // the text's first registration stays
+// What the search of words in a text reads of a new word: its length and
+// `home`, its home slot in WordIndex, which WordsInText finds from the byte
+// sum alone. (The word scan enters the record's text at its next lookup.)
+void RememberWord(const std::string& word, int home) {
   if (WordLookups.length_present.size() <= word.size())
     WordLookups.length_present.resize(word.size() + 1, 0);
   WordLookups.length_present[word.size()] = 1;
-  // WordsInText finds the home slot from the byte sum alone.
-  const int home = HomeOfSum(static_cast<int64_t>(word_sum), kIndexSlots);
   GHOST_ASSERT(home == HomeSlot(WordIndex, word));
   WordLookups.home_present[home] = 1;
   WordLookups.longest = std::max(WordLookups.longest, static_cast<int>(word.size()));
@@ -151,7 +210,7 @@ void RememberWord(const std::string& word, uint64_t word_sum, int record) {
 // Files a new record under its category; the category's first indexed word
 // puts the category into CategoryList. A full chain leaves it unindexed.
 void EnterInCategoryIndex(const TCategoryKey& category, int record) {
-  const TFreeSlot free = FindFreeSlotOfSum(CategoryIndex, category.sum);
+  const TFreeSlot free = FindFreeSlotOfChain(CategoryIndex, category.chain);
   if (free.slot == 0) {
     HookReport({THookCode::ChainFull, THookLevel::Error, 0, 0, {"CategoryIndex", category.name},
                 CategoryIndex.limit});
@@ -255,7 +314,7 @@ int RegisterWord(const std::string& category, const std::string& word) {
   pair = record;
   ++WordLookups.pair_count;
   WordLookups.pair_hashes[record] = pair_hash;
-  RememberWord(word, word_key.sum, record);
+  RememberWord(word, free.home);
   EnterInCategoryIndex(key, record);
   return record;
 }

@@ -1,7 +1,8 @@
 // The stored word texts as a byte trie (nsdic_trie) whose nodes hold the
-// record of each text's first registration. Registrations are collected and
-// entered at the next lookup or search: all at once into an empty trie (one
-// pass over the sorted texts), one by one into a trie that has words. The
+// record of each text's first registration. The records registered since
+// the trie was last brought up to date are entered at the next lookup or
+// search: all at once into an empty trie, one by one into a trie that has
+// words. The
 // search of words inside a text walks the trie from each start position and
 // leaves it as soon as no stored word begins with the bytes walked.
 #include "nsdic_wordscan.h"
@@ -21,49 +22,26 @@
 namespace {
 
 TByteTrie g_trie;
-std::vector<int32_t> g_pending;  // records registered since the trie was brought up to date
+// The trie holds the texts of WordTable records 1..g_entered; records are
+// only ever added after the last (the store empties together with the
+// trie), so those past it are the ones still to enter.
+int32_t g_entered = 0;
 std::size_t g_word_count = 0;    // texts in the trie
 std::array<bool, 256> g_lead{};  // IsModeLeadByte, for the mode in g_lead_mode
 int g_lead_mode = -1;            // -1: not filled
 std::vector<int32_t> g_found;    // records found by a search, reused between searches
 
-// A registration to enter: its record, with the text's first eight bytes as
-// a number that orders as the bytes do (a shorter text padded with zeros).
-struct TSortedText {
-  uint64_t head;
-  int32_t record;
-};
 
-uint64_t HeadOf(std::string_view text) {
-  unsigned char bytes[8] = {};
-  std::memcpy(bytes, text.data(), std::min<std::size_t>(8, text.size()));
-  uint64_t head = 0;
-  for (const unsigned char b : bytes) head = head << 8 | b;
-  return head;
-}
-
-// By text, then by record: heads first, whole texts only when heads agree.
-// A function object, so that the sort compares inline.
-struct TByTextThenRecord {
-  bool operator()(const TSortedText& a, const TSortedText& b) const {
-    if (a.head != b.head) return a.head < b.head;
-    const int order = WordTable[a.record].Text.compare(WordTable[b.record].Text);
-    return order < 0 || (order == 0 && a.record < b.record);
-  }
-};
-
-// Builds the trie of the collected registrations, which came in ascending
-// record order.
+// Builds the trie of the collected registrations.
 int BuildFromPending() {
-  GHOST_ASSERT(std::is_sorted(g_pending.begin(), g_pending.end()));
-  std::vector<TSortedText> sorted;
-  sorted.reserve(g_pending.size());
-  for (const int32_t record : g_pending) sorted.push_back({HeadOf(WordTable[record].Text), record});
-  std::sort(sorted.begin(), sorted.end(), TByTextThenRecord());
   std::vector<TTrieText> texts;
-  texts.reserve(sorted.size());
-  for (const TSortedText& s : sorted) texts.push_back({WordTable[s.record].Text, s.record});
-  std::vector<TSortedText>().swap(sorted);
+  texts.reserve(static_cast<std::size_t>(WordCount - g_entered));
+  for (int32_t record = g_entered + 1; record <= WordCount; ++record) {
+    const std::string& text = WordTable[record].Text;
+    GHOST_ASSERT(text.size() <= UINT32_MAX);
+    texts.push_back({reinterpret_cast<const unsigned char*>(text.data()),
+                     static_cast<uint32_t>(text.size()), record});
+  }
   return BuildTrie(g_trie, texts);
 }
 
@@ -144,20 +122,16 @@ int32_t* ScanFrom(const unsigned char* bytes, const unsigned char* last, const b
 
 }  // namespace
 
-void AddScanWord(const std::string& text, int record) {
-  GHOST_ASSERT(record > 0 && WordTable[record].Text == text);
-  g_pending.push_back(record);
-}
-
 void SettleWordScan() {
-  if (g_pending.empty()) return;
+  GHOST_ASSERT(g_entered <= WordCount);
+  if (g_entered >= WordCount) return;  // none to enter
   if (g_word_count == 0) {
     g_word_count = static_cast<std::size_t>(BuildFromPending());
   } else {
-    for (const int32_t record : g_pending)
+    for (int32_t record = g_entered + 1; record <= WordCount; ++record)
       g_word_count += InsertIntoTrie(g_trie, WordTable[record].Text, record) ? 1 : 0;
   }
-  std::vector<int32_t>().swap(g_pending);
+  g_entered = WordCount;
 }
 
 int ScanWordRecord(std::string_view text) {
@@ -186,7 +160,7 @@ std::string WordsInTextByTrie(const std::string& text) {
 
 void ResetWordScan() {
   ClearTrie(g_trie);
-  std::vector<int32_t>().swap(g_pending);
+  g_entered = 0;
   std::vector<int32_t>().swap(g_found);
   g_word_count = 0;
   g_lead_mode = -1;

@@ -7,12 +7,10 @@
 #include <string>
 #include <string_view>
 
-// Enters a word text with the record of its registration, unless the text is
-// already there (its first registration stays). Entered for good at the next
-// lookup or search, or by SettleWordScan.
-void AddScanWord(const std::string& text, int record);
-// Enters every word text registered since the last lookup (after a load,
-// so that the first request does not pay for it).
+// Enters the text of every word record registered since the last lookup
+// (after a load, so that the first request does not pay for it), unless the
+// text is there already: its first registration stays. A lookup or search
+// does this first.
 void SettleWordScan();
 // The record of the first registration of the text, or 0.
 int ScanWordRecord(std::string_view text);
