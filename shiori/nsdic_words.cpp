@@ -179,7 +179,7 @@ bool IsKeyOf(const TCategoryKey& key, const std::string& category) {
 TCategoryKey& KeyOfCategory(const std::string& category) {
   if (IsKeyOf(g_recent[g_recent_last], category)) return g_recent[g_recent_last];
   for (int k = 0; k < kRecentCategories; ++k) {
-    if (!IsKeyOf(g_recent[k], category)) continue;
+    if (k == g_recent_last || !IsKeyOf(g_recent[k], category)) continue;
     g_recent_last = k;
     return g_recent[k];
   }
