@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <memory>
 
 #include "ghost_assert.h"
 
@@ -256,8 +257,10 @@ int BuildTrie(TByteTrie& trie, std::vector<TTrieText>& texts) {
   for (const TTrieText& t : texts) bytes += t.size;
   StartTrie(trie, bytes / 2 + 2 * kAlphabet);
   int count_texts = 0;
-  std::vector<TTrieText> spare(texts.size());
-  TTrieText* sides[2] = {texts.data(), spare.data()};
+  // The other side of each split, left unset: a run is written there in
+  // full before it is read.
+  const std::unique_ptr<TTrieText[]> spare(new TTrieText[texts.size()]);
+  TTrieText* sides[2] = {texts.data(), spare.get()};
   std::vector<std::size_t> tally(kAlphabet, 0);
   std::vector<TRun> runs;
   if (!texts.empty()) runs.push_back({0, texts.size(), 0, kTrieRoot, 0});
