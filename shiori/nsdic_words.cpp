@@ -207,6 +207,9 @@ void RememberWord(const std::string& word, int home) {
   WordLookups.longest = std::max(WordLookups.longest, static_cast<int>(word.size()));
 }
 
+// The room a category's member list takes with its first word.
+constexpr std::size_t kFirstMembers = 16;
+
 // Files a new record under its category; the category's first indexed word
 // puts the category into CategoryList. A full chain leaves it unindexed.
 void EnterInCategoryIndex(const TCategoryKey& category, int record) {
@@ -218,7 +221,11 @@ void EnterInCategoryIndex(const TCategoryKey& category, int record) {
   }
   FillSlot(CategoryIndex, free.slot, record);
   GHOST_ASSERT(category.members == &WordLookups.categories[category.name]);
-  if (category.members->empty()) AddCategory(category.name);
+  if (category.members->empty()) {
+    AddCategory(category.name);
+    // Most categories get more words: their first growths are skipped.
+    category.members->reserve(kFirstMembers);
+  }
   category.members->push_back(record);
   ++WordLookups.category_changes;
 }
