@@ -336,14 +336,17 @@ void DefineMacro(const std::string& pattern, const std::string& body) {
 
 // One scan of the text for all prefixes finds the next definition that the
 // loop of ExpandMacrosStepwise would apply; the ones in between would not.
-std::string ExpandMacros(std::string text) {
-  std::string x = std::move(text);
+void ExpandMacrosInPlace(std::string& text) {
   int i = -1;
-  while (x.size() <= kTextLimit && (i = FirstMacroOccurring(x, i + 1)) >= 0) {
+  while (text.size() <= kTextLimit && (i = FirstMacroOccurring(text, i + 1)) >= 0) {
     GHOST_ASSERT(i < g_macro_count);
-    ApplyMacro(x, g_macros.table[i]);
+    ApplyMacro(text, g_macros.table[i]);
   }
-  return x;
+}
+
+std::string ExpandMacros(std::string text) {
+  ExpandMacrosInPlace(text);
+  return text;
 }
 
 std::string ExpandMacrosStepwise(const std::string& text) {

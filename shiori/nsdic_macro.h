@@ -11,7 +11,10 @@ void ClearMacros();
 // Adds a definition: `pattern` with the placeholders "%0" and "%1", `body`
 // what a match becomes.
 void DefineMacro(const std::string& pattern, const std::string& body);
-// Every definition applied to the text in definition order.
+// Every definition applied to `text` itself in definition order: a reused
+// buffer keeps its room.
+void ExpandMacrosInPlace(std::string& text);
+// The same, on a text of its own.
 std::string ExpandMacros(std::string text);
 // The same, testing each definition in turn: what ExpandMacros must equal.
 std::string ExpandMacrosStepwise(const std::string& text);

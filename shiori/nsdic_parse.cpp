@@ -105,7 +105,8 @@ std::string GatherBody(TParseRun& run) {
     }
     body.append(line);
   }
-  return ExpandMacros(std::move(body));
+  ExpandMacrosInPlace(body);
+  return body;
 }
 
 // The next field of `rest`, copied.
@@ -363,7 +364,7 @@ void HandleLine(TParseRun& run, std::string_view text, int start) {
   std::string& line = run.line;
   line.assign(text);
   if (NSDeclare) line += AppendIndented(run.cursor, run.text);
-  if (line[0] != '$') line = ExpandMacros(std::move(line));
+  if (line[0] != '$') ExpandMacrosInPlace(line);
   std::string_view rest = line;
   const std::string_view key = TakeFieldView(rest, run.key);
   if (!key.empty()) {
