@@ -36,7 +36,8 @@ void BuildSegments(TCheckRun& run) {
   for (const TCollectedRecord& record : run.collector.records) {
     if (record.kind != THookKind::Dictionary) continue;
     AddSegment(run.origins,
-               TSegment{record.name, record.text, record.list_offset, record.position, record.end, {}});
+               TSegment{record.name, record.text, record.list_offset, record.position, record.end,
+                        {}, {}});
   }
 }
 
