@@ -42,7 +42,8 @@ constexpr std::array<uint32_t, 256> NoChildren() {
 
 struct TTable {
   std::vector<TableEntry> entries;
-  std::vector<TTrieNode> nodes{TTrieNode{}};  // node 0 is the root
+  // Node 0 is the root; a cleared table has none (ClearTable).
+  std::vector<TTrieNode> nodes{TTrieNode{}};
   std::array<uint32_t, 256> root_child = NoChildren();  // the root's children by byte
 };
 
@@ -122,6 +123,7 @@ uint32_t EarliestMatch(const TTable& table, const std::string& text, std::size_t
   uint32_t node = table.root_child[bytes[pos]];
   uint32_t best = kNoEntry;
   for (std::size_t depth = 1; node != kNoEntry; ++depth) {
+    GHOST_MAKOTO_ASSERT(node < table.nodes.size());
     const TTrieNode& reached = nodes[node];
     GHOST_MAKOTO_ASSERT(reached.earliest_below <= reached.entry);
     if (reached.earliest_below >= best) break;
@@ -159,16 +161,13 @@ int TagTableAt(const std::string& text, std::size_t pos) {
   return -1;
 }
 
-// Empties a table without failing: when even a fresh root node cannot be
-// had, the old root is cleared in place.
+// Empties a table and releases its storage, allocating nothing, so that an
+// unload leaves no block of the module's behind. The cleared table holds no
+// node, not even the root: with no child of the root, a search never reads
+// one, and tables are only built aside (LoadTableFromBytes) and moved in.
 void ClearTable(TTable& table) noexcept {
   std::vector<TableEntry>().swap(table.entries);
-  try {
-    std::vector<TTrieNode>(1).swap(table.nodes);
-  } catch (...) {
-    table.nodes.resize(1);  // shrinking, no allocation: node 0 stays
-    table.nodes[0] = TTrieNode{};
-  }
+  std::vector<TTrieNode>().swap(table.nodes);
   table.root_child = NoChildren();
 }
 
