@@ -192,6 +192,19 @@ struct TSplit {
   int count = 0;
 };
 
+// Whether every text of the run goes on past its depth with the same byte,
+// so that the run needs no count and no move to step one byte deeper.
+bool SharesNextByte(const TTrieText* texts, const TRun& run) {
+  const TTrieText& first = texts[run.low];
+  if (first.size == run.depth) return false;
+  const unsigned char byte = first.bytes[run.depth];
+  for (std::size_t i = run.low + 1; i < run.high; ++i) {
+    const TTrieText& t = texts[i];
+    if (t.size == run.depth || t.bytes[run.depth] != byte) return false;
+  }
+  return true;
+}
+
 // Counts the run's texts by their byte at its depth into `tally` (all
 // zeros on entry) and fills `split`; answers whether the texts must move
 // (more than one byte, or some texts end), and if not leaves `tally` zero.
@@ -271,6 +284,15 @@ int BuildTrie(TByteTrie& trie, std::vector<TTrieText>& texts) {
     if (run.high - run.low == 1) {
       count_texts += PlaceTail(trie, run.node, sides[run.side][run.low], run.depth);
       continue;
+    }
+    // A byte all the run's texts share: its node is placed as a split into
+    // that one byte would place it, and the run goes on under it.
+    while (SharesNextByte(sides[run.side], run)) {
+      const unsigned char byte = sides[run.side][run.low].bytes[run.depth];
+      const int32_t base = FindBaseOfOne(trie, byte);
+      PlaceChildren(trie, run.node, base, &byte, 1);
+      run.node = base + byte;
+      ++run.depth;
     }
     if (CountRun(sides[run.side], run, tally.data(), split)) {
       SplitRun(sides[run.side], sides[1 - run.side], run, tally.data(), split);
