@@ -205,6 +205,29 @@ bool SharesNextByte(const TTrieText* texts, const TRun& run) {
   return true;
 }
 
+// Places a run of two texts that part at its depth (they share no byte
+// there) as a split would: the record of the one that ends, or both
+// following bytes as children; the rest of each as a tail. Answers the
+// number of distinct texts placed.
+int PlacePair(TByteTrie& t, const TRun& run, const TTrieText& a, const TTrieText& b) {
+  const std::size_t depth = run.depth;
+  if (a.size == depth || b.size == depth) {
+    const TTrieText& ends = a.size == depth ? a : b;  // a, the lower record, when both end
+    const TTrieText& other = a.size == depth ? b : a;
+    t.records[run.node] = ends.record;
+    return 1 + (other.size == depth ? 0 : PlaceTail(t, run.node, other, depth));
+  }
+  const bool a_first = a.bytes[depth] < b.bytes[depth];
+  const TTrieText& low = a_first ? a : b;
+  const TTrieText& high = a_first ? b : a;
+  const unsigned char bytes[2] = {low.bytes[depth], high.bytes[depth]};
+  GHOST_ASSERT(bytes[0] < bytes[1]);
+  const int32_t base = FindBase(t, bytes, 2);
+  PlaceChildren(t, run.node, base, bytes, 2);
+  return PlaceTail(t, base + bytes[0], low, depth + 1) +
+         PlaceTail(t, base + bytes[1], high, depth + 1);
+}
+
 // Counts the run's texts by their byte at its depth into `tally` (all
 // zeros on entry) and fills `split`; answers whether the texts must move
 // (more than one byte, or some texts end), and if not leaves `tally` zero.
@@ -293,6 +316,10 @@ int BuildTrie(TByteTrie& trie, std::vector<TTrieText>& texts) {
       PlaceChildren(trie, run.node, base, &byte, 1);
       run.node = base + byte;
       ++run.depth;
+    }
+    if (run.high - run.low == 2) {
+      count_texts += PlacePair(trie, run, sides[run.side][run.low], sides[run.side][run.low + 1]);
+      continue;
     }
     if (CountRun(sides[run.side], run, tally.data(), split)) {
       SplitRun(sides[run.side], sides[1 - run.side], run, tally.data(), split);
