@@ -205,6 +205,18 @@ bool SharesNextByte(const TTrieText* texts, const TRun& run) {
   return true;
 }
 
+// Moves the run down the bytes all its texts share: each byte's node is
+// placed as a split into that one byte would place it.
+void DescendShared(TByteTrie& t, const TTrieText* texts, TRun& run) {
+  while (SharesNextByte(texts, run)) {
+    const unsigned char byte = texts[run.low].bytes[run.depth];
+    const int32_t base = FindBaseOfOne(t, byte);
+    PlaceChildren(t, run.node, base, &byte, 1);
+    run.node = base + byte;
+    ++run.depth;
+  }
+}
+
 // Places a run of two texts that part at its depth (they share no byte
 // there) as a split would: the record of the one that ends, or both
 // following bytes as children; the rest of each as a tail. Answers the
@@ -315,15 +327,7 @@ int BuildTrie(TByteTrie& trie, std::vector<TTrieText>& texts) {
       count_texts += PlaceTail(trie, run.node, sides[run.side][run.low], run.depth);
       continue;
     }
-    // A byte all the run's texts share: its node is placed as a split into
-    // that one byte would place it, and the run goes on under it.
-    while (SharesNextByte(sides[run.side], run)) {
-      const unsigned char byte = sides[run.side][run.low].bytes[run.depth];
-      const int32_t base = FindBaseOfOne(trie, byte);
-      PlaceChildren(trie, run.node, base, &byte, 1);
-      run.node = base + byte;
-      ++run.depth;
-    }
+    DescendShared(trie, sides[run.side], run);
     if (run.high - run.low == 2) {
       count_texts += PlacePair(trie, run, sides[run.side][run.low], sides[run.side][run.low + 1]);
       continue;
