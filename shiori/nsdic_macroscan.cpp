@@ -71,6 +71,13 @@ struct TLanes {
 TLanes g_lanes;
 #endif
 
+using TScan = int (*)(const unsigned char*, std::size_t, int, int);
+int BestWithoutLanes(const unsigned char* bytes, std::size_t size, int from, int best);
+// The scan for the prefixes added so far, chosen when they change rather
+// than for every text; without prefixes, the plain one.
+TScan g_scan = BestWithoutLanes;
+void ChooseScan();
+
 int Child(int node, unsigned char byte) {
   if (node == 0) return g_root_children[byte];
   for (const auto& [b, child] : g_nodes[node].children) {
@@ -149,6 +156,7 @@ void AddMacroPrefix(const std::string& prefix, int index) {
   std::vector<int>& ends = g_nodes[node].ends;
   GHOST_ASSERT(ends.empty() || ends.back() < index);
   ends.push_back(index);
+  ChooseScan();
 }
 
 namespace {
@@ -266,7 +274,6 @@ int BestByLanes(const unsigned char* bytes, std::size_t size, int from, int best
   return BestOfMask(bytes, size, base, mask, from, best);
 }
 
-using TScan = int (*)(const unsigned char*, std::size_t, int, int);
 // By the number of lanes, without and with lanes that take any second byte.
 constexpr TScan kScans[2][kLaneCapacity + 1] = {
     {BestWithoutLanes, BestByLanes<1, false>, BestByLanes<2, false>, BestByLanes<3, false>,
@@ -277,19 +284,20 @@ constexpr TScan kScans[2][kLaneCapacity + 1] = {
      BestByLanes<8, true>}};
 #endif
 
+void ChooseScan() {
+#ifdef GHOST_MACRO_SCAN_SSE2
+  g_scan = g_lanes.count <= kLaneCapacity ? kScans[g_lanes.any_lanes][g_lanes.count]
+                                          : BestWithoutLanes;
+#else
+  g_scan = BestWithoutLanes;
+#endif
+}
+
 }  // namespace
 
 int FirstMacroOccurring(const std::string& text, int from) {
   int best = Better(g_nodes[0].ends, from, INT_MAX);
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t size = text.size();
-#ifdef GHOST_MACRO_SCAN_SSE2
-  const TScan scan = g_lanes.count <= kLaneCapacity ? kScans[g_lanes.any_lanes][g_lanes.count]
-                                                    : BestWithoutLanes;
-  best = scan(bytes, size, from, best);
-#else
-  best = BestWithoutLanes(bytes, size, from, best);
-#endif
+  best = g_scan(reinterpret_cast<const unsigned char*>(text.data()), text.size(), from, best);
   return best == INT_MAX ? -1 : best;
 }
 
@@ -304,4 +312,5 @@ void ResetMacroScan() {
   g_lanes.count = 0;
   g_lanes.any_lanes = false;
 #endif
+  ChooseScan();
 }

@@ -192,6 +192,54 @@ struct TSplit {
   int count = 0;
 };
 
+// Whether every text of the run goes on past its depth with the same byte,
+// so that the run needs no count and no move to step one byte deeper.
+bool SharesNextByte(const TTrieText* texts, const TRun& run) {
+  const TTrieText& first = texts[run.low];
+  if (first.size == run.depth) return false;
+  const unsigned char byte = first.bytes[run.depth];
+  for (std::size_t i = run.low + 1; i < run.high; ++i) {
+    const TTrieText& t = texts[i];
+    if (t.size == run.depth || t.bytes[run.depth] != byte) return false;
+  }
+  return true;
+}
+
+// Moves the run down the bytes all its texts share: each byte's node is
+// placed as a split into that one byte would place it.
+void DescendShared(TByteTrie& t, const TTrieText* texts, TRun& run) {
+  while (SharesNextByte(texts, run)) {
+    const unsigned char byte = texts[run.low].bytes[run.depth];
+    const int32_t base = FindBaseOfOne(t, byte);
+    PlaceChildren(t, run.node, base, &byte, 1);
+    run.node = base + byte;
+    ++run.depth;
+  }
+}
+
+// Places a run of two texts that part at its depth (they share no byte
+// there) as a split would: the record of the one that ends, or both
+// following bytes as children; the rest of each as a tail. Answers the
+// number of distinct texts placed.
+int PlacePair(TByteTrie& t, const TRun& run, const TTrieText& a, const TTrieText& b) {
+  const std::size_t depth = run.depth;
+  if (a.size == depth || b.size == depth) {
+    const TTrieText& ends = a.size == depth ? a : b;  // a, the lower record, when both end
+    const TTrieText& other = a.size == depth ? b : a;
+    t.records[run.node] = ends.record;
+    return 1 + (other.size == depth ? 0 : PlaceTail(t, run.node, other, depth));
+  }
+  const bool a_first = a.bytes[depth] < b.bytes[depth];
+  const TTrieText& low = a_first ? a : b;
+  const TTrieText& high = a_first ? b : a;
+  const unsigned char bytes[2] = {low.bytes[depth], high.bytes[depth]};
+  GHOST_ASSERT(bytes[0] < bytes[1]);
+  const int32_t base = FindBase(t, bytes, 2);
+  PlaceChildren(t, run.node, base, bytes, 2);
+  return PlaceTail(t, base + bytes[0], low, depth + 1) +
+         PlaceTail(t, base + bytes[1], high, depth + 1);
+}
+
 // Counts the run's texts by their byte at its depth into `tally` (all
 // zeros on entry) and fills `split`; answers whether the texts must move
 // (more than one byte, or some texts end), and if not leaves `tally` zero.
@@ -199,6 +247,9 @@ bool CountRun(const TTrieText* texts, const TRun& run, std::size_t* tally, TSpli
   uint64_t seen[kAlphabet / 64] = {};
   split.ended = 0;
   std::size_t ends = 0;
+  // A run of many texts is counted alone and its bytes seen in the tally
+  // afterwards, which costs less than marking them text by text.
+  const bool many = run.high - run.low > kAlphabet;
   for (std::size_t i = run.low; i < run.high; ++i) {
     const TTrieText& t = texts[i];
     if (t.size == run.depth) {
@@ -207,7 +258,11 @@ bool CountRun(const TTrieText* texts, const TRun& run, std::size_t* tally, TSpli
     }
     const auto b = t.bytes[run.depth];
     ++tally[b];
-    seen[b >> 6] |= uint64_t{1} << (b & 63);
+    if (!many) seen[b >> 6] |= uint64_t{1} << (b & 63);
+  }
+  if (many) {
+    for (int b = 0; b < kAlphabet; ++b)
+      seen[b >> 6] |= uint64_t{tally[b] != 0} << (b & 63);
   }
   split.count = 0;
   std::size_t at = run.low;
@@ -270,6 +325,11 @@ int BuildTrie(TByteTrie& trie, std::vector<TTrieText>& texts) {
     runs.pop_back();
     if (run.high - run.low == 1) {
       count_texts += PlaceTail(trie, run.node, sides[run.side][run.low], run.depth);
+      continue;
+    }
+    DescendShared(trie, sides[run.side], run);
+    if (run.high - run.low == 2) {
+      count_texts += PlacePair(trie, run, sides[run.side][run.low], sides[run.side][run.low + 1]);
       continue;
     }
     if (CountRun(sides[run.side], run, tally.data(), split)) {
