@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "ghost_assert.h"
 #include "ghost_limits.h"
@@ -26,9 +27,11 @@ enum class TSentenceKind : int32_t {
   Event = 4,     // "@name", "\ev": an event response
 };
 
-// One sentence: a talk template as written in the dictionary.
+// One sentence: a talk template as written in the dictionary. Its text is
+// a view into the store's sentence text storage (nsdic), valid until the
+// store's reset; records are written only by appending.
 struct TSentences {
-  std::string Text;
+  std::string_view Text;
   TSentenceKind Kind = TSentenceKind::FreeTalk;
   int32_t CoolDown = 0;
 };

@@ -1,11 +1,15 @@
 // The dictionary store: every fixed-capacity table with its count, the two
-// option flags, the status line, the count query and the store's reset.
+// option flags, the storage of the sentence texts, the status line, the
+// count query and the store's reset.
 #include "nsdic.h"
 
 #include <utility>
 
 #include <cmath>
+#include <cstring>
 #include <iterator>
+#include <memory>
+#include <vector>
 
 #include "ghost_assert.h"
 #include "ghost_hook.h"
@@ -38,6 +42,65 @@ bool NSDeclare = false;
 bool AIStateComplex = false;
 
 namespace {
+
+// The storage of the sentence texts: chunks that never move once made, each
+// text copied after the previous one, so that a sentence costs a copy and no
+// allocation of its own. Invariant: every non-empty SentenceTable text lies
+// inside one chunk. Released whole by the store's reset.
+class TSentenceTexts {
+ public:
+  // A copy of `text` in the storage; the storage is unchanged when it throws.
+  std::string_view Append(std::string_view text) {
+    if (text.empty()) return {};
+    if (chunks_.empty() || chunks_.back().size - used_ < text.size()) NewChunk(text.size());
+    char* at = chunks_.back().bytes.get() + used_;
+    std::memcpy(at, text.data(), text.size());
+    used_ += text.size();
+    return {at, text.size()};
+  }
+  // True when `text` is empty or lies inside one chunk.
+  bool Holds(std::string_view text) const {
+    if (text.empty()) return true;
+    for (const TChunk& chunk : chunks_) {
+      const char* begin = chunk.bytes.get();
+      if (text.data() >= begin && text.data() + text.size() <= begin + chunk.size) return true;
+    }
+    return false;
+  }
+  void Release() {
+    std::vector<TChunk>().swap(chunks_);
+    used_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kChunkSize = 64 * 1024;
+  struct TChunk {
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
+  };
+
+  // A chunk of at least `need` bytes becomes the one appended to; the bytes
+  // left at the end of the previous one stay unused.
+  void NewChunk(std::size_t need) {
+    const std::size_t size = need > kChunkSize ? need : kChunkSize;
+    TChunk chunk{std::unique_ptr<char[]>(new char[size]), size};
+    chunks_.push_back(std::move(chunk));  // freed again when this throws
+    used_ = 0;
+  }
+
+  std::vector<TChunk> chunks_;
+  std::size_t used_ = 0;  // bytes taken in the last chunk
+};
+
+TSentenceTexts g_sentence_texts;
+
+// Every stored sentence text lies in the storage (checked builds only).
+bool SentenceTextsHeld() {
+  for (int i = 1; i <= SentenceCount; ++i) {
+    if (!g_sentence_texts.Holds(SentenceTable[i].Text)) return false;
+  }
+  return true;
+}
 
 // Empties records 0..count of a 1-based table, and sets the count to 0. The
 // records past the count are empty already, so a reset costs what was used.
@@ -101,7 +164,9 @@ void ResetStore() {
   ClearRecords(WordTable, WordCount);
   ClearRecords(CategoryList, CategoryCount);
   ClearRecords(LinkTable, LinkCount);
+  GHOST_ASSERT(SentenceTextsHeld());
   ClearRecords(SentenceTable, SentenceCount);
+  g_sentence_texts.Release();
   ClearRecords(ReplyTable, ReplyCount);
   ClearRecords(HelloTable, HelloCount);
   ClearRecords(EventTable, EventCount);
@@ -155,9 +220,10 @@ int AddSentence(std::string_view text, TSentenceKind kind, int32_t cool_down) {
   }
   TSentences& record = SentenceTable[SentenceCount + 1];
   GHOST_ASSERT(record.Text.empty());
-  // The one copy, made apart (cheaper than assign's general path): the
-  // record stays empty when it throws.
-  record.Text = std::string(text);
+  // The one copy, into the store's storage: the record stays empty when it
+  // throws.
+  record.Text = g_sentence_texts.Append(text);
+  GHOST_ASSERT(record.Text == text && g_sentence_texts.Holds(record.Text));
   record.Kind = kind;
   record.CoolDown = cool_down;
   return ++SentenceCount;

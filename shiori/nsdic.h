@@ -57,7 +57,8 @@ std::string CountByLetter(char letter);
 // Length in bytes div 2, plus 10.
 int32_t Weight(std::string_view text);
 
-// Appends a sentence, its text copied into the record; its number, or 0 when
+// Appends a sentence, its text copied into the store's sentence text
+// storage (kept until ResetStore); its number, or 0 when
 // SentenceTable is full.
 int AddSentence(std::string_view text, TSentenceKind kind, int32_t cool_down);
 // Append a reply / hello record for `sentence`, the condition copied into

@@ -421,9 +421,9 @@ void RunPass(TTemplateRun& run) {
 
 }  // namespace
 
-std::string ExpandTemplate(const std::string& template_text) {
+std::string ExpandTemplate(std::string_view template_text) {
   const int depth = g_depth + 1;
-  if (depth > kMaxFormulaDepth) return template_text;
+  if (depth > kMaxFormulaDepth) return std::string(template_text);
   TDepthScope scope(depth);
   TTemplateRun run;
   run.percents.at.swap(g_percent_storage[depth]);
@@ -464,7 +464,7 @@ std::string ReplaceByte(const std::string& text, char from, char to) {
   return out;
 }
 
-std::string ExpandTalk(const std::string& template_text) {
+std::string ExpandTalk(std::string_view template_text) {
   ClearWordCache();
   return ExpandTemplate(template_text);
 }

@@ -3,14 +3,15 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // The word cache emptied, then ExpandTemplate: one talk.
-std::string ExpandTalk(const std::string& template_text);
+std::string ExpandTalk(std::string_view template_text);
 // ExpandTalk of SentenceTable record `s` (told to the trace hook).
 std::string ExpandSentence(int s);
 // Every %-form of the template expanded: word tags (through the word cache),
 // "%m?", inline "%(...)" formulas and the other %-names.
-std::string ExpandTemplate(const std::string& template_text);
+std::string ExpandTemplate(std::string_view template_text);
 // The "%(" form at `position` replaced by its value, or the text unchanged.
 std::string ExpandFormulaAt(int position, const std::string& text);
 // Every occurrence of `tag` not followed by a digit "2".."9" replaced.

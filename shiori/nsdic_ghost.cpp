@@ -60,7 +60,7 @@ void TakeAddressTag(std::string& talk, std::string& target) {
 // The chosen hello talk, addressed and expanded; a talk that begins with
 // "@" gives the talk of the event it names.
 std::string HelloTalk(int s, const std::string& sender, std::string& target) {
-  std::string talk = SentenceTable[s].Text;
+  std::string talk(SentenceTable[s].Text);
   if (TraceHook != nullptr) TraceBegin(TTraceKind::Sentence, s, 0, {}, talk);
   TakeAddressTag(talk, target);
   talk = ReplaceAll(talk, "%ghostname", target);

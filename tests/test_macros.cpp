@@ -30,7 +30,7 @@ int WordOf(const std::string& category, const std::string& text) {
 }
 
 // The text of SentenceTable record n.
-std::string Talk(int n) { return n <= SentenceCount ? SentenceTable[n].Text : "<none>"; }
+std::string Talk(int n) { return std::string(n <= SentenceCount ? SentenceTable[n].Text : "<none>"); }
 
 class Macros : public ::testing::Test {
  protected:

@@ -170,7 +170,7 @@ void EventNameSlip(TCheckRun& run, const TCollectedRecord& r) {
 void TalkSlips(TCheckRun& run, const TCollectedRecord& r) {
   const int s = SentenceOf(r);
   if (s < 1 || s > SentenceCount) return;
-  const std::string& text = SentenceTable[s].Text;
+  const std::string text(SentenceTable[s].Text);
   // A "\ft" without its talk has P002 when a field is missing, and may
   // stand for its word alone.
   const bool talk = r.kind != THookKind::WordTalk && !(r.kind == THookKind::Event && r.name.empty());

@@ -30,9 +30,11 @@ struct TStoredText {
 
 std::vector<TStoredText> StoredTexts(const TCollector& collector) {
   std::vector<TStoredText> texts;
-  const auto add = [&texts](const std::string& text, TTemplateKind kind, int entry,
+  const auto add = [&texts](std::string_view text, TTemplateKind kind, int entry,
                             const std::string& event, bool redirects) {
-    if (!text.empty()) texts.push_back(TStoredText{text, kind, entry, event, redirects});
+    if (!text.empty()) {
+      texts.push_back(TStoredText{std::string(text), kind, entry, event, redirects});
+    }
   };
   for (const TCollectedRecord& r : collector.records) {
     const int s = r.record;
