@@ -2,9 +2,9 @@
 // record of each text's first registration. The records registered since
 // the trie was last brought up to date are entered at the next lookup or
 // search: all at once into an empty trie, one by one into a trie that has
-// words. The
-// search of words inside a text walks the trie from each start position and
-// leaves it as soon as no stored word begins with the bytes walked.
+// words. The search of words inside a text walks the trie from each start
+// position and leaves it as soon as no stored word begins with the bytes
+// walked.
 #include "nsdic_wordscan.h"
 
 #include <algorithm>
@@ -31,8 +31,8 @@ std::array<bool, 256> g_lead{};  // IsModeLeadByte, for the mode in g_lead_mode
 int g_lead_mode = -1;            // -1: not filled
 std::vector<int32_t> g_found;    // records found by a search, reused between searches
 
-
-// Builds the trie of the collected registrations.
+// Builds the trie of the records registered since the last build, into an
+// empty trie.
 int BuildFromPending() {
   std::vector<TTrieText> texts;
   texts.reserve(static_cast<std::size_t>(WordCount - g_entered));
