@@ -150,8 +150,6 @@ int FindSeparator(const std::string& separator, const std::string& text, TSplitM
   return PosFrom(1, text, separator);
 }
 
-bool IsBlank(char b) { return b == ' ' || b == '\t'; }
-
 // TrimBlanks of the bytes [from, to) of `text`, copied once.
 std::string TrimmedRange(const std::string& text, std::size_t from, std::size_t to) {
   while (from < to && IsBlank(text[from])) ++from;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ghost_assert.h"
+#include "strutl.h"
 
 // ---- Charset setting -------------------------------------------------------
 
@@ -74,8 +75,6 @@ extern const unsigned char* g_steps;
 // the backslash of every escaped comma dropped.
 void Unescape(const char* from, const char* end, std::string& out);
 
-inline bool IsBlank(char b) { return b == ' ' || b == '\t'; }
-
 // The end of the field that begins at `from`: the first "," before `to`
 // that starts a character and is not escaped by a "\" that starts one;
 // `to` when there is none. `escaped` is set when an escaped comma was
@@ -99,7 +98,6 @@ inline const char* FieldEnd(const char* from, const char* to, bool& escaped) {
 }  // namespace field_split
 
 inline std::string_view TakeFieldView(std::string_view& text, std::string& unescaped) {
-  using field_split::IsBlank;
   const char* from = text.data();
   const char* to = from + text.size();
   while (from < to && IsBlank(*from)) ++from;

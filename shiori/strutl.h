@@ -32,6 +32,9 @@ bool ReplaceAllWithin(const std::string& text, const std::string& old_text,
                       const std::string& new_text, std::size_t limit,
                       std::string& out);
 
+// The blanks that trimming drops: space and tab.
+inline bool IsBlank(char b) { return b == ' ' || b == '\t'; }
+
 // The text without leading and trailing spaces and tabs.
 std::string TrimBlanks(std::string text);
 // The same, as a view into `text`; inline, as every field and line is
@@ -39,8 +42,8 @@ std::string TrimBlanks(std::string text);
 inline std::string_view TrimView(std::string_view text) {
   std::size_t first = 0;
   std::size_t last = text.size();
-  while (first < last && (text[first] == ' ' || text[first] == '\t')) ++first;
-  while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t')) --last;
+  while (first < last && IsBlank(text[first])) ++first;
+  while (last > first && IsBlank(text[last - 1])) --last;
   return text.substr(first, last - first);
 }
 
