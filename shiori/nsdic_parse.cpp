@@ -118,11 +118,16 @@ std::string TakeFieldCopy(std::string_view& rest) {
 // The position of the first "\," at or after `from`, or npos. Texts are full
 // of backslashes and hold few commas: the search goes by the commas.
 std::size_t FindEscapedComma(std::string_view text, std::size_t from) {
-  for (std::size_t comma = text.find(',', from + 1); comma != std::string_view::npos;
-       comma = text.find(',', comma + 1)) {
-    if (text[comma - 1] == '\\') return comma - 1;
+  if (from + 1 >= text.size()) return std::string_view::npos;
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  for (const char* at = begin + from + 1;;) {
+    const void* comma = std::memchr(at, ',', static_cast<std::size_t>(end - at));
+    if (comma == nullptr) return std::string_view::npos;
+    at = static_cast<const char*>(comma);
+    if (at[-1] == '\\') return static_cast<std::size_t>(at - 1 - begin);
+    if (++at == end) return std::string_view::npos;
   }
-  return std::string_view::npos;
 }
 
 // Every "\," becomes ",", in place and a stretch at a time: the text only
