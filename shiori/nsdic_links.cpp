@@ -92,6 +92,18 @@ bool LinksMayLeave(int record) {
   return state == 2;
 }
 
+// Adds EventTable record `event` to the records remembered for its name; a
+// name met before is found by one lookup without building a key.
+void RememberEvent(const std::string& name, int event) {
+  TMemberMap& events = WordLookups.events;
+  const auto known = events.find(std::string_view(name));
+  if (known != events.end()) {
+    known->second.push_back(event);
+  } else {
+    events.emplace(name, std::vector<int32_t>{event});
+  }
+}
+
 }  // namespace
 
 int RegisterLink(const std::string& first_text, int first, int second) {
@@ -164,7 +176,7 @@ int RegisterConditional(std::string_view name, std::string_view condition, std::
   GHOST_ASSERT(EventTable[EventCount].Sentence == 0 && EventTable[EventCount].Name.empty());
   EventTable[EventCount] = std::move(record);
   FillSlot(EventIndex, free.slot, EventCount);
-  WordLookups.events[EventTable[EventCount].Name].push_back(EventCount);
+  RememberEvent(EventTable[EventCount].Name, EventCount);
   return EventCount;
 }
 
