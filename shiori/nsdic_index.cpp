@@ -90,10 +90,6 @@ int StepOf(const TProbeIndex& index, std::string_view key) {
   return HashBytes(key, kStepMultiplier, index.modulus);
 }
 
-int NextSlot(const TProbeIndex& index, int slot, int step) {
-  return (slot + step) % index.region + 1;
-}
-
 bool StaysOnHome(const TProbeIndex& index, std::string_view key) {
   return (StepOf(index, key) + 1) % index.modulus == 0;
 }

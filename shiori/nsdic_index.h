@@ -53,7 +53,11 @@ int HashBytes(std::string_view text, int multiplier, int modulus);
 int HomeOfSum(int64_t sum, int modulus);
 int HomeSlot(const TProbeIndex& index, std::string_view key);
 int StepOf(const TProbeIndex& index, std::string_view key);
-int NextSlot(const TProbeIndex& index, int slot, int step);
+// The slot after `slot` on a walk of step `step`. Inline: registration
+// walks two chains a word.
+inline int NextSlot(const TProbeIndex& index, int slot, int step) {
+  return (slot + step) % index.region + 1;
+}
 // Full probing only: true when the key's walk never leaves its home slot
 // (its step is 0 mod M).
 bool StaysOnHome(const TProbeIndex& index, std::string_view key);
@@ -91,9 +95,8 @@ inline TFreeSlot FindFreeSlotOfChain(TProbeIndex& index, TChain chain) {
     // The chain is shared by every key of this home slot only because they
     // all take the same step.
     GHOST_ASSERT(IsStepOfHome(index, home, chain.step));
-    const int step = chain.step, region = index.region;
     do {
-      slot = (slot + step) % region + 1;  // NextSlot
+      slot = NextSlot(index, slot, chain.step);
       ++moves;
     } while (slots[slot] != 0 && moves < limit);
     index.frontier_slot[home] = slot;

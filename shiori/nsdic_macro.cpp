@@ -119,22 +119,6 @@ void ReplaceGrowing(std::string& text, const THits& hits, std::size_t old_size,
   }
 }
 
-// ReplaceAll into a new string, for many matches.
-void ReplaceIntoCopy(std::string& text, const std::string& old_text, const std::string& new_text,
-                     std::string::size_type hit) {
-  std::string out;
-  out.reserve(text.size());
-  std::string::size_type from = 0;
-  while (hit != kNpos) {
-    out.append(text, from, hit - from);
-    out += new_text;
-    from = hit + old_text.size();
-    hit = text.find(old_text, from);
-  }
-  out.append(text, from, kNpos);
-  text.swap(out);
-}
-
 // ReplaceAll in place, unless the result would grow past kMacroRewriteCap
 // before its last match is rewritten: then the text stays as it is and the
 // answer is false. The text is never longer than kTextLimit here, so a
@@ -156,23 +140,11 @@ bool ReplaceBounded(std::string& text, const std::string& old_text,
   if (hits.count <= kKeptHits) {
     ReplaceGrowing(text, hits, old_text.size(), new_text);
   } else {
-    ReplaceIntoCopy(text, old_text, new_text, hits.at[0]);
+    std::string out;
+    ReplaceAllInto(out, text, old_text, new_text);
+    text.swap(out);
   }
   return true;
-}
-
-// ReplaceAll(text, old_text, new_text) into `out`, reusing its room.
-void AssignReplaced(std::string& out, std::string_view text, std::string_view old_text,
-                    std::string_view new_text) {
-  GHOST_ASSERT(!old_text.empty());
-  out.clear();
-  std::size_t from = 0;
-  for (std::size_t hit = text.find(old_text); hit != kNpos; hit = text.find(old_text, from)) {
-    out.append(text, from, hit - from);
-    out.append(new_text);
-    from = hit + old_text.size();
-  }
-  out.append(text, from);
 }
 
 // One match of a placeholder definition whose prefix stands at `a`: the
@@ -192,9 +164,9 @@ bool MatchCaptures(const std::string& x, int a, const TReplaceList& d, std::stri
   if (s == 0) return false;
   const std::string_view text = x;
   matched.assign(text.substr(a - 1, s + d.Suffix.size() - a));
-  AssignReplaced(rep, d.Body, "%0", text.substr(start - 1, (middle ? middle : s) - start));
+  ReplaceAllInto(rep, d.Body, "%0", text.substr(start - 1, (middle ? middle : s) - start));
   if (middle != 0) {
-    AssignReplaced(g_macros.rep_scratch, rep, "%1", text.substr(from - 1, s - from));
+    ReplaceAllInto(g_macros.rep_scratch, rep, "%1", text.substr(from - 1, s - from));
     rep.swap(g_macros.rep_scratch);
   }
   return true;

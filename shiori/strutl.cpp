@@ -44,20 +44,9 @@ int PosFrom(int start, const std::string& text, const std::string& pattern) {
 std::string ReplaceAll(const std::string& text, const std::string& old_text,
                        const std::string& new_text) {
   if (old_text.empty()) return text;
-  std::string::size_type hit = text.find(old_text);
-  if (hit == std::string::npos) return text;
-  // Built in one left-to-right sweep: the search resumes right behind each
-  // replacement, so what was inserted is never looked at again.
   std::string out;
   out.reserve(text.size());
-  std::string::size_type from = 0;
-  while (hit != std::string::npos) {
-    out.append(text, from, hit - from);
-    out += new_text;
-    from = hit + old_text.size();
-    hit = text.find(old_text, from);
-  }
-  out.append(text, from, std::string::npos);
+  ReplaceAllInto(out, text, old_text, new_text);
   return out;
 }
 

@@ -25,6 +25,27 @@ int PosFrom(int start, const std::string& text, const std::string& pattern);
 // never searched again.
 std::string ReplaceAll(const std::string& text, const std::string& old_text,
                        const std::string& new_text);
+// The same into `out` (its content replaced, its room reused), which must
+// not be where `text` lies; an empty `old_text` copies the text. Built in
+// one left-to-right sweep: the search resumes right behind each
+// replacement, so what was inserted is never looked at again. Inline: the
+// macro rewriting fills its reused buffers by it.
+inline void ReplaceAllInto(std::string& out, std::string_view text, std::string_view old_text,
+                           std::string_view new_text) {
+  out.clear();
+  if (old_text.empty()) {
+    out.append(text);
+    return;
+  }
+  std::size_t from = 0;
+  for (std::size_t hit = text.find(old_text); hit != std::string_view::npos;
+       hit = text.find(old_text, from)) {
+    out.append(text, from, hit - from);
+    out.append(new_text);
+    from = hit + old_text.size();
+  }
+  out.append(text, from);
+}
 
 // ReplaceAll into `out`, only when the result fits in `limit` bytes; false,
 // with `out` untouched, when not.
