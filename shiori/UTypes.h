@@ -10,10 +10,12 @@
 #include "ghost_assert.h"
 #include "ghost_limits.h"
 
-// One registered word.
+// One registered word. Its texts are views into the store's text storage
+// (nsdic), valid until the store's reset: the text a copy of its own, the
+// category one copy shared by the category's records.
 struct TDicWord {
-  std::string Text;
-  std::string Category;   // with its leading backslash, e.g. "\name"
+  std::string_view Text;
+  std::string_view Category;  // with its leading backslash, e.g. "\name"
   int32_t CoolDown = 0;   // damps repeated choice
   int32_t Sentence = 0;   // SentenceTable record attached by "\ft", 0 = none
 };

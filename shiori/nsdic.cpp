@@ -1,11 +1,12 @@
 // The dictionary store: every fixed-capacity table with its count, the two
-// option flags, the storage of the sentence texts, the status line, the
-// count query and the store's reset.
+// option flags, the storage of the sentence and word texts, the status line,
+// the count query and the store's reset.
 #include "nsdic.h"
 
 #include <utility>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <memory>
@@ -43,18 +44,42 @@ bool AIStateComplex = false;
 
 namespace {
 
-// The storage of the sentence texts: chunks that never move once made, each
-// text copied after the previous one, so that a sentence costs a copy and no
-// allocation of its own. Invariant: every non-empty SentenceTable text lies
-// inside one chunk. Released whole by the store's reset.
-class TSentenceTexts {
+// Copies `n` > 0 bytes; the few bytes most words have by two overlapping
+// loads and stores each, which cost less than a call.
+void CopyBytes(char* to, const char* from, std::size_t n) {
+  if (n >= 8 && n <= 16) {
+    uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + n - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + n - 8, &tail, 8);
+  } else if (n >= 4 && n < 8) {
+    uint32_t head, tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + n - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + n - 4, &tail, 4);
+  } else if (n < 4) {
+    to[0] = from[0];
+    to[n / 2] = from[n / 2];
+    to[n - 1] = from[n - 1];
+  } else {
+    std::memcpy(to, from, n);
+  }
+}
+
+// The storage of the sentence and word texts: chunks that never move once
+// made, each text copied after the previous one, so that a text costs a copy
+// and no allocation of its own. Invariant: every non-empty SentenceTable and
+// WordTable text lies inside one chunk. Released whole by the store's reset.
+class TStoreTexts {
  public:
   // A copy of `text` in the storage; the storage is unchanged when it throws.
   std::string_view Append(std::string_view text) {
     if (text.empty()) return {};
     if (chunks_.empty() || chunks_.back().size - used_ < text.size()) NewChunk(text.size());
     char* at = chunks_.back().bytes.get() + used_;
-    std::memcpy(at, text.data(), text.size());
+    CopyBytes(at, text.data(), text.size());
     used_ += text.size();
     return {at, text.size()};
   }
@@ -92,12 +117,17 @@ class TSentenceTexts {
   std::size_t used_ = 0;  // bytes taken in the last chunk
 };
 
-TSentenceTexts g_sentence_texts;
+TStoreTexts g_store_texts;
 
-// Every stored sentence text lies in the storage (checked builds only).
-bool SentenceTextsHeld() {
+// Every stored sentence and word text lies in the storage (checked builds
+// only).
+bool StoreTextsHeld() {
   for (int i = 1; i <= SentenceCount; ++i) {
-    if (!g_sentence_texts.Holds(SentenceTable[i].Text)) return false;
+    if (!g_store_texts.Holds(SentenceTable[i].Text)) return false;
+  }
+  for (int i = 1; i <= WordCount; ++i) {
+    if (!g_store_texts.Holds(WordTable[i].Text) || !g_store_texts.Holds(WordTable[i].Category))
+      return false;
   }
   return true;
 }
@@ -161,12 +191,12 @@ int AppendJoken(Table& table, int& count, int capacity, int sentence,
 }  // namespace
 
 void ResetStore() {
+  GHOST_ASSERT(StoreTextsHeld());
   ClearRecords(WordTable, WordCount);
   ClearRecords(CategoryList, CategoryCount);
   ClearRecords(LinkTable, LinkCount);
-  GHOST_ASSERT(SentenceTextsHeld());
   ClearRecords(SentenceTable, SentenceCount);
-  g_sentence_texts.Release();
+  g_store_texts.Release();
   ClearRecords(ReplyTable, ReplyCount);
   ClearRecords(HelloTable, HelloCount);
   ClearRecords(EventTable, EventCount);
@@ -222,11 +252,17 @@ int AddSentence(std::string_view text, TSentenceKind kind, int32_t cool_down) {
   GHOST_ASSERT(record.Text.empty());
   // The one copy, into the store's storage: the record stays empty when it
   // throws.
-  record.Text = g_sentence_texts.Append(text);
-  GHOST_ASSERT(record.Text == text && g_sentence_texts.Holds(record.Text));
+  record.Text = g_store_texts.Append(text);
+  GHOST_ASSERT(record.Text == text && g_store_texts.Holds(record.Text));
   record.Kind = kind;
   record.CoolDown = cool_down;
   return ++SentenceCount;
+}
+
+std::string_view KeepWordText(std::string_view text) {
+  const std::string_view kept = g_store_texts.Append(text);
+  GHOST_ASSERT(kept == text && g_store_texts.Holds(kept));
+  return kept;
 }
 
 int AddReply(int sentence, std::string_view condition) {

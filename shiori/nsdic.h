@@ -61,6 +61,9 @@ int32_t Weight(std::string_view text);
 // storage (kept until ResetStore); its number, or 0 when
 // SentenceTable is full.
 int AddSentence(std::string_view text, TSentenceKind kind, int32_t cool_down);
+// A copy of `text` in the store's text storage, where word records keep
+// their texts until ResetStore; the storage is unchanged when it throws.
+std::string_view KeepWordText(std::string_view text);
 // Append a reply / hello record for `sentence`, the condition copied into
 // it; number or 0 when full.
 int AddReply(int sentence, std::string_view condition);

@@ -47,7 +47,7 @@ const std::string& KeyOf(int slot) {
   return g_key_of[slot] != nullptr ? *g_key_of[slot] : g_cache[slot].Key;
 }
 
-const std::string& ValueOf(int slot) {
+std::string_view ValueOf(int slot) {
   return g_record_of[slot] >= 0 ? WordTable[g_record_of[slot]].Text : g_cache[slot].Value;
 }
 
@@ -73,7 +73,7 @@ int NewSlot(const std::string& key) {
 
 }  // namespace
 
-void CacheWord(const std::string& key, const std::string& value, int32_t digit) {
+void CacheWord(const std::string& key, std::string_view value, int32_t digit) {
   GHOST_ASSERT(WordCacheCount >= 0 && WordCacheCount <= kWordCacheCapacity);
   if (key.empty() || WordCacheCount >= kWordCacheCapacity) return;
   int slot = SlotOfKey(key);
@@ -122,7 +122,7 @@ TCachedWord CachedWordAt(const std::string& text, std::size_t start) {
     best = i;
   }
   if (best == 0) return TCachedWord{};
-  return TCachedWord{&KeyOf(best), &ValueOf(best), g_cache[best].Digit};
+  return TCachedWord{&KeyOf(best), ValueOf(best), g_cache[best].Digit};
 }
 
 void ClearWordCache() {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "UTypes.h"
 
@@ -13,7 +14,7 @@ extern int WordCacheCount;
 
 // Remembers (or updates) the word of a tag; `digit` is the character code of
 // the tag's number "2".."9", or 0.
-void CacheWord(const std::string& key, const std::string& value, int32_t digit);
+void CacheWord(const std::string& key, std::string_view value, int32_t digit);
 // CacheWord of an unnumbered tag whose text stays where it is while the
 // cache holds it (a category tag's record) and of the text of word record
 // `record`: neither is copied, the record's text is read when looked up.
@@ -22,7 +23,7 @@ void CacheRecordWord(const std::string& stable_key, int record);
 // changes.
 struct TCachedWord {
   const std::string* key = nullptr;  // null: none
-  const std::string* value = nullptr;
+  std::string_view value;
   int32_t digit = 0;
 };
 // The entry with the longest key that stands at the 0-based `start` of

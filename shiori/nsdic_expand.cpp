@@ -201,16 +201,16 @@ struct TTemplateRun {
   bool left_markers = true;
 };
 
-const std::string& Previous(const TTemplateRun& run) {
+std::string_view Previous(const TTemplateRun& run) {
   return run.previous_record != 0 ? WordTable[run.previous_record].Text : run.previous_text;
 }
 
-void SetPrevious(TTemplateRun& run, const std::string& word) {
+void SetPrevious(TTemplateRun& run, std::string_view word) {
   run.previous_record = 0;
   run.previous_text = word;
 }
 
-bool HoldsLeftMarker(const std::string& bytes) {
+bool HoldsLeftMarker(std::string_view bytes) {
   return std::memchr(bytes.data(), kLeftMarker, bytes.size()) != nullptr;
 }
 
@@ -273,7 +273,7 @@ int FirstPercentOfRun(TTemplateRun& run) {
 // Replaces `tag` by `word` in the working text, all occurrences (numbered
 // tags) or only the plain ones.
 bool ReplaceInRun(TTemplateRun& run, const std::string& tag,
-                  const std::string& word, bool keep_numbered) {
+                  std::string_view word, bool keep_numbered) {
   const std::size_t limit =
       run.text.size() > kTextLimit ? run.text.size() : kTextLimit;
   std::size_t first_hit = 0;
@@ -291,7 +291,7 @@ bool ReplaceInRun(TTemplateRun& run, const std::string& tag,
 // digit "2".."9" follows it) and remembers it in the word cache. A category
 // tag's record holds `tag` and `record` is the word's (else -1): the cache
 // then keeps neither text but where it stands.
-void PutTagWord(TTemplateRun& run, const std::string& tag, const std::string& word,
+void PutTagWord(TTemplateRun& run, const std::string& tag, std::string_view word,
                 int record = -1) {
   const char digit = ByteAt(run.text, run.a + tag.size());
   if (!IsTagDigit(digit)) {
@@ -317,17 +317,17 @@ bool ApplyCachedWord(TTemplateRun& run) {
   // The entry stays put: replacing text touches neither the cache nor the words.
   if (TraceHook != nullptr) {
     TracePoint(TTraceKind::Tag, 0, static_cast<int>(TTraceTagSource::Cache), *found.key,
-               *found.value);
+               found.value);
   }
-  ReplaceInRun(run, *found.key, *found.value, found.digit == 0);
-  SetPrevious(run, *found.value);
+  ReplaceInRun(run, *found.key, found.value, found.digit == 0);
+  SetPrevious(run, found.value);
   return true;
 }
 
 // The word a category tag took, and whether a link from the previous word
 // gave it (the linked-word chooser draws from the links when there are any).
-void TraceCategoryTag(const std::string& previous, const std::string& name,
-                      const std::string& word) {
+void TraceCategoryTag(std::string_view previous, const std::string& name,
+                      std::string_view word) {
   const bool linked = !previous.empty() && LinkedMember(previous, name, 0) > 0;
   const TTraceTagSource source = linked ? TTraceTagSource::Link : TTraceTagSource::Category;
   TracePoint(TTraceKind::Tag, 0, static_cast<int>(source), "%" + name.substr(1), word, previous);
@@ -340,10 +340,10 @@ bool ApplyCategoryTag(TTemplateRun& run) {
   // A link from the previous word first; an empty word is drawn again from
   // the category alone. Records stay put while the talk runs.
   int record = 0;
-  const std::string& previous = Previous(run);
+  const std::string_view previous = Previous(run);
   if (!previous.empty()) record = RandomLinkedRecord(run.previous_record, previous, *tag);
   if (WordTable[record].Text.empty()) record = RandomRecordOfTag(*tag);
-  const std::string& word = WordTable[record].Text;
+  const std::string_view word = WordTable[record].Text;
   if (TraceHook != nullptr) TraceCategoryTag(previous, tag->name, word);
   if (record != 0) {
     run.previous_record = record;

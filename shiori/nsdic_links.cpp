@@ -23,7 +23,7 @@ const TDicWord& LinkedRecord(int32_t number) {
   return WordTable[number];
 }
 
-bool LinkLeaves(int link, const std::string& first_text) {
+bool LinkLeaves(int link, std::string_view first_text) {
   const TWordLink& record = LinkTable[link];
   return record.Reserved1 == 0 && LinkedRecord(record.FromWord).Text == first_text;
 }
@@ -32,7 +32,7 @@ bool LinkLeaves(int link, const std::string& first_text) {
 // link leaving that text, in walk order (a slot met twice counts twice),
 // until `visit` answers false.
 template <typename TVisit>
-void WalkLinksFrom(const std::string& first_text, TVisit visit) {
+void WalkLinksFrom(std::string_view first_text, TVisit visit) {
   const TProbeIndex& index = LinkIndex;
   int slot = HomeSlot(index, first_text);
   if (index.slots[slot] == 0) return;  // the usual case: no link from this home
@@ -48,7 +48,7 @@ void WalkLinksFrom(const std::string& first_text, TVisit visit) {
 
 // The ToWord of every link from `first_text` to a word of `category`, in
 // walk order; stops after the `stop_at`-th match when stop_at > 0.
-std::vector<int32_t> LinkedWords(const std::string& first_text, const std::string& category,
+std::vector<int32_t> LinkedWords(std::string_view first_text, std::string_view category,
                                  int stop_at) {
   std::vector<int32_t> found;
   WalkLinksFrom(first_text, [&](int link) {
@@ -126,7 +126,7 @@ int RegisterLink(const std::string& first_text, int first, int second) {
   return LinkCount;
 }
 
-int LinkedMember(const std::string& first_text, const std::string& category, int k) {
+int LinkedMember(std::string_view first_text, const std::string& category, int k) {
   if (k < 0) return 0;
   const std::vector<int32_t> found = LinkedWords(first_text, category, k);
   if (k == 0) return static_cast<int>(found.size());
@@ -137,10 +137,10 @@ std::string RandomLinkedWord(const std::string& previous, const std::string& cat
   const std::vector<int32_t> found = LinkedWords(previous, category, 0);
   if (found.empty()) return RandomWordOfCategory(category);
   const int n = static_cast<int>(found.size());
-  return LinkedRecord(found[Random(n)]).Text;
+  return std::string(LinkedRecord(found[Random(n)]).Text);
 }
 
-int RandomLinkedRecord(int previous_record, const std::string& previous,
+int RandomLinkedRecord(int previous_record, std::string_view previous,
                        const TCategoryTag& tag) {
   GHOST_ASSERT(previous_record == 0 || WordTable[previous_record].Text == previous);
   const bool unlinked = previous_record >= 1 && previous_record <= WordCount &&

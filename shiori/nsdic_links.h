@@ -14,13 +14,13 @@
 int RegisterLink(const std::string& first_text, int first, int second);
 // The number of links from `first_text` to words of `category` for k = 0,
 // else the k-th one's word record, or 0.
-int LinkedMember(const std::string& first_text, const std::string& category, int k);
+int LinkedMember(std::string_view first_text, const std::string& category, int k);
 // A word of `category` linked from `previous`, else any word of `category`.
 std::string RandomLinkedWord(const std::string& previous, const std::string& category);
 // The word record of RandomLinkedWord(previous, tag) (0: none, an empty
 // text). `previous_record` is the record `previous` was drawn as, 0 when
 // unknown; a record known to have no links is not searched again.
-int RandomLinkedRecord(int previous_record, const std::string& previous,
+int RandomLinkedRecord(int previous_record, std::string_view previous,
                        const TCategoryTag& tag);
 // Registers an event response (its sentence and condition); its EventTable
 // record, or 0 when a table or the name's chain is full. The name, the

@@ -352,21 +352,20 @@ std::string AppendIndented(int& cursor, const std::string& text) {
 }
 
 // Most keys hold no "[" and are refused before anything is copied; the
-// words are taken by views and copied into one reused buffer.
+// words are taken by views, which registration copies.
 bool TagWordList(std::string_view key, std::string_view rest) {
   if (key.find('[') == kNpos) return false;
   std::string words(rest);
   std::string cats[kTagCategories];
   if (!TagCategories(std::string(key), words, cats)) return false;
   std::string_view left = words;
-  std::string unescaped, w;
+  std::string unescaped;
   for (std::string_view field = TakeFieldView(left, unescaped); !field.empty();
        field = TakeFieldView(left, unescaped)) {
-    w.assign(field);
     for (const std::string& c : cats) {
       if (c.empty()) continue;
-      const int record = RegisterWord(c, w);
-      if (record != 0) HookRecord({THookKind::Word, record, 0, 0, 0, c, w, 0});
+      const int record = RegisterWord(c, field);
+      if (record != 0) HookRecord({THookKind::Word, record, 0, 0, 0, c, field, 0});
     }
   }
   return true;

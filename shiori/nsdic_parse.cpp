@@ -293,17 +293,15 @@ void HandleString(TParseRun& run, std::string_view key, std::string_view line) {
 }
 
 // A plain word list: every field up to the first empty one is a word of the
-// category named by the key.
-// The word is copied into one buffer reused from field to field.
+// category named by the key. Both are handed over as views: registration
+// copies what it keeps.
 void HandleWordList(TParseRun& run, std::string_view key, std::string_view rest) {
   const int before = run.count;
-  const std::string category(key);
-  std::string unescaped, w;
+  std::string unescaped;
   for (std::string_view field = TakeFieldView(rest, unescaped); !field.empty();
        field = TakeFieldView(rest, unescaped)) {
-    w.assign(field);
-    const int record = RegisterWord(category, w);
-    if (record != 0) RecordHere(THookKind::Word, record, category, w);
+    const int record = RegisterWord(key, field);
+    if (record != 0) RecordHere(THookKind::Word, record, key, field);
     ++run.count;
   }
   if (run.count == before) ReportHere(THookCode::WordListEmpty, THookLevel::Warning, key);

@@ -136,7 +136,7 @@ void FindAndShift(const std::string& text, TPercentIndex& index, std::string_vie
 
 // Looks at a word's bytes once (a word is short): its "%" bytes into
 // g_word_percents; answers whether it holds a 0x02 byte.
-bool ScanWord(const std::string& word) {
+bool ScanWord(std::string_view word) {
   const char* bytes = word.data();
   const std::size_t size = word.size();
   bool marker = false;
@@ -149,7 +149,7 @@ bool ScanWord(const std::string& word) {
 }
 
 void Rebuild(std::string& text, std::string& scratch, const std::string& tag,
-             const std::string& word) {
+             std::string_view word) {
   if (g_hits.size() == 1) {
     text.replace(g_hits[0], tag.size(), word);
     return;
@@ -187,7 +187,7 @@ std::size_t NextPercentByte(const TPercentIndex& index, std::size_t from) {
 }
 
 bool ReplaceTag(std::string& text, TPercentIndex& index, std::string& scratch,
-                const std::string& tag, const std::string& word, bool keep_numbered,
+                const std::string& tag, std::string_view word, bool keep_numbered,
                 std::size_t limit, std::size_t& first_hit) {
   GHOST_ASSERT(!tag.empty() && tag[0] == '%');
   first_hit = std::string::npos;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The "%" bytes of a text, 0-based and ascending, and whether the text holds
@@ -31,5 +32,5 @@ std::size_t NextPercentByte(const TPercentIndex& index, std::size_t from);
 // the result would be longer than `limit`. `first_hit` receives where the
 // first occurrence stood (npos: none). `scratch` is storage for rebuilding.
 bool ReplaceTag(std::string& text, TPercentIndex& index, std::string& scratch,
-                const std::string& tag, const std::string& word, bool keep_numbered,
+                const std::string& tag, std::string_view word, bool keep_numbered,
                 std::size_t limit, std::size_t& first_hit);

@@ -56,7 +56,7 @@ uint64_t LoadShort(const unsigned char* p, std::size_t n) {
 
 // Whether the texts are equal, a short one compared by whole words (the
 // category names a run of registrations repeats are short).
-bool SameText(std::string_view a, std::string_view b) {
+[[gnu::always_inline]] inline bool SameText(std::string_view a, std::string_view b) {
   const std::size_t n = a.size();
   if (n != b.size()) return false;
   const auto* p = reinterpret_cast<const unsigned char*>(a.data());
@@ -162,6 +162,9 @@ void MakeRoomForPairHash(int record) {
 // of a tag list taking turns) reads the name and finds its members once.
 struct TCategoryKey {
   std::string name;
+  // The one stored copy of the name that the category's records view; empty
+  // until the first of them is made.
+  std::string_view stored;
   TChain chain;  // in CategoryIndex
   uint64_t seed = 0;
   std::vector<int32_t>* members = nullptr;  // in WordLookups.categories
@@ -172,11 +175,11 @@ std::array<TCategoryKey, kRecentCategories> g_recent;
 int g_recent_last = 0;  // the entry found last, looked at first
 int g_recent_next = 0;  // the entry the next new category takes
 
-bool IsKeyOf(const TCategoryKey& key, const std::string& category) {
+inline bool IsKeyOf(const TCategoryKey& key, std::string_view category) {
   return key.resets == WordLookups.resets && SameText(key.name, category);
 }
 
-TCategoryKey& KeyOfCategory(const std::string& category) {
+TCategoryKey& KeyOfCategory(std::string_view category) {
   if (IsKeyOf(g_recent[g_recent_last], category)) return g_recent[g_recent_last];
   for (int k = 0; k < kRecentCategories; ++k) {
     if (k == g_recent_last || !IsKeyOf(g_recent[k], category)) continue;
@@ -186,7 +189,10 @@ TCategoryKey& KeyOfCategory(const std::string& category) {
   TCategoryKey& key = g_recent[g_recent_next];
   key.resets = UINT64_MAX;  // not valid until complete: the lines below may throw
   key.name = category;
-  key.members = &WordLookups.categories[category];
+  key.members = &WordLookups.categories[key.name];
+  // Every member of the category views the copy its first record made.
+  key.stored = key.members->empty() ? std::string_view() : WordTable[key.members->front()].Category;
+  GHOST_ASSERT(key.stored.empty() || key.stored == category);
   key.chain = ChainOfSum(CategoryIndex, KeyOf(category, 0).sum);
   key.seed = CategorySeed(category);
   key.resets = WordLookups.resets;
@@ -195,10 +201,16 @@ TCategoryKey& KeyOfCategory(const std::string& category) {
   return key;
 }
 
+// The stored copy of the key's name, made with the category's first record.
+std::string_view StoredName(TCategoryKey& key) {
+  if (key.stored.empty() && !key.name.empty()) key.stored = KeepWordText(key.name);
+  return key.stored;
+}
+
 // What the search of words in a text reads of a new word: its length and
 // `home`, its home slot in WordIndex, which WordsInText finds from the byte
 // sum alone. (The word scan enters the record's text at its next lookup.)
-void RememberWord(const std::string& word, int home) {
+void RememberWord(std::string_view word, int home) {
   if (WordLookups.length_present.size() <= word.size())
     WordLookups.length_present.resize(word.size() + 1, 0);
   WordLookups.length_present[word.size()] = 1;
@@ -279,18 +291,18 @@ bool IsListedCategory(const std::string& category) {
 
 // The rest the prefix chooser gives the word it takes: its whole length in
 // bytes plus 10 (twice as long as Weight for long words).
-int32_t PrefixWeight(const std::string& text) {
+int32_t PrefixWeight(std::string_view text) {
   return static_cast<int32_t>(text.size()) + 10;
 }
 
-bool StartsWith(const std::string& text, const std::string& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
+bool StartsWith(std::string_view text, const std::string& prefix) {
+  return text.substr(0, prefix.size()) == prefix;
 }
 
 }  // namespace
 
-int RegisterWord(const std::string& category, const std::string& word) {
-  const TCategoryKey& key = KeyOfCategory(category);
+int RegisterWord(std::string_view category, std::string_view word) {
+  TCategoryKey& key = KeyOfCategory(category);
   const TTextKey word_key = KeyOf(word, key.seed);
   MakeRoomForPair();
   const uint32_t pair_hash = PairHash(word_key);
@@ -311,12 +323,16 @@ int RegisterWord(const std::string& category, const std::string& word) {
                 WordIndex.limit});
     return 0;
   }
-  const int record = ++WordCount;
-  TDicWord& entry = WordTable[record];
+  // The texts are stored before the record counts: a copy that fails leaves
+  // the record past the count empty.
+  const std::string_view stored_category = StoredName(key);
+  const std::string_view stored_word = KeepWordText(word);
+  TDicWord& entry = WordTable[WordCount + 1];
   GHOST_ASSERT(entry.Text.empty() && entry.Category.empty() && entry.CoolDown == 0 &&
                entry.Sentence == 0);
-  entry.Text = word;
-  entry.Category = category;
+  entry.Text = stored_word;
+  entry.Category = stored_category;
+  const int record = ++WordCount;
   FillSlot(WordIndex, free.slot, record);
   pair = record;
   ++WordLookups.pair_count;
@@ -376,7 +392,7 @@ int FindWord(const std::string& text) { return FindWordBytes(text); }
 
 std::string CategoryOfWord(const std::string& text) {
   const int record = FindWord(text);
-  return record == 0 ? std::string() : WordTable[record].Category;
+  return record == 0 ? std::string() : std::string(WordTable[record].Category);
 }
 
 int CategoryMember(const std::string& category, int k) {
@@ -411,9 +427,9 @@ int RandomRecordOfMembers(const TMemberView& candidates) {
 }  // namespace
 
 std::string RandomWordOfCategory(const std::string& category) {
-  return WordTable[RandomRecordOfMembers(
-                       RememberedMembers(CategoryIndex, WordLookups.categories, category))]
-      .Text;
+  return std::string(WordTable[RandomRecordOfMembers(RememberedMembers(
+                                  CategoryIndex, WordLookups.categories, category))]
+                         .Text);
 }
 
 int RandomRecordOfTag(const TCategoryTag& tag) {
@@ -432,7 +448,7 @@ std::string RandomWordByPrefix(const std::string& prefix) {
     TDicWord& word = WordTable[Random(WordCount) + 1];
     if (word.CoolDown <= 0 && StartsWith(word.Category, prefix)) {
       word.CoolDown += PrefixWeight(word.Text);
-      return word.Text;
+      return std::string(word.Text);
     }
     if (draw < kPrefixDraws) --word.CoolDown;
   }

@@ -12,7 +12,7 @@
 
 // Registers `word` in `category`; its record (the known one when the pair is
 // registered already), or 0 when the store or the word's chain is full.
-int RegisterWord(const std::string& category, const std::string& word);
+int RegisterWord(std::string_view category, std::string_view word);
 // Puts a category into CategoryList (longest first, latest first among
 // equals) unless it is there or the list is full.
 void AddCategory(const std::string& category);

@@ -37,7 +37,7 @@ int BuildFromPending() {
   std::vector<TTrieText> texts;
   texts.reserve(static_cast<std::size_t>(WordCount - g_entered));
   for (int32_t record = g_entered + 1; record <= WordCount; ++record) {
-    const std::string& text = WordTable[record].Text;
+    const std::string_view text = WordTable[record].Text;
     GHOST_ASSERT(text.size() <= UINT32_MAX);
     texts.push_back({reinterpret_cast<const unsigned char*>(text.data()),
                      static_cast<uint32_t>(text.size()), record});
@@ -55,7 +55,7 @@ const std::array<bool, 256>& LeadBytes() {
 }
 
 // Copies `size` bytes; a short text by two overlapping words.
-char* Put(char* out, const std::string& text) {
+char* Put(char* out, std::string_view text) {
   const char* from = text.data();
   const std::size_t size = text.size();
   if (size >= 8 && size <= 16) {

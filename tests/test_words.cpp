@@ -659,7 +659,10 @@ std::string ReferenceWordsInText(const std::string& text) {
       for (int i = 2; p + i - 1 < length; ++i) {
         if (ShiftJisMode() && IsModeLeadByte(static_cast<unsigned char>(text[p + i - 2]))) ++i;
         const int record = FindWord(text.substr(p - 1, i));
-        if (record) result += WordTable[record].Text + "," + WordTable[record].Category + "\r\n";
+        if (record) {
+          result.append(WordTable[record].Text).append(",").append(WordTable[record].Category);
+          result += "\r\n";
+        }
       }
     }
     if (ShiftJisMode() && IsModeLeadByte(static_cast<unsigned char>(text[p - 1]))) ++p;

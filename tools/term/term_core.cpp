@@ -204,7 +204,7 @@ std::vector<TWordEntry> WordOrigins(const TCoreWatch& watch, const std::string& 
     const bool in_category = prefix ? entry.Category.compare(0, category.size(), category) == 0
                                     : entry.Category == category;
     if (entry.Text != word || !in_category) continue;
-    TWordEntry found{entry.Category, {}};
+    TWordEntry found{std::string(entry.Category), {}};
     const auto at = watch.word_at.find(w);
     if (at != watch.word_at.end()) {
       for (const int position : at->second) {
