@@ -47,22 +47,22 @@ namespace {
 // Copies `n` > 0 bytes; the few bytes most words have by two overlapping
 // loads and stores each, which cost less than a call.
 void CopyBytes(char* to, const char* from, std::size_t n) {
-  if (n >= 8 && n <= 16) {
-    uint64_t head, tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + n - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + n - 8, &tail, 8);
-  } else if (n >= 4 && n < 8) {
+  if (n < 4) {
+    to[0] = from[0];
+    to[n / 2] = from[n / 2];
+    to[n - 1] = from[n - 1];
+  } else if (n < 8) {
     uint32_t head, tail;
     std::memcpy(&head, from, 4);
     std::memcpy(&tail, from + n - 4, 4);
     std::memcpy(to, &head, 4);
     std::memcpy(to + n - 4, &tail, 4);
-  } else if (n < 4) {
-    to[0] = from[0];
-    to[n / 2] = from[n / 2];
-    to[n - 1] = from[n - 1];
+  } else if (n <= 16) {
+    uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + n - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + n - 8, &tail, 8);
   } else {
     std::memcpy(to, from, n);
   }
@@ -105,8 +105,9 @@ class TStoreTexts {
   };
 
   // A chunk of at least `need` bytes becomes the one appended to; the bytes
-  // left at the end of the previous one stay unused.
-  void NewChunk(std::size_t need) {
+  // left at the end of the previous one stay unused. Kept out of Append,
+  // which then saves no registers for the rare call.
+  [[gnu::noinline]] void NewChunk(std::size_t need) {
     const std::size_t size = need > kChunkSize ? need : kChunkSize;
     TChunk chunk{std::unique_ptr<char[]>(new char[size]), size};
     chunks_.push_back(std::move(chunk));  // freed again when this throws

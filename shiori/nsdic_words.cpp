@@ -100,9 +100,8 @@ uint64_t Mix(uint64_t hash, uint64_t chunk) {
   return key;
 }
 
-uint64_t CategorySeed(std::string_view category) {
-  return KeyOf(category, 0xcbf29ce484222325ull ^ category.size()).hash;
-}
+// The seed of a category name's hash, which seeds its words' pair hashes.
+uint64_t CategorySeed(std::size_t length) { return 0xcbf29ce484222325ull ^ length; }
 
 // The pair hash of a word whose category gave `seed`: the bits that choose
 // its slot in the pair table, which every size of the table takes from.
@@ -193,8 +192,10 @@ TCategoryKey& KeyOfCategory(std::string_view category) {
   // Every member of the category views the copy its first record made.
   key.stored = key.members->empty() ? std::string_view() : WordTable[key.members->front()].Category;
   GHOST_ASSERT(key.stored.empty() || key.stored == category);
-  key.chain = ChainOfSum(CategoryIndex, KeyOf(category, 0).sum);
-  key.seed = CategorySeed(category);
+  // One pass over the name gives both: the byte sum does not depend on the seed.
+  const TTextKey name_key = KeyOf(category, CategorySeed(category.size()));
+  key.chain = ChainOfSum(CategoryIndex, name_key.sum);
+  key.seed = name_key.hash;
   key.resets = WordLookups.resets;
   g_recent_last = g_recent_next;
   g_recent_next = (g_recent_next + 1) % kRecentCategories;
