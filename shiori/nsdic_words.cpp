@@ -128,7 +128,7 @@ std::size_t FindPairSlot(std::string_view category, std::string_view word, uint3
 // pair a WordTable record, so it stays at most half full.
 constexpr std::size_t kMostPairSlots = std::bit_ceil(2 * static_cast<std::size_t>(kWordCapacity));
 
-// Makes the pair table four times as large (up to kMostPairSlots) when one
+// Makes the pair table eight times as large (up to kMostPairSlots) when one
 // more pair would fill more than half of it, filling it again from the
 // hashes kept by record.
 void MakeRoomForPair() {
@@ -136,7 +136,7 @@ void MakeRoomForPair() {
   const std::size_t size = WordLookups.pair_slots.size();
   if (2 * static_cast<std::size_t>(WordLookups.pair_count + 1) <= size || size == kMostPairSlots)
     return;
-  std::vector<int32_t> old(std::min(kMostPairSlots, std::max<std::size_t>(1024, 4 * size)), 0);
+  std::vector<int32_t> old(std::min(kMostPairSlots, std::max<std::size_t>(1024, 8 * size)), 0);
   old.swap(WordLookups.pair_slots);
   std::vector<int32_t>& slots = WordLookups.pair_slots;
   for (const int32_t r : old) {
