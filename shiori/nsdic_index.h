@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -33,7 +34,9 @@ struct TProbeIndex {
   std::vector<int16_t> frontier_move;
   std::vector<int32_t> frontier_slot;  // that slot; 0 = chain not walked yet
   int filled = 0;                      // slots filled
-  std::vector<int32_t> used;           // slots and home slots written since the last reset
+  // Slots and home slots written since the last reset; in blocks, which a
+  // new entry never copies.
+  std::deque<int32_t> used;
 };
 
 // Where a walk to the first empty slot stopped: the slot (0 when the counter
