@@ -158,7 +158,9 @@ void MakeRoomForPairHash(int record) {
 
 // What registration keeps of a category it registered words under, so that
 // a run of words of one category (a word list's line, or the few categories
-// of a tag list taking turns) reads the name and finds its members once.
+// of a tag list taking turns), and a category met again later, read the name
+// once and find its members without a lookup by name. A key is valid while
+// WordLookups.resets is unchanged (the store is reset with the indexes).
 struct TCategoryKey {
   std::string name;
   // The one stored copy of the name that the category's records view; empty
@@ -169,37 +171,94 @@ struct TCategoryKey {
   std::vector<int32_t>* members = nullptr;  // in WordLookups.categories
   uint64_t resets = UINT64_MAX;             // WordLookups.resets when found
 };
-constexpr int kRecentCategories = 4;
-std::array<TCategoryKey, kRecentCategories> g_recent;
-int g_recent_last = 0;  // the entry found last, looked at first
-int g_recent_next = 0;  // the entry the next new category takes
 
-inline bool IsKeyOf(const TCategoryKey& key, std::string_view category) {
-  return key.resets == WordLookups.resets && SameText(key.name, category);
+// The keys by the hash of their name (the seed), two ways a set: a category
+// takes the way of its set not found last, so two categories sharing a set
+// both stay. A key that loses its way is made again when its category
+// returns. The sets double as the categories grow, a power of two of them.
+struct TCategoryKeySet {
+  std::array<TCategoryKey, 2> ways;
+  int last = 0;  // the way found last
+};
+constexpr std::size_t kFirstKeySets = 8;
+std::vector<TCategoryKeySet> g_category_keys(kFirstKeySets);
+int g_key_shift = 64 - std::countr_zero(kFirstKeySets);  // 64 - log2 of the number of sets
+TCategoryKey* g_last_key = nullptr;  // looked at first; null after the sets grow
+
+TCategoryKeySet& SetOfSeed(uint64_t seed) {
+  return g_category_keys[(seed * 0x9e3779b97f4a7c15ull) >> g_key_shift];
 }
 
-TCategoryKey& KeyOfCategory(std::string_view category) {
-  if (IsKeyOf(g_recent[g_recent_last], category)) return g_recent[g_recent_last];
-  for (int k = 0; k < kRecentCategories; ++k) {
-    if (k == g_recent_last || !IsKeyOf(g_recent[k], category)) continue;
-    g_recent_last = k;
-    return g_recent[k];
-  }
-  TCategoryKey& key = g_recent[g_recent_next];
+bool IsValidKey(const TCategoryKey& key) { return key.resets == WordLookups.resets; }
+
+inline bool IsKeyOf(const TCategoryKey& key, std::string_view category) {
+  return IsValidKey(key) && SameText(key.name, category);
+}
+
+// Makes `key` the key of `category`, whose name gave `name_key`.
+void MakeCategoryKey(TCategoryKey& key, std::string_view category, const TTextKey& name_key) {
   key.resets = UINT64_MAX;  // not valid until complete: the lines below may throw
   key.name = category;
   key.members = &WordLookups.categories[key.name];
   // Every member of the category views the copy its first record made.
   key.stored = key.members->empty() ? std::string_view() : WordTable[key.members->front()].Category;
   GHOST_ASSERT(key.stored.empty() || key.stored == category);
-  // One pass over the name gives both: the byte sum does not depend on the seed.
-  const TTextKey name_key = KeyOf(category, CategorySeed(category.size()));
   key.chain = ChainOfSum(CategoryIndex, name_key.sum);
   key.seed = name_key.hash;
   key.resets = WordLookups.resets;
-  g_recent_last = g_recent_next;
-  g_recent_next = (g_recent_next + 1) % kRecentCategories;
-  return key;
+}
+
+// Before a key is made: doubles the sets while the categories known
+// outnumber twice them, the valid keys moved to their new sets (a key a full
+// set has no room for is dropped).
+void MakeRoomForCategoryKey() {
+  const std::size_t known = WordLookups.categories.size() + 1;
+  std::size_t sets = g_category_keys.size();
+  while (2 * sets < known) sets *= 2;
+  if (sets == g_category_keys.size()) return;
+  std::vector<TCategoryKeySet> old(sets);
+  old.swap(g_category_keys);
+  g_key_shift = 64 - std::countr_zero(sets);
+  g_last_key = nullptr;
+  for (TCategoryKeySet& from : old) {
+    for (TCategoryKey& key : from.ways) {
+      if (!IsValidKey(key)) continue;
+      TCategoryKeySet& to = SetOfSeed(key.seed);
+      TCategoryKey& way = IsValidKey(to.ways[0]) ? to.ways[1] : to.ways[0];
+      if (!IsValidKey(way)) way = std::move(key);
+    }
+  }
+}
+
+// The key made for `category`, which no way of its set holds: in a free way
+// of the set, else in the way not found last. Out of line: most
+// registrations find their key.
+[[gnu::noinline]] TCategoryKey& NewCategoryKey(std::string_view category,
+                                               const TTextKey& name_key) {
+  MakeRoomForCategoryKey();
+  TCategoryKeySet& set = SetOfSeed(name_key.hash);
+  int way = 1 - set.last;
+  if (!IsValidKey(set.ways[0])) way = 0;
+  else if (!IsValidKey(set.ways[1])) way = 1;
+  MakeCategoryKey(set.ways[way], category, name_key);
+  set.last = way;
+  g_last_key = &set.ways[way];
+  return set.ways[way];
+}
+
+TCategoryKey& KeyOfCategory(std::string_view category) {
+  if (g_last_key != nullptr && IsKeyOf(*g_last_key, category)) return *g_last_key;
+  // One pass over the name gives both: the byte sum does not depend on the seed.
+  const TTextKey name_key = KeyOf(category, CategorySeed(category.size()));
+  TCategoryKeySet& set = SetOfSeed(name_key.hash);
+  int way = set.last;
+  if (!IsKeyOf(set.ways[way], category)) {
+    way = 1 - way;
+    if (!IsKeyOf(set.ways[way], category)) return NewCategoryKey(category, name_key);
+  }
+  set.last = way;
+  g_last_key = &set.ways[way];
+  return set.ways[way];
 }
 
 // The stored copy of the key's name, made with the category's first record.
