@@ -27,6 +27,8 @@
 
 #include "ghost_assert.h"
 
+std::uint64_t g_macro_head_generation = 1;
+
 namespace {
 
 struct TPrefixNode {
@@ -70,6 +72,14 @@ struct TLanes {
 };
 TLanes g_lanes;
 #endif
+
+// The first position at or after a start where some non-empty prefix may
+// begin (its head agrees), or the text's size: false hits are allowed,
+// misses are not.
+using THeadScan = std::size_t (*)(const unsigned char*, std::size_t, std::size_t);
+std::size_t NoHead(const unsigned char*, std::size_t size, std::size_t) { return size; }
+std::size_t HeadAnywhere(const unsigned char*, std::size_t, std::size_t start) { return start; }
+THeadScan g_head_scan = NoHead;
 
 using TScan = int (*)(const unsigned char*, std::size_t, int, int);
 int BestWithoutLanes(const unsigned char* bytes, std::size_t size, int from, int best);
@@ -242,36 +252,60 @@ int BestOfMask(const unsigned char* bytes, std::size_t size, std::size_t base,
   return best;
 }
 
-// BestByBytes a block at a time for N lanes. The text's bytes are followed
-// by its terminating NUL, so a block may read one byte past the text: at
-// the last position only one-byte prefixes can start, and their lanes take
-// any second byte. The last block, shorter than kBlock, is the text's final
-// kBlock bytes less those already seen, or a zero-filled copy of a short
-// text less the filling.
-template <int N, bool Any>
-int BestByLanes(const unsigned char* bytes, std::size_t size, int from, int best) {
-  std::size_t base = 0;
+// Hands f(base, mask) the head masks of the bytes [start, size), each bit i
+// of a mask standing for the position base + i, block by block while f
+// answers true. The text's bytes are followed by its terminating NUL, so a
+// block may read one byte past the text: at the last position only one-byte
+// prefixes can start, and their lanes take any second byte. The last block,
+// shorter than kBlock, is the text's final kBlock bytes less those already
+// seen, or a zero-filled copy of a short rest less the filling.
+template <int N, bool Any, class F>
+void EachHeadMask(const unsigned char* bytes, std::size_t size, std::size_t start, F&& f) {
+  std::size_t base = start;
   // Two blocks a step, one mask of 32 bits.
-  for (; base + 2 * kBlock <= size && best > from; base += 2 * kBlock) {
+  for (; base + 2 * kBlock <= size; base += 2 * kBlock) {
     const std::uint32_t mask =
         HeadMask<N, Any>(bytes + base) | HeadMask<N, Any>(bytes + base + kBlock) << kBlock;
-    if (mask != 0) best = BestOfMask(bytes, size, base, mask, from, best);
+    if (mask != 0 && !f(base, mask)) return;
   }
-  if (base + kBlock <= size && best > from) {
+  if (base + kBlock <= size) {
     const std::uint32_t mask = HeadMask<N, Any>(bytes + base);
-    if (mask != 0) best = BestOfMask(bytes, size, base, mask, from, best);
+    if (mask != 0 && !f(base, mask)) return;
     base += kBlock;
   }
-  if (base == size || best <= from) return best;
+  if (base == size) return;
   std::uint32_t mask;
   if (size >= kBlock) {
     mask = HeadMask<N, Any>(bytes + size - kBlock) >> (kBlock - (size - base));
   } else {
     unsigned char block[kBlock + 1] = {};
-    std::memcpy(block, bytes, size);
-    mask = HeadMask<N, Any>(block) & ((std::uint32_t{1} << size) - 1);
+    std::memcpy(block, bytes + base, size - base);
+    mask = HeadMask<N, Any>(block) & ((std::uint32_t{1} << (size - base)) - 1);
   }
-  return BestOfMask(bytes, size, base, mask, from, best);
+  if (mask != 0) f(base, mask);
+}
+
+// BestByBytes a block at a time for N lanes.
+template <int N, bool Any>
+int BestByLanes(const unsigned char* bytes, std::size_t size, int from, int best) {
+  if (best <= from) return best;
+  EachHeadMask<N, Any>(bytes, size, 0, [&](std::size_t base, std::uint32_t mask) {
+    best = BestOfMask(bytes, size, base, mask, from, best);
+    return best > from;
+  });
+  return best;
+}
+
+// The first position at or after `start` whose head agrees with one of the
+// N lanes, or `size`.
+template <int N, bool Any>
+std::size_t FirstHeadByLanes(const unsigned char* bytes, std::size_t size, std::size_t start) {
+  std::size_t head = size;
+  EachHeadMask<N, Any>(bytes, size, start, [&](std::size_t base, std::uint32_t mask) {
+    head = base + static_cast<std::size_t>(std::countr_zero(mask));
+    return false;
+  });
+  return head;
 }
 
 // By the number of lanes, without and with lanes that take any second byte.
@@ -282,15 +316,30 @@ constexpr TScan kScans[2][kLaneCapacity + 1] = {
     {BestWithoutLanes, BestByLanes<1, true>, BestByLanes<2, true>, BestByLanes<3, true>,
      BestByLanes<4, true>, BestByLanes<5, true>, BestByLanes<6, true>, BestByLanes<7, true>,
      BestByLanes<8, true>}};
+constexpr THeadScan kHeadScans[2][kLaneCapacity + 1] = {
+    {NoHead, FirstHeadByLanes<1, false>, FirstHeadByLanes<2, false>, FirstHeadByLanes<3, false>,
+     FirstHeadByLanes<4, false>, FirstHeadByLanes<5, false>, FirstHeadByLanes<6, false>,
+     FirstHeadByLanes<7, false>, FirstHeadByLanes<8, false>},
+    {NoHead, FirstHeadByLanes<1, true>, FirstHeadByLanes<2, true>, FirstHeadByLanes<3, true>,
+     FirstHeadByLanes<4, true>, FirstHeadByLanes<5, true>, FirstHeadByLanes<6, true>,
+     FirstHeadByLanes<7, true>, FirstHeadByLanes<8, true>}};
 #endif
 
+// An empty prefix occurs at every position, and without the block compare
+// (or with too many lanes) every position may be a head too: every line is
+// then scanned in full, as by FirstMacroOccurring.
 void ChooseScan() {
+  const bool empty_prefix = !g_nodes[0].ends.empty();
+  THeadScan head_scan = g_first_bytes.empty() && !empty_prefix ? NoHead : HeadAnywhere;
 #ifdef GHOST_MACRO_SCAN_SSE2
-  g_scan = g_lanes.count <= kLaneCapacity ? kScans[g_lanes.any_lanes][g_lanes.count]
-                                          : BestWithoutLanes;
+  const bool lanes = g_lanes.count <= kLaneCapacity;
+  g_scan = lanes ? kScans[g_lanes.any_lanes][g_lanes.count] : BestWithoutLanes;
+  if (lanes && !empty_prefix) head_scan = kHeadScans[g_lanes.any_lanes][g_lanes.count];
 #else
   g_scan = BestWithoutLanes;
 #endif
+  if (head_scan != g_head_scan) ++g_macro_head_generation;
+  g_head_scan = head_scan;
 }
 
 }  // namespace
@@ -312,5 +361,12 @@ void ResetMacroScan() {
   g_lanes.count = 0;
   g_lanes.any_lanes = false;
 #endif
+  ++g_macro_head_generation;
   ChooseScan();
+}
+
+void RestartMacroHeadPass(TMacroHeadCursor& cursor, const std::string& text, std::size_t start) {
+  GHOST_ASSERT(start <= text.size());
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  cursor = TMacroHeadCursor{start, g_head_scan(bytes, text.size(), start), g_macro_head_generation};
 }

@@ -2,6 +2,8 @@
 // so that a line is scanned once for all of them instead of once for each.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 // Adds the prefix of definition `index`; indexes come in increasing order.
@@ -12,3 +14,34 @@ int FirstMacroOccurring(const std::string& text, int from);
 
 // The start state: no prefix.
 void ResetMacroScan();
+
+// Where the prefixes may begin in one long text (a whole dictionary), found
+// by one forward pass that each question resumes: the pass stops at the
+// first head (a prefix's first two bytes, or the first one alone) at or
+// after `from`, and starts again only past it or when the prefixes' heads
+// change. One cursor for one text.
+struct TMacroHeadCursor {
+  std::size_t from = 0;  // where the pass last started
+  std::size_t next = 0;  // the first head at or after `from`, or the text's size
+  std::uint64_t generation = 0;  // the heads it was found for; 0: none yet
+};
+// Changes whenever the heads do (g_head_scan changes with them: every change
+// of the lanes changes their count) and at the start state: a cursor found
+// under another number is stale.
+extern std::uint64_t g_macro_head_generation;
+// Starts the pass again at `start` for the present heads.
+void RestartMacroHeadPass(TMacroHeadCursor& cursor, const std::string& text, std::size_t start);
+
+// False only when no prefix occurs in the bytes [start, end) of `text`: the
+// text ExpandMacros would hand back unchanged. Starts are asked in
+// increasing order for the pass to go through each byte once. Inline: it
+// is asked for every entry line, and mostly answers from the cursor.
+inline bool MacroMayOccurIn(TMacroHeadCursor& cursor, const std::string& text, std::size_t start,
+                            std::size_t end) {
+  if (cursor.generation != g_macro_head_generation || start < cursor.from ||
+      cursor.next < start) {
+    RestartMacroHeadPass(cursor, text, start);
+  }
+  // No head stands in [from, next), and from <= start <= next.
+  return cursor.next < end;
+}
