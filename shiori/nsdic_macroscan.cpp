@@ -81,8 +81,19 @@ std::size_t NoHead(const unsigned char*, std::size_t size, std::size_t) { return
 std::size_t HeadAnywhere(const unsigned char*, std::size_t, std::size_t start) { return start; }
 THeadScan g_head_scan = NoHead;
 
-using TScan = int (*)(const unsigned char*, std::size_t, int, int);
-int BestWithoutLanes(const unsigned char* bytes, std::size_t size, int from, int best);
+// The smallest definition index found so far and where its prefix stands
+// first. Positions are looked at in increasing order (for each first byte
+// at least), and the index only goes down: `at` is where it last went down,
+// the leftmost occurrence of that definition's prefix.
+struct TBest {
+  int index;
+  std::size_t at;
+};
+// A scan of the bytes from `start` on (no non-empty prefix begins before
+// it) for the definitions from index `from` on.
+using TScan = void (*)(const unsigned char*, std::size_t, std::size_t, int, TBest&);
+void BestWithoutLanes(const unsigned char* bytes, std::size_t size, std::size_t start, int from,
+                      TBest& best);
 // The scan for the prefixes added so far, chosen when they change rather
 // than for every text; without prefixes, the plain one.
 TScan g_scan = BestWithoutLanes;
@@ -182,6 +193,12 @@ int BestAt(const unsigned char* bytes, std::size_t size, std::size_t p, int from
   return best;
 }
 
+// `best` and the definitions whose prefix stands at `p`.
+void BestAt(const unsigned char* bytes, std::size_t size, std::size_t p, int from, TBest& best) {
+  const int index = BestAt(bytes, size, p, from, best.index);
+  if (index < best.index) best = TBest{index, p};
+}
+
 // A prefix may start at `p`: its byte starts one, and the next byte (when
 // there is one: a prefix of one byte may end at the text's last byte)
 // follows that first byte in some prefix.
@@ -191,36 +208,38 @@ bool MayStartAt(const unsigned char* bytes, std::size_t size, std::size_t p) {
 }
 
 // Every position in turn, for any number of first bytes.
-int BestByBytes(const unsigned char* bytes, std::size_t size, int from, int best) {
-  for (std::size_t p = 0; p < size && best > from; ++p) {
-    if (MayStartAt(bytes, size, p)) best = BestAt(bytes, size, p, from, best);
+void BestByBytes(const unsigned char* bytes, std::size_t size, std::size_t start, int from,
+                 TBest& best) {
+  for (std::size_t p = start; p < size && best.index > from; ++p) {
+    if (MayStartAt(bytes, size, p)) BestAt(bytes, size, p, from, best);
   }
-  return best;
 }
 
 // Every start position of a prefix, in turn, by one memchr stream for each
 // first byte.
-int BestBySearch(const unsigned char* bytes, std::size_t size, int from, int best) {
-  for (std::size_t j = 0; j < g_first_bytes.size() && best > from; ++j) {
+void BestBySearch(const unsigned char* bytes, std::size_t size, std::size_t start, int from,
+                  TBest& best) {
+  for (std::size_t j = 0; j < g_first_bytes.size() && best.index > from; ++j) {
     const unsigned char first = g_first_bytes[j];
     const std::bitset<256>& second = g_second_bytes[j];
-    const unsigned char* at = static_cast<const unsigned char*>(std::memchr(bytes, first, size));
-    while (at != nullptr && best > from) {
+    const unsigned char* at =
+        static_cast<const unsigned char*>(std::memchr(bytes + start, first, size - start));
+    while (at != nullptr && best.index > from) {
       const std::size_t p = static_cast<std::size_t>(at - bytes);
       // A prefix of one byte may end at the text's last byte; longer ones
       // need the next byte to agree.
-      if (p + 1 == size || second.test(bytes[p + 1])) best = BestAt(bytes, size, p, from, best);
+      if (p + 1 == size || second.test(bytes[p + 1])) BestAt(bytes, size, p, from, best);
       at = static_cast<const unsigned char*>(std::memchr(at + 1, first, size - p - 1));
     }
   }
-  return best;
 }
 
 // The scan for the prefixes without the block compare: memchr streams for
 // few first bytes, else every byte in turn.
-int BestWithoutLanes(const unsigned char* bytes, std::size_t size, int from, int best) {
-  if (g_first_bytes.size() <= kSearchedFirstBytes) return BestBySearch(bytes, size, from, best);
-  return BestByBytes(bytes, size, from, best);
+void BestWithoutLanes(const unsigned char* bytes, std::size_t size, std::size_t start, int from,
+                      TBest& best) {
+  if (g_first_bytes.size() <= kSearchedFirstBytes) return BestBySearch(bytes, size, start, from, best);
+  BestByBytes(bytes, size, start, from, best);
 }
 
 #ifdef GHOST_MACRO_SCAN_SSE2
@@ -242,14 +261,13 @@ std::uint32_t HeadMask(const unsigned char* at) {
 
 // The best of `best` and the definitions whose prefix starts at one of the
 // positions base + i of the set bits i of `mask`.
-int BestOfMask(const unsigned char* bytes, std::size_t size, std::size_t base,
-               std::uint32_t mask, int from, int best) {
-  for (; mask != 0 && best > from; mask &= mask - 1) {
+void BestOfMask(const unsigned char* bytes, std::size_t size, std::size_t base,
+                std::uint32_t mask, int from, TBest& best) {
+  for (; mask != 0 && best.index > from; mask &= mask - 1) {
     const std::size_t p = base + static_cast<std::size_t>(std::countr_zero(mask));
     GHOST_ASSERT(p < size && g_first_slot[bytes[p]] != 0);
-    best = BestAt(bytes, size, p, from, best);
+    BestAt(bytes, size, p, from, best);
   }
-  return best;
 }
 
 // Hands f(base, mask) the head masks of the bytes [start, size), each bit i
@@ -287,13 +305,13 @@ void EachHeadMask(const unsigned char* bytes, std::size_t size, std::size_t star
 
 // BestByBytes a block at a time for N lanes.
 template <int N, bool Any>
-int BestByLanes(const unsigned char* bytes, std::size_t size, int from, int best) {
-  if (best <= from) return best;
-  EachHeadMask<N, Any>(bytes, size, 0, [&](std::size_t base, std::uint32_t mask) {
-    best = BestOfMask(bytes, size, base, mask, from, best);
-    return best > from;
+void BestByLanes(const unsigned char* bytes, std::size_t size, std::size_t start, int from,
+                 TBest& best) {
+  if (best.index <= from) return;
+  EachHeadMask<N, Any>(bytes, size, start, [&](std::size_t base, std::uint32_t mask) {
+    BestOfMask(bytes, size, base, mask, from, best);
+    return best.index > from;
   });
-  return best;
 }
 
 // The first position at or after `start` whose head agrees with one of the
@@ -344,10 +362,13 @@ void ChooseScan() {
 
 }  // namespace
 
-int FirstMacroOccurring(const std::string& text, int from) {
-  int best = Better(g_nodes[0].ends, from, INT_MAX);
-  best = g_scan(reinterpret_cast<const unsigned char*>(text.data()), text.size(), from, best);
-  return best == INT_MAX ? -1 : best;
+int FirstMacroOccurring(const std::string& text, int from, std::size_t start, std::size_t& at) {
+  GHOST_ASSERT(start <= text.size());
+  // The empty prefix stands at 0.
+  TBest best{Better(g_nodes[0].ends, from, INT_MAX), 0};
+  g_scan(reinterpret_cast<const unsigned char*>(text.data()), text.size(), start, from, best);
+  at = best.at;
+  return best.index == INT_MAX ? -1 : best.index;
 }
 
 void ResetMacroScan() {

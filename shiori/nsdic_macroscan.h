@@ -9,8 +9,10 @@
 // Adds the prefix of definition `index`; indexes come in increasing order.
 void AddMacroPrefix(const std::string& prefix, int index);
 // The smallest definition index >= `from` whose prefix occurs in `text`
-// (an empty prefix occurs in every text), or -1 when there is none.
-int FirstMacroOccurring(const std::string& text, int from);
+// (an empty prefix occurs in every text), or -1 when there is none; `at`
+// is then text.find(that prefix). The caller knows that no non-empty
+// prefix begins in the text's first `start` bytes.
+int FirstMacroOccurring(const std::string& text, int from, std::size_t start, std::size_t& at);
 
 // The start state: no prefix.
 void ResetMacroScan();
@@ -32,16 +34,17 @@ extern std::uint64_t g_macro_head_generation;
 // Starts the pass again at `start` for the present heads.
 void RestartMacroHeadPass(TMacroHeadCursor& cursor, const std::string& text, std::size_t start);
 
-// False only when no prefix occurs in the bytes [start, end) of `text`: the
-// text ExpandMacros would hand back unchanged. Starts are asked in
-// increasing order for the pass to go through each byte once. Inline: it
-// is asked for every entry line, and mostly answers from the cursor.
-inline bool MacroMayOccurIn(TMacroHeadCursor& cursor, const std::string& text, std::size_t start,
-                            std::size_t end) {
+// The first position at or after `start` of `text` where a prefix may begin
+// (false hits allowed), or the text's size: no prefix occurs in the bytes
+// from `start` up to it. Starts are asked in increasing order for the pass
+// to go through each byte once. Inline: it is asked for every entry line,
+// and mostly answers from the cursor.
+inline std::size_t FirstMacroHead(TMacroHeadCursor& cursor, const std::string& text,
+                                  std::size_t start) {
   if (cursor.generation != g_macro_head_generation || start < cursor.from ||
       cursor.next < start) {
     RestartMacroHeadPass(cursor, text, start);
   }
   // No head stands in [from, next), and from <= start <= next.
-  return cursor.next < end;
+  return cursor.next;
 }

@@ -361,15 +361,16 @@ int CursorEnd(const TParseRun& run) {
   return run.cursor > 0 ? run.cursor : static_cast<int>(run.text.size()) + 1;
 }
 
-// Whether a macro may rewrite the entry line of `size` bytes read as `text`:
-// a line that is just those bytes of the run's text (nothing appended) is
-// left alone when no prefix occurs there.
-bool MacrosMayApply(TParseRun& run, std::string_view text, std::size_t size) {
-  if (size != text.size()) return true;
+// How many of the first bytes of the entry line of `size` bytes read as
+// `text` no macro prefix begins in: a line that is just those bytes of the
+// run's text (nothing appended) is free of them up to the first head there,
+// possibly all of it (then no macro touches it).
+std::size_t MacroFreeBytes(TParseRun& run, std::string_view text, std::size_t size) {
+  if (size != text.size()) return 0;
   GHOST_ASSERT(text.data() >= run.text.data() &&
                text.data() + text.size() <= run.text.data() + run.text.size());
   const std::size_t start = static_cast<std::size_t>(text.data() - run.text.data());
-  return MacroMayOccurIn(run.heads, run.text, start, start + size);
+  return std::min(FirstMacroHead(run.heads, run.text, start) - start, size);
 }
 
 // One line that passed the block-comment test; it begins at `start`. The
@@ -383,7 +384,10 @@ void HandleLine(TParseRun& run, std::string_view text, int start) {
   std::string& line = run.line;
   line.assign(text);
   if (NSDeclare) line += AppendIndented(run.cursor, run.text);
-  if (line[0] != '$' && MacrosMayApply(run, text, line.size())) ExpandMacrosInPlace(line);
+  if (line[0] != '$') {
+    const std::size_t quiet = MacroFreeBytes(run, text, line.size());
+    if (quiet < line.size()) ExpandMacrosInPlace(line, quiet);
+  }
   std::string_view rest = line;
   const std::string_view key = TakeFieldView(rest, run.key);
   if (!key.empty()) {
