@@ -8,6 +8,8 @@
 // at a time against them, and the trie is walked only from the positions
 // that agree with some prefix; otherwise the positions come from one memchr
 // stream per first byte, or with many first bytes from every byte in turn.
+// The pass over a whole dictionary text uses the same heads: it stops at
+// the first position whose bytes agree with one, and is resumed from there.
 #include "nsdic_macroscan.h"
 
 #include <algorithm>
@@ -26,7 +28,8 @@
 #endif
 // With GCC or Clang on x86-64 the head pass also has a form for processors
 // with AVX2 (32 bytes a compare), chosen when the processor reports it.
-#if defined(GHOST_MACRO_SCAN_SSE2) && defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(GHOST_MACRO_SCAN_SSE2) && defined(__x86_64__) && \
+    (defined(__GNUC__) || defined(__clang__))
 #define GHOST_MACRO_SCAN_AVX2 1
 #include <immintrin.h>
 #endif
@@ -244,8 +247,11 @@ void BestBySearch(const unsigned char* bytes, std::size_t size, std::size_t star
 // few first bytes, else every byte in turn.
 void BestWithoutLanes(const unsigned char* bytes, std::size_t size, std::size_t start, int from,
                       TBest& best) {
-  if (g_first_bytes.size() <= kSearchedFirstBytes) return BestBySearch(bytes, size, start, from, best);
-  BestByBytes(bytes, size, start, from, best);
+  if (g_first_bytes.size() <= kSearchedFirstBytes) {
+    BestBySearch(bytes, size, start, from, best);
+  } else {
+    BestByBytes(bytes, size, start, from, best);
+  }
 }
 
 #ifdef GHOST_MACRO_SCAN_SSE2
@@ -454,5 +460,6 @@ void ResetMacroScan() {
 void RestartMacroHeadPass(TMacroHeadCursor& cursor, const std::string& text, std::size_t start) {
   GHOST_ASSERT(start <= text.size());
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  cursor = TMacroHeadCursor{start, g_head_scan(bytes, text.size(), start), g_macro_head_generation};
+  const std::size_t next = g_head_scan(bytes, text.size(), start);
+  cursor = TMacroHeadCursor{start, next, g_macro_head_generation};
 }

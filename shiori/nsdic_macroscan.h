@@ -1,5 +1,7 @@
 // The prefixes of the macro definitions of one parser run in one byte trie,
-// so that a line is scanned once for all of them instead of once for each.
+// so that a line is scanned once for all of them instead of once for each;
+// and one forward pass over a whole dictionary text for where they may begin,
+// so that most lines are not scanned at all.
 #pragma once
 
 #include <cstddef>
@@ -27,16 +29,15 @@ struct TMacroHeadCursor {
   std::size_t next = 0;  // the first head at or after `from`, or the text's size
   std::uint64_t generation = 0;  // the heads it was found for; 0: none yet
 };
-// Changes whenever the heads do (g_head_scan changes with them: every change
-// of the lanes changes their count) and at the start state: a cursor found
-// under another number is stale.
+// Changes whenever the heads do and at the start state: a cursor found under
+// another number is stale.
 extern std::uint64_t g_macro_head_generation;
 // Starts the pass again at `start` for the present heads.
 void RestartMacroHeadPass(TMacroHeadCursor& cursor, const std::string& text, std::size_t start);
 
 // The first position at or after `start` of `text` where a prefix may begin
-// (false hits allowed), or the text's size: no prefix occurs in the bytes
-// from `start` up to it. Starts are asked in increasing order for the pass
+// (false hits allowed), or the text's size: no prefix begins at any
+// position from `start` up to it. Starts are asked in increasing order for the pass
 // to go through each byte once. Inline: it is asked for every entry line,
 // and mostly answers from the cursor.
 inline std::size_t FirstMacroHead(TMacroHeadCursor& cursor, const std::string& text,
