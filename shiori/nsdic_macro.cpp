@@ -124,7 +124,7 @@ void ReplaceGrowing(std::string& text, const THits& hits, std::size_t old_size,
 // before its last match is rewritten: then the text stays as it is and the
 // answer is false. The text is never longer than kTextLimit here, so a
 // rewrite that does not lengthen it always fits. `hit` is the first match,
-// text.find(old_text), when the caller knows it.
+// text.find(old_text), which the caller has at hand.
 bool ReplaceBounded(std::string& text, const std::string& old_text, const std::string& new_text,
                     std::size_t hit) {
   GHOST_ASSERT(text.size() <= kTextLimit && kTextLimit <= kMacroRewriteCap);
