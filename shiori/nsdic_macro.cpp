@@ -68,9 +68,10 @@ struct THits {
   std::size_t at[kKeptHits] = {};
 };
 
-THits FindHits(const std::string& text, const std::string& old_text) {
+// From the first match, at `first`.
+THits FindHits(const std::string& text, const std::string& old_text, std::size_t first) {
   THits hits;
-  for (std::size_t hit = text.find(old_text); hit != kNpos;
+  for (std::size_t hit = first; hit != kNpos;
        hit = text.find(old_text, hit + old_text.size())) {
     if (hits.count < kKeptHits) hits.at[hits.count] = hit;
     ++hits.count;
@@ -122,17 +123,18 @@ void ReplaceGrowing(std::string& text, const THits& hits, std::size_t old_size,
 // ReplaceAll in place, unless the result would grow past kMacroRewriteCap
 // before its last match is rewritten: then the text stays as it is and the
 // answer is false. The text is never longer than kTextLimit here, so a
-// rewrite that does not lengthen it always fits.
-bool ReplaceBounded(std::string& text, const std::string& old_text,
-                    const std::string& new_text) {
+// rewrite that does not lengthen it always fits. `hit` is the first match,
+// text.find(old_text), which the caller has at hand.
+bool ReplaceBounded(std::string& text, const std::string& old_text, const std::string& new_text,
+                    std::size_t hit) {
   GHOST_ASSERT(text.size() <= kTextLimit && kTextLimit <= kMacroRewriteCap);
+  GHOST_ASSERT(hit == text.find(old_text));
   if (old_text.empty()) return true;
   if (new_text.size() <= old_text.size()) {
-    const std::string::size_type hit = text.find(old_text);
     if (hit != kNpos) ReplaceShrinking(text, old_text, new_text, hit);
     return true;
   }
-  const THits hits = FindHits(text, old_text);
+  const THits hits = FindHits(text, old_text, hit);
   if (hits.count == 0) return true;
   const std::size_t growth = new_text.size() - old_text.size();
   // The text up to and including the last replacement.
@@ -175,25 +177,30 @@ bool MatchCaptures(const std::string& x, int a, const TReplaceList& d, std::stri
 // A one- or two-placeholder definition applied to x: each match found from
 // the prefix onward is rewritten everywhere it occurs, then the search goes
 // on near the end of the replacement. Bounded in rounds, in size and in the
-// bytes rewritten.
-void RewriteCaptures(std::string& x, const TReplaceList& d) {
-  int a = PosFrom(1, x, d.Prefix);
+// bytes rewritten. The prefix stands first at `at`.
+void RewriteCaptures(std::string& x, const TReplaceList& d, std::size_t at) {
+  GHOST_ASSERT(static_cast<int>(at) + 1 == PosFrom(1, x, d.Prefix));
+  int a = static_cast<int>(at) + 1;
   std::size_t swept = 0;
   for (int round = 0; a > 0 && round < kMacroIterationLimit; ++round) {
     swept += x.size();
     if (swept > kMacroSweepLimit) return;
     std::string& rep = g_macros.rep;
     if (!MatchCaptures(x, a, d, g_macros.matched, rep)) return;
-    if (!ReplaceBounded(x, g_macros.matched, rep) || x.size() > kTextLimit) return;
+    if (!ReplaceBounded(x, g_macros.matched, rep, x.find(g_macros.matched)) ||
+        x.size() > kTextLimit) {
+      return;
+    }
     a = PosFrom(std::max(1, a + static_cast<int>(rep.size()) - 1), x, d.Prefix);
   }
 }
 
-void ApplyMacro(std::string& x, const TReplaceList& d) {
+// Definition d applied to x, where its prefix stands first at `at`.
+void ApplyMacro(std::string& x, const TReplaceList& d, std::size_t at) {
   if (d.Suffix.empty()) {
-    ReplaceBounded(x, d.Prefix, d.Body);
+    ReplaceBounded(x, d.Prefix, d.Body, at);
   } else {
-    RewriteCaptures(x, d);
+    RewriteCaptures(x, d, at);
   }
 }
 
@@ -308,11 +315,13 @@ void DefineMacro(const std::string& pattern, const std::string& body) {
 
 // One scan of the text for all prefixes finds the next definition that the
 // loop of ExpandMacrosStepwise would apply; the ones in between would not.
-void ExpandMacrosInPlace(std::string& text) {
+void ExpandMacrosInPlace(std::string& text, std::size_t quiet) {
   int i = -1;
-  while (text.size() <= kTextLimit && (i = FirstMacroOccurring(text, i + 1)) >= 0) {
+  std::size_t at = 0;
+  while (text.size() <= kTextLimit && (i = FirstMacroOccurring(text, i + 1, quiet, at)) >= 0) {
     GHOST_ASSERT(i < g_macro_count);
-    ApplyMacro(text, g_macros.table[i]);
+    ApplyMacro(text, g_macros.table[i], at);
+    quiet = 0;  // the rewrite may have put a prefix anywhere
   }
 }
 
@@ -330,7 +339,7 @@ std::string ExpandMacrosStepwise(const std::string& text) {
     GHOST_ASSERT(g_prefix_keys[i].data == g_macros.table[i].Prefix.data());
     // Most definitions do not occur in most lines: test before rebuilding.
     if (!Occurs(data, size, g_prefix_keys[i])) continue;
-    ApplyMacro(x, g_macros.table[i]);
+    ApplyMacro(x, g_macros.table[i], x.find(g_macros.table[i].Prefix));
     data = x.data();
     size = x.size();
   }

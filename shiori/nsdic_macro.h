@@ -3,6 +3,7 @@
 // indented continuation lines, tag word lists and joined "sites" strings.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -12,8 +13,9 @@ void ClearMacros();
 // what a match becomes.
 void DefineMacro(const std::string& pattern, const std::string& body);
 // Every definition applied to `text` itself in definition order: a reused
-// buffer keeps its room.
-void ExpandMacrosInPlace(std::string& text);
+// buffer keeps its room. The caller may know that no non-empty prefix
+// begins in the text's first `quiet` bytes: they are not looked at then.
+void ExpandMacrosInPlace(std::string& text, std::size_t quiet = 0);
 // The same, on a text of its own.
 std::string ExpandMacros(std::string text);
 // The same, testing each definition in turn: what ExpandMacros must equal.

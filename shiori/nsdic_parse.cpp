@@ -15,6 +15,7 @@
 #include "nsdic.h"
 #include "nsdic_links.h"
 #include "nsdic_macro.h"
+#include "nsdic_macroscan.h"
 #include "nsdic_words.h"
 #include "strutl.h"
 
@@ -27,7 +28,8 @@ constexpr char kCharsetOption[] = "Charset:";
 // one buffer reused from line to line, the unescaped key and one more field
 // when they need one, and a sentence's text when it is not a stretch of the
 // line (a gathered body, an unescaped text). Handlers look at these through
-// views; the store copies what it keeps.
+// views; the store copies what it keeps. The heads cursor tells the entry
+// lines that no macro can touch, most of them, from one pass over the text.
 struct TParseRun {
   const std::string& text;
   int cursor = 1;
@@ -36,6 +38,7 @@ struct TParseRun {
   std::string key;
   std::string field;
   std::string body;
+  TMacroHeadCursor heads;
 };
 
 // Skips the rest of a block comment whose opening line was just read: every
@@ -356,6 +359,18 @@ int CursorEnd(const TParseRun& run) {
   return run.cursor > 0 ? run.cursor : static_cast<int>(run.text.size()) + 1;
 }
 
+// How many of the first bytes of the entry line of `size` bytes read as
+// `text` no macro prefix begins in: a line that is just those bytes of the
+// run's text (nothing appended) is free of them up to the first head there,
+// possibly all of it (then no macro touches it).
+std::size_t MacroFreeBytes(TParseRun& run, std::string_view text, std::size_t size) {
+  if (size != text.size()) return 0;
+  GHOST_ASSERT(text.data() >= run.text.data() &&
+               text.data() + text.size() <= run.text.data() + run.text.size());
+  const std::size_t start = static_cast<std::size_t>(text.data() - run.text.data());
+  return std::min(FirstMacroHead(run.heads, run.text, start) - start, size);
+}
+
 // One line that passed the block-comment test; it begins at `start`. The
 // line is copied into the run's line buffer, and taken apart by views.
 void HandleLine(TParseRun& run, std::string_view text, int start) {
@@ -367,7 +382,10 @@ void HandleLine(TParseRun& run, std::string_view text, int start) {
   std::string& line = run.line;
   line.assign(text);
   if (NSDeclare) line += AppendIndented(run.cursor, run.text);
-  if (line[0] != '$') ExpandMacrosInPlace(line);
+  if (line[0] != '$') {
+    const std::size_t quiet = MacroFreeBytes(run, text, line.size());
+    if (quiet < line.size()) ExpandMacrosInPlace(line, quiet);
+  }
   std::string_view rest = line;
   const std::string_view key = TakeFieldView(rest, run.key);
   if (!key.empty()) {
@@ -384,7 +402,7 @@ void HandleLine(TParseRun& run, std::string_view text, int start) {
 
 int ParseDictionary(const std::string& text) {
   ClearMacros();
-  TParseRun run{text, 1, 0, {}, {}, {}, {}};
+  TParseRun run{text, 1, 0, {}, {}, {}, {}, {}};
   while (run.cursor > 0) {
     int start = run.cursor;
     std::string_view line = ReadLineView(run.cursor, text);
