@@ -39,7 +39,7 @@ int BuildFromPending() {
   for (int32_t record = g_entered + 1; record <= WordCount; ++record) {
     const std::string& text = WordTable[record].Text;
     GHOST_ASSERT(text.size() <= UINT32_MAX);
-    texts.push_back({reinterpret_cast<const unsigned char*>(text.data()),
+    texts.push_back({reinterpret_cast<const unsigned char*>(text.data()), nullptr,
                      static_cast<uint32_t>(text.size()), record});
   }
   return BuildTrie(g_trie, texts);
