@@ -15,23 +15,33 @@ constexpr int kAlphabet = 256;
 constexpr int32_t kSearchSpan = 4096;  // slots a base search looks at before taking the end
 constexpr int kFewChildren = 4;        // more children search near the end
 
-// An empty trie of `size` slots, its storage taken at that size.
+constexpr std::size_t kZeroStretch = 2048;  // slots zeroed at a time within the storage taken
+
+// An empty trie with storage for `size` slots, of which only the first
+// ones are zeroed: the rest is zeroed as the slots taken come near it.
 void StartTrie(TByteTrie& t, std::size_t size) {
   t.slots.clear();
   t.slots.reserve(size);
-  t.slots.resize(size);  // value-initialised: all zero
+  const std::size_t zeroed = std::min(size, kZeroStretch);
+  t.slots.resize(std::max<std::size_t>(zeroed, 2 * kAlphabet + 2));  // value-initialised: zero
+  t.records.clear();
   t.records.reserve(size);
-  t.records.assign(size, 0);
+  t.records.resize(t.slots.size());
   t.slots[0].check = -1;
   t.slots[kTrieRoot].check = -1;
   t.first_free = 2;
   t.last_used = kTrieRoot;
 }
 
+// Zeroes at least up to `needed` slots: a stretch more within the storage
+// taken, else half as many again as there are.
 void Grow(TByteTrie& t, std::size_t needed) {
-  const std::size_t size = std::max(needed, t.slots.size() + t.slots.size() / 2);
+  const std::size_t room = std::min(t.slots.capacity(), t.records.capacity());
+  const std::size_t size = needed <= room
+                               ? std::min(room, needed + kZeroStretch)
+                               : std::max(needed, t.slots.size() + t.slots.size() / 2);
   t.slots.resize(size);
-  t.records.resize(size, 0);
+  t.records.resize(size);
 }
 
 // Keeps the slots at least 2 kAlphabet longer than `slot`, a slot about
@@ -58,7 +68,7 @@ bool Fits(const TByteTrie& t, int32_t base, const unsigned char* bytes, int coun
   return true;
 }
 
-// A base at which every byte of `bytes` (ascending, at least one) names a
+// A base at which every byte of `bytes` (the lowest first, at least one) names a
 // free slot: the first that fits within a span of slots from the first free
 // one, else past the last slot taken. A stretch found nearly all taken is
 // not searched again. Many children seldom fit between the slots already
@@ -101,12 +111,21 @@ void Take(TByteTrie& t, int32_t slot, int32_t parent) {
   t.last_used = std::max(t.last_used, slot);
 }
 
-// Gives `node` the base `base` and takes the slots of its children `bytes`.
+// Gives `node` the base `base` and takes the slots of its children `bytes`
+// (any order).
 void PlaceChildren(TByteTrie& t, int32_t node, int32_t base, const unsigned char* bytes,
                    int count) {
-  Reserve(t, base + bytes[count - 1]);
-  for (int k = 0; k < count; ++k) Take(t, base + bytes[k], node);
-  t.slots[node].base = base;
+  Reserve(t, base + kAlphabet - 1);
+  TTrieSlot* const slots = t.slots.data();
+  int32_t last = t.last_used;
+  for (int k = 0; k < count; ++k) {
+    const int32_t slot = base + bytes[k];
+    GHOST_ASSERT(slots[slot].check == 0);
+    slots[slot].check = node;
+    last = std::max(last, slot);
+  }
+  t.last_used = last;
+  slots[node].base = base;
 }
 
 // Gives the children of `node` a new base that also has room for `extra`,
@@ -120,7 +139,7 @@ void MoveChildren(TByteTrie& t, int32_t node, unsigned char extra) {
       bytes[count++] = static_cast<unsigned char>(b);
   }
   const int32_t base = FindBase(t, bytes, count);
-  Reserve(t, base + bytes[count - 1]);
+  Reserve(t, base + kAlphabet - 1);
   for (int k = 0; k < count; ++k) {
     if (bytes[k] == extra) continue;
     const int32_t from = old_base + bytes[k], to = base + bytes[k];
@@ -194,8 +213,8 @@ int32_t ChildMade(TByteTrie& t, int32_t node, unsigned char byte) {
 
 constexpr int kManyTries = 16;  // free slots tried for many children before the end
 
-// The base of a node the build places with the children `bytes` (ascending,
-// at least one). The build fills the slots from the lowest up and leaves
+// The base of a node the build places with the children `bytes` (the
+// lowest first, at least one). The build fills the slots from the lowest up and leaves
 // few free behind the first free one: a few children take the first base
 // that fits from there; many try the first free slots only, else take the
 // slots past the last one taken, whose gaps the single children placed next
@@ -232,18 +251,20 @@ struct TBuild {
   int count_texts = 0;
 };
 
-// Splits the run's list into the lists of its bytes at its depth, each in
-// the order it had, its bytes in `bytes` as they come, answered the count;
-// the texts that end there leave the lists, the first (lowest record) in
-// `ended` (else nullptr).
-int SplitList(TBuild& b, const TRun& run, unsigned char* bytes, const TTrieText*& ended) {
+// Splits the texts from `first` up to `stop` (linked by next, or, for
+// kArray, one after another) into the lists of their bytes at `depth`, each
+// in the order it had, their bytes in `bytes` as they come, answered the
+// count; the texts that end there leave the lists, the first (lowest
+// record) in `ended` (else nullptr).
+template <bool kArray>
+int SplitList(TBuild& b, TTrieText* first, const TTrieText* stop, uint32_t depth,
+              unsigned char* bytes, const TTrieText*& ended) {
   TTrieText** const head = b.head;
   TTrieText** const tail = b.tail;
-  const uint32_t depth = run.depth;
   const TTrieText* first_ended = nullptr;
   int count = 0;
-  for (TTrieText* text = run.head; text != nullptr;) {
-    TTrieText* const after = text->next;  // read before a later text of its byte links here
+  for (TTrieText* text = first; text != stop;) {
+    TTrieText* const after = kArray ? text + 1 : text->next;  // read before it is linked anew
     if (text->size == depth) {
       if (first_ended == nullptr) first_ended = text;
     } else {
@@ -263,39 +284,24 @@ int SplitList(TBuild& b, const TRun& run, unsigned char* bytes, const TTrieText*
   return count;
 }
 
-// Puts the `count` distinct bytes in ascending order.
-void SortBytes(unsigned char* bytes, int count) {
-  if (count <= 8) {
-    for (int k = 1; k < count; ++k) {
-      const unsigned char byte = bytes[k];
-      int j = k;
-      for (; j > 0 && bytes[j - 1] > byte; --j) bytes[j] = bytes[j - 1];
-      bytes[j] = byte;
-    }
-    return;
-  }
-  uint64_t seen[kAlphabet / 64] = {};
-  for (int k = 0; k < count; ++k) seen[bytes[k] >> 6] |= uint64_t{1} << (bytes[k] & 63);
-  int at = 0;
-  for (int w = 0; w < kAlphabet / 64; ++w) {
-    for (uint64_t bits = seen[w]; bits != 0; bits &= bits - 1)
-      bytes[at++] = static_cast<unsigned char>(64 * w + std::countr_zero(bits));
-  }
+// Moves the lowest of the `count` bytes first.
+void LowestFirst(unsigned char* bytes, int count) {
+  int lowest = 0;
+  for (int k = 1; k < count; ++k) lowest = bytes[k] < bytes[lowest] ? k : lowest;
+  std::swap(bytes[0], bytes[lowest]);
 }
 
-// Places the run's node: its record, when a text ends there, and its
-// children; a child that a single text reaches gets the rest of that text
-// as a tail at once, the others wait as runs.
-void PlaceRun(TByteTrie& t, TBuild& b, const TRun& run) {
-  unsigned char bytes[kAlphabet];
-  const TTrieText* ended;
-  const int count = SplitList(b, run, bytes, ended);
+// Places a node whose texts are split: its record, when a text ends there,
+// and its `count` children `bytes`; a child that a single text reaches gets
+// the rest of that text as a tail at once, the others wait as runs.
+void PlaceSplit(TByteTrie& t, TBuild& b, const TRun& run, unsigned char* bytes, int count,
+                const TTrieText* ended) {
   if (ended != nullptr) {
     t.records[run.node] = ended->record;
     ++b.count_texts;
   }
   if (count == 0) return;
-  SortBytes(bytes, count);
+  LowestFirst(bytes, count);
   const int32_t base = BuildBase(t, bytes, count);
   PlaceChildren(t, run.node, base, bytes, count);
   for (int k = 0; k < count; ++k) {
@@ -332,14 +338,16 @@ int BuildTrie(TByteTrie& trie, std::vector<TTrieText>& texts) {
     PlaceTail(trie, kTrieRoot, texts[0], 0);
     return 1;
   }
-  for (std::size_t i = 0; i + 1 < texts.size(); ++i) texts[i].next = &texts[i + 1];
-  texts.back().next = nullptr;
   TBuild build;
-  build.runs.push_back({texts.data(), 0, kTrieRoot});
+  unsigned char split[kAlphabet];
+  const TTrieText* ended;
+  int count = SplitList<true>(build, texts.data(), texts.data() + texts.size(), 0, split, ended);
+  PlaceSplit(trie, build, {nullptr, 0, kTrieRoot}, split, count, ended);
   while (!build.runs.empty()) {
     const TRun run = build.runs.back();
     build.runs.pop_back();
-    PlaceRun(trie, build, run);
+    count = SplitList<false>(build, run.head, nullptr, run.depth, split, ended);
+    PlaceSplit(trie, build, run, split, count, ended);
   }
   return build.count_texts;
 }
