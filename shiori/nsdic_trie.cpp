@@ -173,6 +173,22 @@ int32_t ChildMade(TByteTrie& t, int32_t node, unsigned char byte) {
   return child;
 }
 
+// Gives `node` a single child by `byte`, its base found by FindBase;
+// answers the child.
+[[gnu::noinline]] int32_t PlaceOnlyChild(TByteTrie& t, int32_t node, unsigned char byte) {
+  PlaceChildren(t, node, FindBase(t, &byte, 1), &byte, 1);
+  return t.slots[node].base + byte;
+}
+
+// Gives `node` a single child by `byte` in `slot`, a free slot past the
+// byte; answers the child.
+[[gnu::noinline]] int32_t PlaceChildAt(TByteTrie& t, int32_t node, unsigned char byte,
+                                       int32_t slot) {
+  PlaceChildren(t, node, slot - byte, &byte, 1);
+  t.first_free = slot + 1;
+  return slot;
+}
+
 // Places the bytes of `text` from `depth` on, which no other text shares,
 // as a chain of single children under `node`, and its record at the end.
 // Each byte takes the first free slot, as FindBase would for one child, its
@@ -180,34 +196,25 @@ int32_t ChildMade(TByteTrie& t, int32_t node, unsigned char byte) {
 // trie by that slot alone.
 [[gnu::always_inline]] inline void PlaceTail(TByteTrie& t, int32_t node, const TTrieText& text,
                                              uint32_t depth) {
-  TTrieSlot* slots = t.slots.data();
-  int32_t free = t.first_free;
-  int32_t last = t.last_used;
   const unsigned char* const end = text.bytes + text.size;
   for (const unsigned char* c = text.bytes + depth; c != end; ++c) {
-    const unsigned char byte = *c;
-    while (slots[free].check != 0) ++free;
-    if (free <= byte) [[unlikely]] {  // only in a trie of a few slots
-      t.first_free = free;
-      t.last_used = last;
-      PlaceChildren(t, node, FindBase(t, &byte, 1), &byte, 1);
-      slots = t.slots.data();
-      node = slots[node].base + byte;
-      free = t.first_free;
-      last = t.last_used;
+    TTrieSlot* const slots = t.slots.data();
+    const TTrieSlot* free = slots + t.first_free;
+    while (free->check != 0) ++free;
+    const int32_t slot = static_cast<int32_t>(free - slots);
+    if (slot <= *c) [[unlikely]] {  // only in a trie of a few slots
+      node = PlaceOnlyChild(t, node, *c);
       continue;
     }
-    if (free > last) {
-      Reserve(t, free);
-      slots = t.slots.data();
-      last = free;
+    if (slot > t.last_used) [[unlikely]] {
+      node = PlaceChildAt(t, node, *c, slot);
+      continue;
     }
-    slots[node].base = free - byte;
-    slots[free].check = node;
-    node = free++;
+    slots[node].base = slot - *c;
+    slots[slot].check = node;
+    node = slot;
+    t.first_free = slot + 1;
   }
-  t.first_free = free;
-  t.last_used = last;
   t.records[node] = text.record;
 }
 
@@ -253,8 +260,8 @@ struct TBuild {
 
 // Splits the texts from `first` up to `stop` (linked by next, or, for
 // kArray, one after another) into the lists of their bytes at `depth`, each
-// in the order it had, their bytes in `bytes` as they come, answered the
-// count; the texts that end there leave the lists, the first (lowest
+// in the order it had, their bytes in `bytes` as they come but the lowest
+// first, answered the count; the texts that end there leave the lists, the first (lowest
 // record) in `ended` (else nullptr).
 template <bool kArray>
 int SplitList(TBuild& b, TTrieText* first, const TTrieText* stop, uint32_t depth,
@@ -263,6 +270,7 @@ int SplitList(TBuild& b, TTrieText* first, const TTrieText* stop, uint32_t depth
   TTrieText** const tail = b.tail;
   const TTrieText* first_ended = nullptr;
   int count = 0;
+  bytes[0] = UINT8_MAX;
   for (TTrieText* text = first; text != stop;) {
     TTrieText* const after = kArray ? text + 1 : text->next;  // read before it is linked anew
     if (text->size == depth) {
@@ -272,7 +280,12 @@ int SplitList(TBuild& b, TTrieText* first, const TTrieText* stop, uint32_t depth
       TTrieText* const last = tail[byte];
       if (last == nullptr) {
         head[byte] = text;
-        bytes[count++] = byte;
+        if (byte < bytes[0]) {  // the lowest stays first
+          bytes[count++] = bytes[0];
+          bytes[0] = byte;
+        } else {
+          bytes[count++] = byte;
+        }
       } else {
         last->next = text;
       }
@@ -282,13 +295,6 @@ int SplitList(TBuild& b, TTrieText* first, const TTrieText* stop, uint32_t depth
   }
   ended = first_ended;
   return count;
-}
-
-// Moves the lowest of the `count` bytes first.
-void LowestFirst(unsigned char* bytes, int count) {
-  int lowest = 0;
-  for (int k = 1; k < count; ++k) lowest = bytes[k] < bytes[lowest] ? k : lowest;
-  std::swap(bytes[0], bytes[lowest]);
 }
 
 // Places a node whose texts are split: its record, when a text ends there,
@@ -301,7 +307,6 @@ void PlaceSplit(TByteTrie& t, TBuild& b, const TRun& run, unsigned char* bytes, 
     ++b.count_texts;
   }
   if (count == 0) return;
-  LowestFirst(bytes, count);
   const int32_t base = BuildBase(t, bytes, count);
   PlaceChildren(t, run.node, base, bytes, count);
   for (int k = 0; k < count; ++k) {
