@@ -227,6 +227,13 @@ constexpr int kManyTries = 16;  // free slots tried for many children before the
 // slots past the last one taken, whose gaps the single children placed next
 // fill.
 int32_t BuildBase(TByteTrie& t, const unsigned char* bytes, int count) {
+  if (count == 1) {  // FindBase's usual answer for one child, found inline
+    const TTrieSlot* const slots = t.slots.data();
+    int32_t free = t.first_free;
+    while (slots[free].check != 0) ++free;
+    t.first_free = free;
+    if (free > bytes[0] && free <= t.last_used) return free - bytes[0];
+  }
   if (count <= kFewChildren) return FindBase(t, bytes, count);
   const TTrieSlot* slots = t.slots.data();
   while (slots[t.first_free].check != 0) ++t.first_free;
@@ -328,16 +335,14 @@ void PlaceSplit(TByteTrie& t, TBuild& b, const TRun& run, unsigned char* bytes, 
 
 void ClearTrie(TByteTrie& trie) { trie = TByteTrie(); }
 
-int BuildTrie(TByteTrie& trie, std::vector<TTrieText>& texts) {
+int BuildTrie(TByteTrie& trie, std::span<TTrieText> texts) {
   GHOST_ASSERT(std::is_sorted(texts.begin(), texts.end(),
                               [](const TTrieText& a, const TTrieText& b) {
                                 return a.record < b.record;
                               }));
-  // Every node but the root is a byte of some text; words share most of
-  // their first bytes, so half their bytes seldom needs to grow.
-  std::size_t bytes = 0;
-  for (const TTrieText& t : texts) bytes += t.size;
-  StartTrie(trie, bytes / 2 + 2 * kAlphabet);
+  // Words share most of their first bytes: a text adds two or three nodes
+  // as a rule. Storage past that is taken as the slots reach it.
+  StartTrie(trie, texts.size() * 5 / 2 + 2 * kAlphabet);
   if (texts.empty()) return 0;
   if (texts.size() == 1) {
     PlaceTail(trie, kTrieRoot, texts[0], 0);

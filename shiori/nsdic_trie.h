@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -44,7 +45,7 @@ struct TTrieText {
 // Builds the trie afresh from `texts`, given in ascending record order; a
 // text given more than once keeps its first record. Answers the number of
 // distinct texts.
-int BuildTrie(TByteTrie& trie, std::vector<TTrieText>& texts);
+int BuildTrie(TByteTrie& trie, std::span<TTrieText> texts);
 
 // Adds one text with its record unless the text is there already; answers
 // whether it was added.
