@@ -218,7 +218,7 @@ int32_t ChildMade(TByteTrie& t, int32_t node, unsigned char byte) {
   t.records[node] = text.record;
 }
 
-constexpr int kManyTries = 16;  // free slots tried for many children before the end
+constexpr int kManyTries = 8;  // free slots tried for many children before the end
 
 // The base of a node the build places with the children `bytes` (the
 // lowest first, at least one). The build fills the slots from the lowest up and leaves
