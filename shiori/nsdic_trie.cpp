@@ -68,11 +68,11 @@ bool Fits(const TByteTrie& t, int32_t base, const unsigned char* bytes, int coun
   return true;
 }
 
-// A base at which every byte of `bytes` (the lowest first, at least one) names a
-// free slot: the first that fits within a span of slots from the first free
-// one, else past the last slot taken. A stretch found nearly all taken is
-// not searched again. Many children seldom fit between the slots already
-// taken: their search starts near the last slot taken.
+// A base at which every byte of `bytes` (the lowest first, at least one)
+// names a free slot: the first that fits within a span of slots from the
+// first free one, else past the last slot taken. A stretch found nearly
+// all taken is not searched again. Many children seldom fit between the
+// slots already taken: their search starts near the last slot taken.
 int32_t FindBase(TByteTrie& t, const unsigned char* bytes, int count) {
   while (!IsFree(t, t.first_free)) ++t.first_free;
   // The search below would take the first free slot for a single child
@@ -221,11 +221,11 @@ int32_t ChildMade(TByteTrie& t, int32_t node, unsigned char byte) {
 constexpr int kManyTries = 8;  // free slots tried for many children before the end
 
 // The base of a node the build places with the children `bytes` (the
-// lowest first, at least one). The build fills the slots from the lowest up and leaves
-// few free behind the first free one: a few children take the first base
-// that fits from there; many try the first free slots only, else take the
-// slots past the last one taken, whose gaps the single children placed next
-// fill.
+// lowest first, at least one). The build fills the slots from the lowest
+// up and leaves few free behind the first free one: a few children take the
+// first base that fits from there; many try the first free slots only, else
+// take the slots past the last one taken, whose gaps the single children
+// placed next fill.
 int32_t BuildBase(TByteTrie& t, const unsigned char* bytes, int count) {
   if (count == 1) {  // FindBase's usual answer for one child, found inline
     const TTrieSlot* const slots = t.slots.data();
@@ -268,8 +268,8 @@ struct TBuild {
 // Splits the texts from `first` up to `stop` (linked by next, or, for
 // kArray, one after another) into the lists of their bytes at `depth`, each
 // in the order it had, their bytes in `bytes` as they come but the lowest
-// first, answered the count; the texts that end there leave the lists, the first (lowest
-// record) in `ended` (else nullptr).
+// first, answered the count; the texts that end there leave the lists, the
+// first (lowest record) in `ended` (else nullptr).
 template <bool kArray>
 int SplitList(TBuild& b, TTrieText* first, const TTrieText* stop, uint32_t depth,
               unsigned char* bytes, const TTrieText*& ended) {
@@ -344,10 +344,6 @@ int BuildTrie(TByteTrie& trie, std::span<TTrieText> texts) {
   // as a rule. Storage past that is taken as the slots reach it.
   StartTrie(trie, texts.size() * 5 / 2 + 2 * kAlphabet);
   if (texts.empty()) return 0;
-  if (texts.size() == 1) {
-    PlaceTail(trie, kTrieRoot, texts[0], 0);
-    return 1;
-  }
   TBuild build;
   unsigned char split[kAlphabet];
   const TTrieText* ended;
