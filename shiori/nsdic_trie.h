@@ -43,8 +43,8 @@ struct TTrieText {
 };
 
 // Builds the trie afresh from `texts`, given in ascending record order; a
-// text given more than once keeps its first record. Answers the number of
-// distinct texts.
+// text given more than once keeps its first record. Sets the links of
+// `texts`. Answers the number of distinct texts.
 int BuildTrie(TByteTrie& trie, std::span<TTrieText> texts);
 
 // Adds one text with its record unless the text is there already; answers

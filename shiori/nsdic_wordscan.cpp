@@ -41,7 +41,7 @@ int BuildFromPending() {
   const std::unique_ptr<TTrieText[]> texts(new TTrieText[count]);  // each set below
   TTrieText* to = texts.get();
   for (int32_t record = first; record <= last; ++record, ++to) {
-    const std::string& text = WordTable[record].Text;
+    const auto& text = WordTable[record].Text;
     GHOST_ASSERT(text.size() <= UINT32_MAX);
     to->bytes = reinterpret_cast<const unsigned char*>(text.data());
     to->size = static_cast<uint32_t>(text.size());
