@@ -15,31 +15,42 @@ constexpr int kAlphabet = 256;
 constexpr int32_t kSearchSpan = 4096;  // slots a base search looks at before taking the end
 constexpr int kFewChildren = 4;        // more children search near the end
 
-// An empty trie of `size` slots, its storage taken at that size.
+constexpr std::size_t kZeroStretch = 2048;  // slots zeroed at a time within the storage taken
+
+// An empty trie with storage for `size` slots, of which only the first
+// ones are zeroed: the rest is zeroed as the slots taken come near it.
 void StartTrie(TByteTrie& t, std::size_t size) {
   t.slots.clear();
   t.slots.reserve(size);
-  t.slots.resize(size);  // value-initialised: all zero
+  const std::size_t zeroed = std::min(size, kZeroStretch);
+  t.slots.resize(std::max<std::size_t>(zeroed, 2 * kAlphabet + 2));  // value-initialised: zero
+  t.records.clear();
   t.records.reserve(size);
-  t.records.assign(size, 0);
+  t.records.resize(t.slots.size());
   t.slots[0].check = -1;
   t.slots[kTrieRoot].check = -1;
   t.first_free = 2;
   t.last_used = kTrieRoot;
 }
 
+// Zeroes at least up to `needed` slots: a stretch more within the storage
+// taken, else half as many again as there are.
 void Grow(TByteTrie& t, std::size_t needed) {
-  const std::size_t size = std::max(needed, t.slots.size() + t.slots.size() / 2);
+  const std::size_t room = std::min(t.slots.capacity(), t.records.capacity());
+  const std::size_t size = needed <= room
+                               ? std::min(room, needed + kZeroStretch)
+                               : std::max(needed, t.slots.size() + t.slots.size() / 2);
   t.slots.resize(size);
-  t.records.resize(size, 0);
+  t.records.resize(size);
 }
 
-// Keeps the slots at least 2 kAlphabet longer than the largest base:
-// storage only grows, so a base that is not the largest already has its
-// room. Every slot taken is below the largest base plus kAlphabet, so any
-// base up to the last slot taken, plus a byte, is inside the storage too.
-inline void Reserve(TByteTrie& t, int32_t base) {
-  const std::size_t needed = static_cast<std::size_t>(base) + 2 * kAlphabet + 1;
+// Keeps the slots at least 2 kAlphabet longer than `slot`, a slot about
+// to be taken: storage only grows, so the slots stay that much longer than
+// the last slot taken, and since every base lies below the slots of its
+// children, a walk from any node or a search for a base up to one past the
+// last slot taken stays inside the storage.
+inline void Reserve(TByteTrie& t, int32_t slot) {
+  const std::size_t needed = static_cast<std::size_t>(slot) + 2 * kAlphabet + 1;
   if (t.slots.size() < needed) Grow(t, needed);
   GHOST_ASSERT(t.slots.size() >= needed);
 }
@@ -57,11 +68,11 @@ bool Fits(const TByteTrie& t, int32_t base, const unsigned char* bytes, int coun
   return true;
 }
 
-// A base at which every byte of `bytes` (ascending, at least one) names a
-// free slot: the first that fits within a span of slots from the first free
-// one, else past the last slot taken. A stretch found nearly all taken is
-// not searched again. Many children seldom fit between the slots already
-// taken: their search starts near the last slot taken.
+// A base at which every byte of `bytes` (the lowest first, at least one)
+// names a free slot: the first that fits within a span of slots from the
+// first free one, else past the last slot taken. A stretch found nearly
+// all taken is not searched again. Many children seldom fit between the
+// slots already taken: their search starts near the last slot taken.
 int32_t FindBase(TByteTrie& t, const unsigned char* bytes, int count) {
   while (!IsFree(t, t.first_free)) ++t.first_free;
   // The search below would take the first free slot for a single child
@@ -92,18 +103,29 @@ int32_t FindBase(TByteTrie& t, const unsigned char* bytes, int count) {
   return t.last_used + 1;
 }
 
+// Takes `slot` for a child of `parent`; Reserve(slot) came first.
 void Take(TByteTrie& t, int32_t slot, int32_t parent) {
   GHOST_ASSERT(t.slots[slot].check == 0);
+  GHOST_ASSERT(t.slots.size() > static_cast<std::size_t>(slot) + 2 * kAlphabet);
   t.slots[slot].check = parent;
   t.last_used = std::max(t.last_used, slot);
 }
 
-// Gives `node` the base `base` and takes the slots of its children `bytes`.
+// Gives `node` the base `base` and takes the slots of its children `bytes`
+// (any order).
 void PlaceChildren(TByteTrie& t, int32_t node, int32_t base, const unsigned char* bytes,
                    int count) {
-  Reserve(t, base);
-  for (int k = 0; k < count; ++k) Take(t, base + bytes[k], node);
-  t.slots[node].base = base;
+  Reserve(t, base + kAlphabet - 1);
+  TTrieSlot* const slots = t.slots.data();
+  int32_t last = t.last_used;
+  for (int k = 0; k < count; ++k) {
+    const int32_t slot = base + bytes[k];
+    GHOST_ASSERT(slots[slot].check == 0);
+    slots[slot].check = node;
+    last = std::max(last, slot);
+  }
+  t.last_used = last;
+  slots[node].base = base;
 }
 
 // Gives the children of `node` a new base that also has room for `extra`,
@@ -117,7 +139,7 @@ void MoveChildren(TByteTrie& t, int32_t node, unsigned char extra) {
       bytes[count++] = static_cast<unsigned char>(b);
   }
   const int32_t base = FindBase(t, bytes, count);
-  Reserve(t, base);
+  Reserve(t, base + kAlphabet - 1);
   for (int k = 0; k < count; ++k) {
     if (bytes[k] == extra) continue;
     const int32_t from = old_base + bytes[k], to = base + bytes[k];
@@ -146,214 +168,194 @@ int32_t ChildMade(TByteTrie& t, int32_t node, unsigned char byte) {
   if (t.slots[base + byte].check == node) return base + byte;
   if (t.slots[base + byte].check != 0) MoveChildren(t, node, byte);
   const int32_t child = t.slots[node].base + byte;
+  Reserve(t, child);
   Take(t, child, node);
   return child;
 }
 
-// FindBase for a single child, its usual answer found inline: the first
-// free slot, when it is below the last slot taken and past the byte.
-inline int32_t FindBaseOfOne(TByteTrie& t, unsigned char byte) {
-  while (!IsFree(t, t.first_free)) ++t.first_free;
-  if (t.first_free > byte && t.first_free <= t.last_used) return t.first_free - byte;
-  return FindBase(t, &byte, 1);
+// Gives `node` a single child by `byte`, its base found by FindBase;
+// answers the child.
+[[gnu::noinline]] int32_t PlaceOnlyChild(TByteTrie& t, int32_t node, unsigned char byte) {
+  PlaceChildren(t, node, FindBase(t, &byte, 1), &byte, 1);
+  return t.slots[node].base + byte;
+}
+
+// Gives `node` a single child by `byte` in `slot`, a free slot past the
+// byte; answers the child.
+[[gnu::noinline]] int32_t PlaceChildAt(TByteTrie& t, int32_t node, unsigned char byte,
+                                       int32_t slot) {
+  PlaceChildren(t, node, slot - byte, &byte, 1);
+  t.first_free = slot + 1;
+  return slot;
 }
 
 // Places the bytes of `text` from `depth` on, which no other text shares,
 // as a chain of single children under `node`, and its record at the end.
-[[gnu::always_inline]] inline int PlaceTail(TByteTrie& t, int32_t node, const TTrieText& text,
-                                            std::size_t depth) {
-  for (std::size_t d = depth; d < text.size; ++d) {
-    const unsigned char byte = text.bytes[d];
-    const int32_t base = FindBaseOfOne(t, byte);
-    GHOST_ASSERT(base == FindBase(t, &byte, 1));
-    PlaceChildren(t, node, base, &byte, 1);
-    node = base + byte;
-  }
-  t.records[node] = text.record;
-  return 1;
-}
-
-// A run of texts that share their first `depth` bytes, which lead to
-// `node`, in ascending record order, standing in `texts[side]`.
-struct TRun {
-  std::size_t low, high;
-  std::size_t depth;
-  int32_t node;
-  int side;
-};
-
-// How a run splits by the byte at its depth: the lowest record of its
-// texts that end there (0: none), and the distinct bytes of the others,
-// ascending, with where each byte's texts stand once split.
-struct TSplit {
-  int32_t ended = 0;
-  unsigned char bytes[kAlphabet];
-  std::size_t starts[kAlphabet + 1];  // bytes[k]'s texts: [starts[k], starts[k + 1])
-  int count = 0;
-};
-
-// Whether every text of the run goes on past its depth with the same byte,
-// so that the run needs no count and no move to step one byte deeper.
-bool SharesNextByte(const TTrieText* texts, const TRun& run) {
-  const TTrieText& first = texts[run.low];
-  if (first.size == run.depth) return false;
-  const unsigned char byte = first.bytes[run.depth];
-  for (std::size_t i = run.low + 1; i < run.high; ++i) {
-    const TTrieText& t = texts[i];
-    if (t.size == run.depth || t.bytes[run.depth] != byte) return false;
-  }
-  return true;
-}
-
-// Moves the run down the bytes all its texts share: each byte's node is
-// placed as a split into that one byte would place it.
-void DescendShared(TByteTrie& t, const TTrieText* texts, TRun& run) {
-  while (SharesNextByte(texts, run)) {
-    const unsigned char byte = texts[run.low].bytes[run.depth];
-    const int32_t base = FindBaseOfOne(t, byte);
-    PlaceChildren(t, run.node, base, &byte, 1);
-    run.node = base + byte;
-    ++run.depth;
-  }
-}
-
-// Places a run of two texts that part at its depth (they share no byte
-// there) as a split would: the record of the one that ends, or both
-// following bytes as children; the rest of each as a tail. Answers the
-// number of distinct texts placed.
-int PlacePair(TByteTrie& t, const TRun& run, const TTrieText& a, const TTrieText& b) {
-  const std::size_t depth = run.depth;
-  if (a.size == depth || b.size == depth) {
-    const TTrieText& ends = a.size == depth ? a : b;  // a, the lower record, when both end
-    const TTrieText& other = a.size == depth ? b : a;
-    t.records[run.node] = ends.record;
-    return 1 + (other.size == depth ? 0 : PlaceTail(t, run.node, other, depth));
-  }
-  const bool a_first = a.bytes[depth] < b.bytes[depth];
-  const TTrieText& low = a_first ? a : b;
-  const TTrieText& high = a_first ? b : a;
-  const unsigned char bytes[2] = {low.bytes[depth], high.bytes[depth]};
-  GHOST_ASSERT(bytes[0] < bytes[1]);
-  const int32_t base = FindBase(t, bytes, 2);
-  PlaceChildren(t, run.node, base, bytes, 2);
-  return PlaceTail(t, base + bytes[0], low, depth + 1) +
-         PlaceTail(t, base + bytes[1], high, depth + 1);
-}
-
-// Counts the run's texts by their byte at its depth into `tally` (all
-// zeros on entry) and fills `split`; answers whether the texts must move
-// (more than one byte, or some texts end), and if not leaves `tally` zero.
-bool CountRun(const TTrieText* texts, const TRun& run, std::size_t* tally, TSplit& split) {
-  uint64_t seen[kAlphabet / 64] = {};
-  split.ended = 0;
-  std::size_t ends = 0;
-  // A run of many texts is counted alone and its bytes seen in the tally
-  // afterwards, which costs less than marking them text by text.
-  const bool many = run.high - run.low > kAlphabet;
-  for (std::size_t i = run.low; i < run.high; ++i) {
-    const TTrieText& t = texts[i];
-    if (t.size == run.depth) {
-      if (ends++ == 0) split.ended = t.record;  // the first is the lowest
+// Each byte takes the first free slot, as FindBase would for one child, its
+// search kept in registers; a slot past the last one taken extends the
+// trie by that slot alone.
+[[gnu::always_inline]] inline void PlaceTail(TByteTrie& t, int32_t node, const TTrieText& text,
+                                             uint32_t depth) {
+  const unsigned char* const end = text.bytes + text.size;
+  for (const unsigned char* c = text.bytes + depth; c != end; ++c) {
+    TTrieSlot* const slots = t.slots.data();
+    const TTrieSlot* free = slots + t.first_free;
+    while (free->check != 0) ++free;
+    const int32_t slot = static_cast<int32_t>(free - slots);
+    if (slot <= *c) [[unlikely]] {  // only in a trie of a few slots
+      node = PlaceOnlyChild(t, node, *c);
       continue;
     }
-    const auto b = t.bytes[run.depth];
-    ++tally[b];
-    if (!many) seen[b >> 6] |= uint64_t{1} << (b & 63);
-  }
-  if (many) {
-    for (int b = 0; b < kAlphabet; ++b)
-      seen[b >> 6] |= uint64_t{tally[b] != 0} << (b & 63);
-  }
-  split.count = 0;
-  std::size_t at = run.low;
-  for (int w = 0; w < kAlphabet / 64; ++w) {
-    for (uint64_t bits = seen[w]; bits != 0; bits &= bits - 1) {
-      const auto b = static_cast<unsigned char>(64 * w + std::countr_zero(bits));
-      split.bytes[split.count] = b;
-      split.starts[split.count++] = at;
-      at += tally[b];
-      tally[b] = split.starts[split.count - 1];  // now where the byte's next text goes
+    if (slot > t.last_used) [[unlikely]] {
+      node = PlaceChildAt(t, node, *c, slot);
+      continue;
     }
+    slots[node].base = slot - *c;
+    slots[slot].check = node;
+    node = slot;
+    t.first_free = slot + 1;
   }
-  split.starts[split.count] = at;
-  if (split.count > 1 || ends != 0) return true;
-  if (split.count == 1) tally[split.bytes[0]] = 0;
-  return false;
+  t.records[node] = text.record;
 }
 
-// Moves the run's texts that go on, each byte's together in byte order and
-// each group in the order it had, from `from` to `to`; leaves `tally` zero.
-void SplitRun(const TTrieText* from, TTrieText* to, const TRun& run, std::size_t* tally,
-              const TSplit& split) {
-  if (split.ended == 0) {  // every text goes on
-    for (std::size_t i = run.low; i < run.high; ++i)
-      to[tally[from[i].bytes[run.depth]]++] = from[i];
-  } else {
-    for (std::size_t i = run.low; i < run.high; ++i) {
-      const TTrieText& t = from[i];
-      if (t.size != run.depth) to[tally[t.bytes[run.depth]]++] = t;
+constexpr int kManyTries = 8;  // free slots tried for many children before the end
+
+// The base of a node the build places with the children `bytes` (the
+// lowest first, at least one). The build fills the slots from the lowest
+// up and leaves few free behind the first free one: a few children take the
+// first base that fits from there; many try the first free slots only, else
+// take the slots past the last one taken, whose gaps the single children
+// placed next fill.
+int32_t BuildBase(TByteTrie& t, const unsigned char* bytes, int count) {
+  if (count == 1) {  // FindBase's usual answer for one child, found inline
+    const TTrieSlot* const slots = t.slots.data();
+    int32_t free = t.first_free;
+    while (slots[free].check != 0) ++free;
+    t.first_free = free;
+    if (free > bytes[0] && free <= t.last_used) return free - bytes[0];
+  }
+  if (count <= kFewChildren) return FindBase(t, bytes, count);
+  const TTrieSlot* slots = t.slots.data();
+  while (slots[t.first_free].check != 0) ++t.first_free;
+  int tries = 0;
+  for (int32_t slot = std::max<int32_t>(t.first_free, bytes[0] + 1);
+       slot <= t.last_used && tries < kManyTries; ++slot) {
+    if (slots[slot].check != 0) continue;
+    ++tries;
+    if (Fits(t, slot - bytes[0], bytes + 1, count - 1)) return slot - bytes[0];
+  }
+  return std::max(1, t.last_used + 1 - bytes[0]);
+}
+
+// The texts of a run share their first `depth` bytes, which lead to `node`;
+// they are a list linked by TTrieText::next from `head`, in ascending
+// record order, of at least two texts.
+struct TRun {
+  TTrieText* head;
+  uint32_t depth;
+  int32_t node;
+};
+
+// The state of one build: per byte the list a split is gathering, and the
+// runs still to place.
+struct TBuild {
+  TTrieText* head[kAlphabet];
+  TTrieText* tail[kAlphabet] = {};  // nullptr: no list
+  std::vector<TRun> runs;
+  int count_texts = 0;
+};
+
+// Splits the texts from `first` up to `stop` (linked by next, or, for
+// kArray, one after another) into the lists of their bytes at `depth`, each
+// in the order it had, their bytes in `bytes` as they come but the lowest
+// first, answered the count; the texts that end there leave the lists, the
+// first (lowest record) in `ended` (else nullptr).
+template <bool kArray>
+int SplitList(TBuild& b, TTrieText* first, const TTrieText* stop, uint32_t depth,
+              unsigned char* bytes, const TTrieText*& ended) {
+  TTrieText** const head = b.head;
+  TTrieText** const tail = b.tail;
+  const TTrieText* first_ended = nullptr;
+  int count = 0;
+  bytes[0] = UINT8_MAX;
+  for (TTrieText* text = first; text != stop;) {
+    TTrieText* const after = kArray ? text + 1 : text->next;  // read before it is linked anew
+    if (text->size == depth) {
+      if (first_ended == nullptr) first_ended = text;
+    } else {
+      const unsigned char byte = text->bytes[depth];
+      TTrieText* const last = tail[byte];
+      if (last == nullptr) {
+        head[byte] = text;
+        if (byte < bytes[0]) {  // the lowest stays first
+          bytes[count++] = bytes[0];
+          bytes[0] = byte;
+        } else {
+          bytes[count++] = byte;
+        }
+      } else {
+        last->next = text;
+      }
+      tail[byte] = text;
+    }
+    text = after;
+  }
+  ended = first_ended;
+  return count;
+}
+
+// Places a node whose texts are split: its record, when a text ends there,
+// and its `count` children `bytes`; a child that a single text reaches gets
+// the rest of that text as a tail at once, the others wait as runs.
+void PlaceSplit(TByteTrie& t, TBuild& b, const TRun& run, unsigned char* bytes, int count,
+                const TTrieText* ended) {
+  if (ended != nullptr) {
+    t.records[run.node] = ended->record;
+    ++b.count_texts;
+  }
+  if (count == 0) return;
+  const int32_t base = BuildBase(t, bytes, count);
+  PlaceChildren(t, run.node, base, bytes, count);
+  for (int k = 0; k < count; ++k) {
+    const unsigned char byte = bytes[k];
+    TTrieText* const head = b.head[byte];
+    TTrieText* const last = b.tail[byte];
+    b.tail[byte] = nullptr;
+    if (head == last) {
+      PlaceTail(t, base + byte, *head, run.depth + 1);
+      ++b.count_texts;
+    } else {
+      last->next = nullptr;
+      b.runs.push_back({head, run.depth + 1, base + byte});
     }
   }
-  for (int k = 0; k < split.count; ++k) tally[split.bytes[k]] = 0;
 }
 
 }  // namespace
 
 void ClearTrie(TByteTrie& trie) { trie = TByteTrie(); }
 
-int BuildTrie(TByteTrie& trie, std::vector<TTrieText>& texts) {
+int BuildTrie(TByteTrie& trie, std::span<TTrieText> texts) {
   GHOST_ASSERT(std::is_sorted(texts.begin(), texts.end(),
                               [](const TTrieText& a, const TTrieText& b) {
                                 return a.record < b.record;
                               }));
-  // Every node but the root is a byte of some text; words share most of
-  // their first bytes, so half their bytes seldom needs to grow.
-  std::size_t bytes = 0;
-  for (const TTrieText& t : texts) bytes += t.size;
-  StartTrie(trie, bytes / 2 + 2 * kAlphabet);
-  int count_texts = 0;
-  // The other side of each split, left unset: a run is written there in
-  // full before it is read.
-  const std::unique_ptr<TTrieText[]> spare(new TTrieText[texts.size()]);
-  TTrieText* sides[2] = {texts.data(), spare.get()};
-  std::vector<std::size_t> tally(kAlphabet, 0);
-  std::vector<TRun> runs;
-  if (!texts.empty()) runs.push_back({0, texts.size(), 0, kTrieRoot, 0});
-  TSplit split;
-  while (!runs.empty()) {
-    TRun run = runs.back();
-    runs.pop_back();
-    if (run.high - run.low == 1) {
-      count_texts += PlaceTail(trie, run.node, sides[run.side][run.low], run.depth);
-      continue;
-    }
-    DescendShared(trie, sides[run.side], run);
-    if (run.high - run.low == 2) {
-      count_texts += PlacePair(trie, run, sides[run.side][run.low], sides[run.side][run.low + 1]);
-      continue;
-    }
-    if (CountRun(sides[run.side], run, tally.data(), split)) {
-      SplitRun(sides[run.side], sides[1 - run.side], run, tally.data(), split);
-      run.side = 1 - run.side;
-    }
-    if (split.ended != 0) {
-      trie.records[run.node] = split.ended;
-      ++count_texts;
-    }
-    if (split.count == 0) continue;
-    const int32_t base = split.count == 1 ? FindBaseOfOne(trie, split.bytes[0])
-                                          : FindBase(trie, split.bytes, split.count);
-    PlaceChildren(trie, run.node, base, split.bytes, split.count);
-    for (int k = 0; k < split.count; ++k) {
-      const TRun child{split.starts[k], split.starts[k + 1], run.depth + 1,
-                       base + split.bytes[k], run.side};
-      if (child.high - child.low == 1)  // a text of its own: placed at once
-        count_texts += PlaceTail(trie, child.node, sides[child.side][child.low], child.depth);
-      else
-        runs.push_back(child);
-    }
+  // Words share most of their first bytes: a text adds two or three nodes
+  // as a rule. Storage past that is taken as the slots reach it.
+  StartTrie(trie, texts.size() * 5 / 2 + 2 * kAlphabet);
+  if (texts.empty()) return 0;
+  TBuild build;
+  unsigned char split[kAlphabet];
+  const TTrieText* ended;
+  int count = SplitList<true>(build, texts.data(), texts.data() + texts.size(), 0, split, ended);
+  PlaceSplit(trie, build, {nullptr, 0, kTrieRoot}, split, count, ended);
+  while (!build.runs.empty()) {
+    const TRun run = build.runs.back();
+    build.runs.pop_back();
+    count = SplitList<false>(build, run.head, nullptr, run.depth, split, ended);
+    PlaceSplit(trie, build, run, split, count, ended);
   }
-  return count_texts;
+  return build.count_texts;
 }
 
 bool InsertIntoTrie(TByteTrie& trie, std::string_view text, int32_t record) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -15,10 +16,11 @@ struct TTrieSlot {
   int32_t check = 0;  // the parent node; 0: a free slot; -1: reserved
 };
 
-// Invariant: `slots` is at least 512 slots longer than the largest base, so
-// base(n) + b is always a slot and a walk needs no bounds check, nor does a
-// search for a base up to the last slot taken; a node without children has
-// base 0, and no slot's check names it.
+// Invariant: `slots` is at least 512 slots longer than the last slot taken,
+// and every base is at most the slot of its lowest child, so base(n) + b is
+// always a slot and a walk needs no bounds check, nor does a search for a
+// base up to the last slot taken; a node without children has base 0, and no
+// slot's check names it.
 struct TByteTrie {
   std::vector<TTrieSlot> slots;  // empty until the first text
   std::vector<int32_t> records;  // by slot
@@ -31,17 +33,19 @@ constexpr int32_t kTrieRoot = 1;
 // Empties the trie and gives back its memory.
 void ClearTrie(TByteTrie& trie);
 
-// A text and its record, in 16 bytes (the build moves them often).
+// A text and its record; `next` is the build's own link, which threads the
+// texts that share a prefix into a list (its value on entry is not read).
 struct TTrieText {
   const unsigned char* bytes;
+  TTrieText* next;
   uint32_t size;
   int32_t record;
 };
 
 // Builds the trie afresh from `texts`, given in ascending record order; a
-// text given more than once keeps its first record. Leaves `texts` in
-// another order. Answers the number of distinct texts.
-int BuildTrie(TByteTrie& trie, std::vector<TTrieText>& texts);
+// text given more than once keeps its first record. Sets the links of
+// `texts`. Answers the number of distinct texts.
+int BuildTrie(TByteTrie& trie, std::span<TTrieText> texts);
 
 // Adds one text with its record unless the text is there already; answers
 // whether it was added.

@@ -11,6 +11,8 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -34,15 +36,18 @@ std::vector<int32_t> g_found;    // records found by a search, reused between se
 // Builds the trie of the records registered since the last build, into an
 // empty trie.
 int BuildFromPending() {
-  std::vector<TTrieText> texts;
-  texts.reserve(static_cast<std::size_t>(WordCount - g_entered));
-  for (int32_t record = g_entered + 1; record <= WordCount; ++record) {
+  const int32_t first = g_entered + 1, last = WordCount;
+  const std::size_t count = static_cast<std::size_t>(last - g_entered);
+  const std::unique_ptr<TTrieText[]> texts(new TTrieText[count]);  // each set below
+  TTrieText* to = texts.get();
+  for (int32_t record = first; record <= last; ++record, ++to) {
     const std::string_view text = WordTable[record].Text;
     GHOST_ASSERT(text.size() <= UINT32_MAX);
-    texts.push_back({reinterpret_cast<const unsigned char*>(text.data()),
-                     static_cast<uint32_t>(text.size()), record});
+    to->bytes = reinterpret_cast<const unsigned char*>(text.data());
+    to->size = static_cast<uint32_t>(text.size());
+    to->record = record;
   }
-  return BuildTrie(g_trie, texts);
+  return BuildTrie(g_trie, std::span<TTrieText>(texts.get(), count));
 }
 
 const std::array<bool, 256>& LeadBytes() {
