@@ -106,7 +106,7 @@ void RememberEvent(const std::string& name, int event) {
 
 }  // namespace
 
-int RegisterLink(const std::string& first_text, int first, int second) {
+int RegisterLink(std::string_view first_text, int first, int second) {
   GHOST_ASSERT(LinkCount >= 0 && LinkCount <= kLinkCapacity);
   if (LinkCount >= kLinkCapacity) {
     HookReport({THookCode::TableFull, THookLevel::Error, 0, 0, {"LinkTable", first_text},

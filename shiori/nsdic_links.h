@@ -11,7 +11,7 @@
 
 // Appends the link from word record `first` (whose text is `first_text`) to
 // word record `second`; its number, or 0 when LinkTable is full.
-int RegisterLink(const std::string& first_text, int first, int second);
+int RegisterLink(std::string_view first_text, int first, int second);
 // The number of links from `first_text` to words of `category` for k = 0,
 // else the k-th one's word record, or 0.
 int LinkedMember(std::string_view first_text, const std::string& category, int k);

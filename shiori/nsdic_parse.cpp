@@ -192,8 +192,9 @@ void HandleOption(std::string_view rest) {
 // "\ft": the word is registered even when SentenceTable is full; its sentence
 // is added and attached only while there is room.
 void HandleWordTalk(std::string_view rest) {
-  const std::string word = TakeFieldCopy(rest);
-  const std::string category = TakeFieldCopy(rest);
+  std::string word_unescaped, category_unescaped;
+  const std::string_view word = TakeFieldView(rest, word_unescaped);
+  const std::string_view category = TakeFieldView(rest, category_unescaped);
   if (word.empty() || category.empty()) ReportHere(THookCode::WordTalkFields, THookLevel::Warning);
   const int w = RegisterWord(category, word);
   const int s = AddSentence(TrimView(rest), TSentenceKind::WordTalk, 0);
@@ -231,16 +232,18 @@ void HandleConditionTalk(TParseRun& run, std::string_view line, bool hello) {
 // "\ch": two words and a link from the first to the second; stops at the
 // first missing field or failed registration.
 void HandleLink(std::string_view rest) {
-  const std::string c1 = TakeFieldCopy(rest);
+  // Each field a view, into the line or into its own buffer when unescaped.
+  std::string unescaped[4];
+  const std::string_view c1 = TakeFieldView(rest, unescaped[0]);
   if (rest.empty()) return ReportHere(THookCode::LinkFields, THookLevel::Warning);
-  const std::string w1text = TakeFieldCopy(rest);
+  const std::string_view w1text = TakeFieldView(rest, unescaped[1]);
   const int w1 = RegisterWord(c1, w1text);
   if (w1 != 0) RecordHere(THookKind::Word, w1, c1, w1text);
   if (rest.empty()) return ReportHere(THookCode::LinkFields, THookLevel::Warning);
   if (w1 == 0) return;
-  const std::string c2 = TakeFieldCopy(rest);
+  const std::string_view c2 = TakeFieldView(rest, unescaped[2]);
   if (rest.empty()) return ReportHere(THookCode::LinkFields, THookLevel::Warning);
-  const std::string w2text = TakeFieldCopy(rest);
+  const std::string_view w2text = TakeFieldView(rest, unescaped[3]);
   const int w2 = RegisterWord(c2, w2text);
   if (w2 == 0) return;
   RecordHere(THookKind::Word, w2, c2, w2text);
@@ -371,22 +374,30 @@ std::size_t MacroFreeBytes(TParseRun& run, std::string_view text, std::size_t si
   return std::min(FirstMacroHead(run.heads, run.text, start) - start, size);
 }
 
-// One line that passed the block-comment test; it begins at `start`. The
-// line is copied into the run's line buffer, and taken apart by views.
+// One line that passed the block-comment test; it begins at `start`. It is
+// taken apart by views: into the text, or into the run's line buffer when
+// lines were appended to it or macros may rewrite it.
 void HandleLine(TParseRun& run, std::string_view text, int start) {
   if (IsSkippedLine(text)) return;
   const bool hooked = DiagnosticsHook != nullptr;
   if (hooked) {
     HookRecord({THookKind::EntryBegin, 0, start, 0, 0, std::string_view(), std::string_view(), 0});
   }
-  std::string& line = run.line;
-  line.assign(text);
-  if (NSDeclare) line += AppendIndented(run.cursor, run.text);
-  if (line[0] != '$') {
-    const std::size_t quiet = MacroFreeBytes(run, text, line.size());
-    if (quiet < line.size()) ExpandMacrosInPlace(line, quiet);
+  const std::string appended = NSDeclare ? AppendIndented(run.cursor, run.text) : std::string();
+  // A line read whole from the text that no macro can touch (most of them)
+  // is taken apart where it stands; any other in the run's line buffer.
+  std::string_view rest = text;
+  if (!appended.empty() ||
+      (text[0] != '$' && MacroFreeBytes(run, text, text.size()) < text.size())) {
+    std::string& line = run.line;
+    line.assign(text);
+    line += appended;
+    if (line[0] != '$') {
+      const std::size_t quiet = MacroFreeBytes(run, text, line.size());
+      if (quiet < line.size()) ExpandMacrosInPlace(line, quiet);
+    }
+    rest = line;
   }
-  std::string_view rest = line;
   const std::string_view key = TakeFieldView(rest, run.key);
   if (!key.empty()) {
     HandleEntry(run, key, rest);
