@@ -14,6 +14,7 @@
 
 #include "ghost_assert.h"
 #include "ghost_hook.h"
+#include "strutl.h"
 
 const char* const kDefaultStatusLine = "100,100,100,100,100,100,100,50,50,100,100,50";
 
@@ -43,30 +44,6 @@ bool NSDeclare = false;
 bool AIStateComplex = false;
 
 namespace {
-
-// Copies `n` > 0 bytes; the few bytes most words have by two overlapping
-// loads and stores each, which cost less than a call.
-void CopyBytes(char* to, const char* from, std::size_t n) {
-  if (n < 4) {
-    to[0] = from[0];
-    to[n / 2] = from[n / 2];
-    to[n - 1] = from[n - 1];
-  } else if (n < 8) {
-    uint32_t head, tail;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + n - 4, 4);
-    std::memcpy(to, &head, 4);
-    std::memcpy(to + n - 4, &tail, 4);
-  } else if (n <= 16) {
-    uint64_t head, tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + n - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + n - 8, &tail, 8);
-  } else {
-    std::memcpy(to, from, n);
-  }
-}
 
 // The storage of the sentence and word texts: chunks that never move once
 // made, each text copied after the previous one, so that a text costs a copy

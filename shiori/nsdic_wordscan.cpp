@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "formula_search.h"
+#include "strutl.h"
 #include "ghost_assert.h"
 #include "nsdic.h"
 #include "nsdic_trie.h"
@@ -59,26 +60,10 @@ const std::array<bool, 256>& LeadBytes() {
   return g_lead;
 }
 
-// Copies `size` bytes; a short text by two overlapping words.
+// Copies the text to `out`; answers the end of the copy.
 char* Put(char* out, std::string_view text) {
-  const char* from = text.data();
-  const std::size_t size = text.size();
-  if (size >= 8 && size <= 16) {
-    uint64_t head, tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + size - 8, 8);
-    std::memcpy(out, &head, 8);
-    std::memcpy(out + size - 8, &tail, 8);
-  } else if (size >= 4 && size < 8) {
-    uint32_t head, tail;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + size - 4, 4);
-    std::memcpy(out, &head, 4);
-    std::memcpy(out + size - 4, &tail, 4);
-  } else {
-    std::memcpy(out, from, size);
-  }
-  return out + size;
+  CopyBytes(out, text.data(), text.size());
+  return out + text.size();
 }
 
 // The answer: a line "text,category" CR LF for each record found.
