@@ -362,16 +362,14 @@ int CursorEnd(const TParseRun& run) {
   return run.cursor > 0 ? run.cursor : static_cast<int>(run.text.size()) + 1;
 }
 
-// How many of the first bytes of the entry line of `size` bytes read as
-// `text` no macro prefix begins in: a line that is just those bytes of the
-// run's text (nothing appended) is free of them up to the first head there,
-// possibly all of it (then no macro touches it).
-std::size_t MacroFreeBytes(TParseRun& run, std::string_view text, std::size_t size) {
-  if (size != text.size()) return 0;
+// How many of the first bytes of `text`, a line of the run's text, no macro
+// prefix begins in: up to the first head there, possibly all of them (then
+// no macro touches the line).
+std::size_t MacroFreeBytes(TParseRun& run, std::string_view text) {
   GHOST_ASSERT(text.data() >= run.text.data() &&
                text.data() + text.size() <= run.text.data() + run.text.size());
   const std::size_t start = static_cast<std::size_t>(text.data() - run.text.data());
-  return std::min(FirstMacroHead(run.heads, run.text, start) - start, size);
+  return std::min(FirstMacroHead(run.heads, run.text, start) - start, text.size());
 }
 
 // One line that passed the block-comment test; it begins at `start`. It is
@@ -385,17 +383,16 @@ void HandleLine(TParseRun& run, std::string_view text, int start) {
   }
   const std::string appended = NSDeclare ? AppendIndented(run.cursor, run.text) : std::string();
   // A line read whole from the text that no macro can touch (most of them)
-  // is taken apart where it stands; any other in the run's line buffer.
+  // is taken apart where it stands; any other in the run's line buffer. A
+  // definition is never expanded; appended lines may hold a prefix anywhere.
+  const bool definition = text[0] == '$';
+  const std::size_t quiet = definition || !appended.empty() ? 0 : MacroFreeBytes(run, text);
   std::string_view rest = text;
-  if (!appended.empty() ||
-      (text[0] != '$' && MacroFreeBytes(run, text, text.size()) < text.size())) {
+  if (!appended.empty() || (!definition && quiet < text.size())) {
     std::string& line = run.line;
     line.assign(text);
     line += appended;
-    if (line[0] != '$') {
-      const std::size_t quiet = MacroFreeBytes(run, text, line.size());
-      if (quiet < line.size()) ExpandMacrosInPlace(line, quiet);
-    }
+    if (!definition) ExpandMacrosInPlace(line, quiet);
     rest = line;
   }
   const std::string_view key = TakeFieldView(rest, run.key);
